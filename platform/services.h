@@ -1,0 +1,60 @@
+#pragma once
+// The platform services the program's logic calls: message boxes, choosers,
+// shell open, program launch, help, beep and the local clock. The program runs
+// with CQtServices; tests install a scripted implementation so that nothing ever
+// blocks on a modal window. Services() is used on the user-interface thread only.
+//
+// Message boxes take the Windows button and icon kinds of wintypes.h (MB_OK,
+// MB_YESNO, MB_ICONSTOP, ...) and return IDOK, IDYES or IDNO; the title is
+// always "KM302".
+
+#include <QString>
+
+#include "platform/logfont.h"
+#include "platform/wintypes.h"
+
+// An open-file chooser in the Windows style: the filter is "Name|pattern|...||".
+struct FileChooserRequest {
+    QString title;
+    QString filter;
+    QString defaultExtension;        // without the dot
+    int filterIndex = 1;             // 1-based, the filter selected at the start
+    bool overwritePrompt = false;
+};
+
+struct FileChooserResult {
+    QString path;                    // full path as chosen
+    int filterIndex = 1;             // 1-based, the filter selected at the end
+    int extensionOffset = 0;         // 0 when the chosen name has no extension
+};
+
+class IServices {
+public:
+    virtual ~IServices() = default;
+
+    virtual int MessageBox(const QString& text, UINT type) = 0;
+    virtual void MessageBeep(UINT type) = 0;
+
+    // true with `result` filled when the user chose a file.
+    virtual bool ChooseOpenFile(const FileChooserRequest& request, FileChooserResult& result) = 0;
+    // The colour chooser, fully open; true with `color` changed on OK.
+    virtual bool ChooseColor(COLORREF& color) = 0;
+    // The font chooser, screen fonts only, no effects; true with `font` changed on OK.
+    virtual bool ChooseFont(LOGFONT& font) = 0;
+
+    // Open a URL or document with the desktop's handler. Returns a Windows
+    // ShellExecute-style code: above 32 on success, an error code otherwise.
+    virtual int ShellOpen(const QString& target) = 0;
+    // Start a program detached, WinExec-style: above 31 on success.
+    virtual int LaunchProgram(const QString& program, const QStringList& arguments) = 0;
+    // Open the help page at a topic; false when no viewer could be started.
+    virtual bool ShowHelp(int topic) = 0;
+
+    virtual SYSTEMTIME GetLocalTime() = 0;
+};
+
+// The services in force; CQtServices unless a test installed its own.
+IServices& Services();
+// Installs `services` (not owned) and returns the previous one; nullptr
+// restores the default.
+IServices* SetServices(IServices* services);
