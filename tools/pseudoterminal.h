@@ -33,7 +33,6 @@ public:
     // slave sees a hang-up. Safe to call when closed.
     void Close();
 
-    bool IsOpen() const { return m_nMaster >= 0; }
     int MasterFd() const { return m_nMaster; }
     const std::string& SlavePath() const { return m_sSlavePath; }
 

@@ -188,10 +188,12 @@ carriage return) to whoever opens that path.
                                      which spoils the next frame
                          no-cr       the frame without its carriage return,
                                      so it runs into the next one
-                         hangup      instead of the frame, close the line: every
-                                     reader sees a hang-up; after --hangup-time a
-                                     new pseudo-terminal opens, --link points at
-                                     it and its path is printed on a new line
+                         hangup      instead of the frame, remove the link and
+                                     close the line, as an unplugged adapter
+                                     does: every reader sees a hang-up. After
+                                     --hangup-time a new pseudo-terminal opens,
+                                     the link points at it and its path is
+                                     printed on a new line
   --fault-every N      which frames are faulty: the N-th, 2N-th, ... (default 3)
   --hangup-time SECS   how long the line stays down on a hangup (default 3)
   --count N            stop after N frames (faulty ones and hang-ups count),
