@@ -5,9 +5,6 @@
 #include <cmath>
 
 namespace {
-constexpr int kMaxNumber = 99999;
-constexpr int kMinNumber = -9999;
-
 unsigned char Digit(int value)
 {
     return CFrameEncoder::WithParity(static_cast<unsigned char>(0x30 + value));
@@ -22,10 +19,18 @@ unsigned char CFrameEncoder::WithParity(unsigned char code)
 
 int CFrameEncoder::NumberFor(double value, bool wholeUnits)
 {
-    if (!std::isfinite(value))
+    // Infinities are clamped like any other value out of range.
+    if (std::isnan(value))
         return 0;
     const double scaled = std::round(wholeUnits ? value : value * 10.0);
     return static_cast<int>(std::clamp(scaled, double(kMinNumber), double(kMaxNumber)));
+}
+
+std::string CFrameEncoder::WithBadParity(std::string frame, int position)
+{
+    if (position >= 0 && position < int(frame.size()))
+        frame[size_t(position)] = char(frame[size_t(position)] ^ 0x40);
+    return frame;
 }
 
 std::string CFrameEncoder::Encode(const FrameContent& content)

@@ -19,6 +19,10 @@ struct FrameContent {
 
 class CFrameEncoder {
 public:
+    // The range of FrameContent::number.
+    static constexpr int kMinNumber = -9999;
+    static constexpr int kMaxNumber = 99999;
+
     // The 12 bytes of a valid frame, carriage return last, each data byte with
     // its odd-parity bit 6. Numbers out of range are clamped into it.
     static std::string Encode(const FrameContent& content);
@@ -27,6 +31,11 @@ public:
     static unsigned char WithParity(unsigned char code);
 
     // The number the instrument sends for `value` (rounded to tenths, or to whole
-    // units), clamped into the frame's range.
+    // units, halves away from zero), clamped into the frame's range; NaN gives 0.
     static int NumberFor(double value, bool wholeUnits);
+
+    // `frame` with bit 6 of byte `position` flipped, so that byte fails the
+    // parity check when it is one of the checked bytes 1..10. A position
+    // outside the frame leaves it as it is.
+    static std::string WithBadParity(std::string frame, int position);
 };

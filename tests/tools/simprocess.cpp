@@ -1,0 +1,139 @@
+#include "tests/tools/simprocess.h"
+
+#include <chrono>
+#include <csignal>
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace {
+using Clock = std::chrono::steady_clock;
+
+int RemainingMs(Clock::time_point deadline)
+{
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    return left > 0 ? int(left) : 0;
+}
+
+void CloseFd(int& fd)
+{
+    if (fd >= 0)
+        ::close(fd);
+    fd = -1;
+}
+}
+
+CSimProcess::~CSimProcess()
+{
+    if (m_pid > 0) {
+        ::kill(m_pid, SIGKILL);
+        ::waitpid(m_pid, nullptr, 0);
+    }
+    CloseFd(m_nOutFd);
+    CloseFd(m_nErrFd);
+}
+
+bool CSimProcess::Start(const std::vector<std::string>& args)
+{
+    int out[2];
+    int err[2];
+    if (::pipe2(out, O_CLOEXEC) != 0)
+        return false;
+    if (::pipe2(err, O_CLOEXEC) != 0) {
+        ::close(out[0]);
+        ::close(out[1]);
+        return false;
+    }
+    std::vector<std::string> argv {KM302_SIM_PATH};
+    argv.insert(argv.end(), args.begin(), args.end());
+    std::vector<char*> pointers;
+    for (std::string& arg : argv)
+        pointers.push_back(arg.data());
+    pointers.push_back(nullptr);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+    posix_spawn_file_actions_adddup2(&actions, err[1], 2);
+    const int spawned = posix_spawn(&m_pid, KM302_SIM_PATH, &actions, nullptr, pointers.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(out[1]);
+    ::close(err[1]);
+    m_nOutFd = out[0];
+    m_nErrFd = err[0];
+    if (spawned != 0) {
+        m_pid = -1;
+        return false;
+    }
+    return true;
+}
+
+bool CSimProcess::Pump(int timeoutMs)
+{
+    pollfd fds[2] = {{m_nOutFd, POLLIN, 0}, {m_nErrFd, POLLIN, 0}};
+    if (m_nOutFd < 0 && m_nErrFd < 0)
+        return false;
+    if (::poll(fds, 2, timeoutMs) <= 0)
+        return false;
+    int* const fdOf[2] = {&m_nOutFd, &m_nErrFd};
+    std::string* const textOf[2] = {&m_sOut, &m_sErr};
+    for (int i = 0; i < 2; ++i) {
+        if (fds[i].revents == 0)
+            continue;
+        char buffer[4096];
+        const ssize_t n = ::read(*fdOf[i], buffer, sizeof buffer);
+        if (n > 0)
+            textOf[i]->append(buffer, size_t(n));
+        else
+            CloseFd(*fdOf[i]);
+    }
+    return true;
+}
+
+std::optional<std::string> CSimProcess::ReadLine(int timeoutMs)
+{
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (true) {
+        const size_t end = m_sOut.find('\n');
+        if (end != std::string::npos) {
+            std::string line = m_sOut.substr(0, end);
+            m_sOut.erase(0, end + 1);
+            return line;
+        }
+        if (m_nOutFd < 0 || !Pump(RemainingMs(deadline)))
+            return std::nullopt;
+    }
+}
+
+void CSimProcess::Signal(int signal)
+{
+    if (m_pid > 0)
+        ::kill(m_pid, signal);
+}
+
+int CSimProcess::WaitExit(int timeoutMs)
+{
+    if (m_pid <= 0)
+        return -1;
+    // Both pipes end when the child exits; then waitpid returns at once.
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (m_nOutFd >= 0 || m_nErrFd >= 0) {
+        if (!Pump(RemainingMs(deadline))) {
+            ::kill(m_pid, SIGKILL);
+            ::waitpid(m_pid, nullptr, 0);
+            m_pid = -1;
+            return -1;
+        }
+    }
+    int status = 0;
+    ::waitpid(m_pid, &status, 0);
+    m_pid = -1;
+    if (WIFEXITED(status))
+        return WEXITSTATUS(status);
+    return WIFSIGNALED(status) ? 128 + WTERMSIG(status) : -1;
+}
