@@ -121,13 +121,20 @@ int CSettingsFile::FindKey(int slot, const QString& key) const
     return -1;
 }
 
-int CSettingsFile::AddSection(const QString& section)
+void CSettingsFile::GrowFor(int slot)
 {
-    const int slot = m_lastSection + 1;
-    if (slot >= int(m_keyLists.size())) {
+    // One step is not enough when the arrays are still empty and the step is
+    // 1: the first named section needs index 1.
+    while (slot >= int(m_keyLists.size())) {
         m_keyLists.resize(m_keyLists.size() + m_growStep);
         m_valueLists.resize(m_valueLists.size() + m_growStep);
     }
+}
+
+int CSettingsFile::AddSection(const QString& section)
+{
+    const int slot = m_lastSection + 1;
+    GrowFor(slot);
     m_keyLists[slot] = std::make_unique<QStringList>();
     m_valueLists[slot] = std::make_unique<QStringList>();
     while (m_sectionNames.size() <= slot)
@@ -140,10 +147,7 @@ int CSettingsFile::AddSection(const QString& section)
 void CSettingsFile::AddPair(int slot, const QString& key, const QString& value)
 {
     // Only slot 0 can lack its lists (or, on an empty store, its array entry).
-    if (slot >= int(m_keyLists.size())) {
-        m_keyLists.resize(m_keyLists.size() + m_growStep);
-        m_valueLists.resize(m_valueLists.size() + m_growStep);
-    }
+    GrowFor(slot);
     if (!m_keyLists[slot]) {
         m_keyLists[slot] = std::make_unique<QStringList>();
         m_valueLists[slot] = std::make_unique<QStringList>();

@@ -53,7 +53,9 @@
 //   compare), so every one of its keys stays readable; the later of two equal
 //   keys wins.
 // - Any other line is a pair, split at its first "=". A line without "=" is a
-//   pair with an empty key and the whole line as value, as Save writes it.
+//   pair with an empty key and the whole line as value, as Save writes it
+//   (such a value containing "=", or in brackets, cannot be told from a pair
+//   or a section line; the application never uses empty keys).
 // - Pairs before the first section line belong to slot 0.
 // - Loading does not set m_modified; m_saveOnDestroy and m_backupOnSave are
 //   left to the caller.
@@ -142,6 +144,7 @@ private:
     QString SectionName(int slot) const;
     int FindSection(const QString& section) const;          // -1 when missing
     int FindKey(int slot, const QString& key) const;         // -1 when missing
+    void GrowFor(int slot);
     int AddSection(const QString& section);
     void AddPair(int slot, const QString& key, const QString& value);
     void ReadLine(const QString& line, int& slot);

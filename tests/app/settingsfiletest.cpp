@@ -191,6 +191,12 @@ TEST_F(SettingsFileTest, SlotArraysGrowByStepAndKeepEverySection)
     EXPECT_EQ((std::vector<Entry>{{"S1", "a", "1"}, {"S1", "e", "5"}, {"S2", "b", "2"}, {"S3", "c", "3"},
                                   {"S4", "d", "4"}}),
               Contents(store));
+
+    CSettingsFile single(1);
+    single.SetString("S1", "a", "1");
+    single.SetString("S2", "b", "2");
+    EXPECT_EQ(3u, single.m_keyLists.size());
+    EXPECT_EQ((std::vector<Entry>{{"S1", "a", "1"}, {"S2", "b", "2"}}), Contents(single));
 }
 
 // ---- Saving ----------------------------------------------------------------
