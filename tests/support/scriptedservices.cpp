@@ -16,6 +16,20 @@ std::optional<T> TakeFront(std::deque<T>& queue)
     return value;
 }
 
+// The next scripted choice: true with `chosen` set, false for a queued
+// cancel or an empty queue.
+template <typename T>
+bool TakeChoice(std::deque<std::optional<T>>& queue, T& chosen)
+{
+    if (queue.empty())
+        return false;
+    const bool made = queue.front().has_value();
+    if (made)
+        chosen = *queue.front();
+    queue.pop_front();
+    return made;
+}
+
 }  // namespace
 
 CScriptedServices::CScriptedServices()
@@ -159,33 +173,21 @@ bool CScriptedServices::ChooseOpenFile(const FileChooserRequest& request, FileCh
 {
     m_calls.append(QStringLiteral("ChooseOpenFile"));
     m_fileRequests.push_back(request);
-    const auto choice = TakeFront(m_fileChoices);
-    if (!choice || !*choice)
-        return false;
-    result = **choice;
-    return true;
+    return TakeChoice(m_fileChoices, result);
 }
 
 bool CScriptedServices::ChooseColor(COLORREF& color)
 {
     m_calls.append(QStringLiteral("ChooseColor"));
     m_colorRequests.push_back(color);
-    const auto choice = TakeFront(m_colors);
-    if (!choice || !*choice)
-        return false;
-    color = **choice;
-    return true;
+    return TakeChoice(m_colors, color);
 }
 
 bool CScriptedServices::ChooseFont(LOGFONT& font)
 {
     m_calls.append(QStringLiteral("ChooseFont"));
     m_fontRequests.push_back(font);
-    const auto choice = TakeFront(m_fonts);
-    if (!choice || !*choice)
-        return false;
-    font = **choice;
-    return true;
+    return TakeChoice(m_fonts, font);
 }
 
 int CScriptedServices::ShellOpen(const QString& target)
