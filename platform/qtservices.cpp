@@ -8,6 +8,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFontDialog>
+#include <QFontInfo>
 #include <QMessageBox>
 #include <QPointer>
 #include <QProcess>
@@ -153,12 +154,22 @@ bool CQtServices::ChooseColor(COLORREF& color)
 
 bool CQtServices::ChooseFont(LOGFONT& font)
 {
-    QPointer<QFontDialog> dialog =
-        new QFontDialog(QFontInPoints(QFontFromLogFont(font)), OwnerWindow());
+    QFont initial = QFontInPoints(QFontFromLogFont(font));
+    // The chooser lists real families only: an alias such as "Arial" (which
+    // fontconfig resolves to Liberation Sans) would show as some other family,
+    // and OK without a change would change the font.
+    const QString resolved = QFontInfo(initial).family();
+    initial.setFamily(resolved);
+    QPointer<QFontDialog> dialog = new QFontDialog(initial, OwnerWindow());
     dialog->setWindowTitle(QStringLiteral("Czcionka"));
     const bool chosen = RunOwned(dialog);
-    if (chosen)
-        font = LogFontFromQFont(dialog->selectedFont());
+    if (chosen) {
+        const QFont selected = dialog->selectedFont();
+        LOGFONT result = LogFontFromQFont(selected);
+        if (selected.family() == resolved)
+            result.SetFaceName(font.FaceName());   // the family kept: keep its name
+        font = result;
+    }
     delete dialog;
     return chosen;
 }
