@@ -82,7 +82,8 @@ int CQtServices::MessageBox(const QString& text, UINT type)
     switch (type & MB_TYPEMASK) {
     case MB_YESNO:
         // Action roles: with no reject or no role among the buttons, Escape
-        // and the close box do nothing, so "Nie" is only ever chosen.
+        // and the close box do nothing. "Nie" may empty a log file; it must
+        // be clicked, never fallen into.
         yes = box->addButton(QStringLiteral("Tak"), QMessageBox::ActionRole);
         box->addButton(QStringLiteral("Nie"), QMessageBox::ActionRole);
         box->setDefaultButton(yes);
