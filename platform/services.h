@@ -5,15 +5,22 @@
 // blocks on a modal window. Services() is used on the user-interface thread only.
 //
 // Message boxes take the Windows button and icon kinds of wintypes.h (MB_OK,
-// MB_YESNO, MB_ICONSTOP, ...) and return IDOK, IDYES or IDNO; the title is
-// always "KM302".
+// MB_OKCANCEL, MB_YESNO with MB_ICONSTOP, ...) and return IDOK, IDCANCEL, IDYES
+// or IDNO; the title is always "KM302". A box that the program ends itself
+// while stopping (CDialog::CancelAllModal) returns IDCANCEL whatever its
+// buttons, so a Yes/No question is answered "No" only by IDNO: code that would
+// destroy data on "No" must test for IDNO, not for "not IDYES".
 
 #include <QString>
+#include <QStringList>
 
 #include "platform/logfont.h"
 #include "platform/wintypes.h"
 
 // An open-file chooser in the Windows style: the filter is "Name|pattern|...||".
+// The chooser does not apply the default extension itself (the caller appends
+// one when the result has none) and, like the Windows open dialog, does not ask
+// about overwriting.
 struct FileChooserRequest {
     QString title;
     QString filter;
@@ -45,7 +52,9 @@ public:
     // Open a URL or document with the desktop's handler. Returns a Windows
     // ShellExecute-style code: above 32 on success, an error code otherwise.
     virtual int ShellOpen(const QString& target) = 0;
-    // Start a program detached, WinExec-style: above 31 on success.
+    // Start a program detached, WinExec-style: a name without a directory is
+    // looked for in the program's directory, the current directory and PATH.
+    // Above 31 on success.
     virtual int LaunchProgram(const QString& program, const QStringList& arguments) = 0;
     // Open the help page at a topic; false when no viewer could be started.
     virtual bool ShowHelp(int topic) = 0;

@@ -13,6 +13,14 @@ using WORD = std::uint16_t;
 using BYTE = std::uint8_t;
 using LONG = std::int32_t;
 
+// Guarded: a few C headers define these as macros of the same value.
+#ifndef FALSE
+constexpr BOOL FALSE = 0;
+#endif
+#ifndef TRUE
+constexpr BOOL TRUE = 1;
+#endif
+
 // 0x00BBGGRR, as stored in the settings file (decimal).
 using COLORREF = std::uint32_t;
 

@@ -1,0 +1,91 @@
+#include "platform/codepage1250.h"
+
+#include <algorithm>
+#include <array>
+#include <utility>
+
+namespace {
+
+// Unicode of the bytes 0x80..0xFF. The undefined bytes carry their own
+// number (the C1 control character), see the header.
+constexpr std::array<char16_t, 128> kUpperHalf = {
+    0x20AC, 0x0081, 0x201A, 0x0083, 0x201E, 0x2026, 0x2020, 0x2021,   // 80
+    0x0088, 0x2030, 0x0160, 0x2039, 0x015A, 0x0164, 0x017D, 0x0179,   // 88
+    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,   // 90
+    0x0098, 0x2122, 0x0161, 0x203A, 0x015B, 0x0165, 0x017E, 0x017A,   // 98
+    0x00A0, 0x02C7, 0x02D8, 0x0141, 0x00A4, 0x0104, 0x00A6, 0x00A7,   // A0
+    0x00A8, 0x00A9, 0x015E, 0x00AB, 0x00AC, 0x00AD, 0x00AE, 0x017B,   // A8
+    0x00B0, 0x00B1, 0x02DB, 0x0142, 0x00B4, 0x00B5, 0x00B6, 0x00B7,   // B0
+    0x00B8, 0x0105, 0x015F, 0x00BB, 0x013D, 0x02DD, 0x013E, 0x017C,   // B8
+    0x0154, 0x00C1, 0x00C2, 0x0102, 0x00C4, 0x0139, 0x0106, 0x00C7,   // C0
+    0x010C, 0x00C9, 0x0118, 0x00CB, 0x011A, 0x00CD, 0x00CE, 0x010E,   // C8
+    0x0110, 0x0143, 0x0147, 0x00D3, 0x00D4, 0x0150, 0x00D6, 0x00D7,   // D0
+    0x0158, 0x016E, 0x00DA, 0x0170, 0x00DC, 0x00DD, 0x0162, 0x00DF,   // D8
+    0x0155, 0x00E1, 0x00E2, 0x0103, 0x00E4, 0x013A, 0x0107, 0x00E7,   // E0
+    0x010D, 0x00E9, 0x0119, 0x00EB, 0x011B, 0x00ED, 0x00EE, 0x010F,   // E8
+    0x0111, 0x0144, 0x0148, 0x00F3, 0x00F4, 0x0151, 0x00F6, 0x00F7,   // F0
+    0x0159, 0x016F, 0x00FA, 0x0171, 0x00FC, 0x00FD, 0x0163, 0x02D9,   // F8
+};
+
+using Entry = std::pair<char16_t, unsigned char>;
+
+// The upper half sorted by character, for encoding.
+const std::array<Entry, 128>& ReverseTable()
+{
+    static const std::array<Entry, 128> table = [] {
+        std::array<Entry, 128> t;
+        for (std::size_t i = 0; i < t.size(); ++i)
+            t[i] = {kUpperHalf[i], static_cast<unsigned char>(0x80 + i)};
+        std::sort(t.begin(), t.end());
+        return t;
+    }();
+    return table;
+}
+
+}  // namespace
+
+char CCodePage1250::EncodeChar(char32_t c)
+{
+    if (c < 0x80)
+        return static_cast<char>(c);
+    if (c > 0xFFFF)
+        return '?';
+    const auto& table = ReverseTable();
+    const auto it = std::lower_bound(table.begin(), table.end(), Entry{char16_t(c), 0});
+    if (it == table.end() || it->first != c)
+        return '?';
+    return static_cast<char>(it->second);
+}
+
+char16_t CCodePage1250::DecodeByte(unsigned char byte)
+{
+    return byte < 0x80 ? char16_t(byte) : kUpperHalf[byte - 0x80];
+}
+
+QByteArray CCodePage1250::FromUnicode(QStringView text)
+{
+    QByteArray bytes;
+    bytes.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t unit = text[i].unicode();
+        if (QChar::isHighSurrogate(unit) && i + 1 < text.size()
+            && QChar::isLowSurrogate(text[i + 1].unicode())) {
+            ++i;   // a character outside the BMP: one '?' for the pair
+            bytes.append('?');
+        } else if (QChar::isSurrogate(unit)) {
+            bytes.append('?');
+        } else {
+            bytes.append(EncodeChar(unit));
+        }
+    }
+    return bytes;
+}
+
+QString CCodePage1250::ToUnicode(QByteArrayView bytes)
+{
+    QString text;
+    text.reserve(bytes.size());
+    for (const char byte : bytes)
+        text.append(QChar(DecodeByte(static_cast<unsigned char>(byte))));
+    return text;
+}

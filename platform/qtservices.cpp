@@ -1,0 +1,223 @@
+#include "platform/qtservices.h"
+
+#include <QApplication>
+#include <QColorDialog>
+#include <QDateTime>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFontDialog>
+#include <QFontInfo>
+#include <QMessageBox>
+#include <QPointer>
+#include <QProcess>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QUrl>
+
+#include "platform/colorconvert.h"
+#include "platform/dialog.h"
+#include "platform/filefilter.h"
+#include "platform/fontconvert.h"
+
+namespace {
+
+constexpr int kShellOk = 42;
+constexpr int kShellNoAssociation = 31;
+constexpr int kFileNotFound = 2;
+constexpr int kLaunchOk = 33;
+
+QWidget* OwnerWindow()
+{
+    return QApplication::activeWindow();
+}
+
+// Runs a heap dialog owned by the active window; the owner may be destroyed
+// while the dialog runs, taking the dialog with it. True when it was accepted.
+template <typename Dialog>
+bool RunOwned(QPointer<Dialog>& dialog)
+{
+    bool cancelled = false;
+    const int result = CDialog::RunModal(*dialog, &cancelled);
+    return dialog && !cancelled && result == QDialog::Accepted;
+}
+
+QMessageBox::Icon IconFor(UINT type)
+{
+    switch (type & MB_ICONMASK) {
+    case MB_ICONSTOP: return QMessageBox::Critical;
+    case MB_ICONQUESTION: return QMessageBox::Question;
+    case MB_ICONEXCLAMATION: return QMessageBox::Warning;
+    case MB_ICONINFORMATION: return QMessageBox::Information;
+    default: return QMessageBox::NoIcon;
+    }
+}
+
+QString FindProgram(const QString& program)
+{
+    if (program.contains(QLatin1Char('/'))) {
+        const QFileInfo info(program);
+        return info.isFile() && info.isExecutable() ? info.absoluteFilePath() : QString();
+    }
+    for (const QString& dir : {QCoreApplication::applicationDirPath(), QDir::currentPath()}) {
+        const QFileInfo info(QDir(dir).filePath(program));
+        if (info.isFile() && info.isExecutable())
+            return info.absoluteFilePath();
+    }
+    return QStandardPaths::findExecutable(program);
+}
+
+}  // namespace
+
+int CQtServices::MessageBox(const QString& text, UINT type)
+{
+    QPointer<QMessageBox> box = new QMessageBox(OwnerWindow());
+    box->setWindowTitle(QStringLiteral("KM302"));
+    box->setTextFormat(Qt::PlainText);
+    box->setText(QString(text).replace(QLatin1String("\r\n"), QLatin1String("\n")));
+    box->setIcon(IconFor(type));
+    QPushButton* yes = nullptr;
+    QPushButton* cancel = nullptr;
+    switch (type & MB_TYPEMASK) {
+    case MB_YESNO:
+        // Action roles: with no reject or no role among the buttons, Escape
+        // and the close box do nothing. "Nie" may empty a log file; it must
+        // be clicked, never fallen into.
+        yes = box->addButton(QStringLiteral("Tak"), QMessageBox::ActionRole);
+        box->addButton(QStringLiteral("Nie"), QMessageBox::ActionRole);
+        box->setDefaultButton(yes);
+        break;
+    case MB_OKCANCEL:
+        box->setDefaultButton(box->addButton(QStringLiteral("OK"), QMessageBox::AcceptRole));
+        cancel = box->addButton(QStringLiteral("Anuluj"), QMessageBox::RejectRole);
+        break;
+    default:
+        box->setDefaultButton(box->addButton(QStringLiteral("OK"), QMessageBox::AcceptRole));
+        break;
+    }
+    bool cancelled = false;
+    CDialog::RunModal(*box, &cancelled);
+    int answer = IDCANCEL;
+    if (box && !cancelled) {
+        const QAbstractButton* clicked = box->clickedButton();
+        switch (type & MB_TYPEMASK) {
+        case MB_YESNO:
+            answer = clicked == yes ? IDYES : clicked ? IDNO : IDCANCEL;
+            break;
+        case MB_OKCANCEL:
+            answer = clicked && clicked != cancel ? IDOK : IDCANCEL;
+            break;
+        default:
+            answer = IDOK;
+            break;
+        }
+    }
+    delete box;
+    return answer;
+}
+
+void CQtServices::MessageBeep(UINT)
+{
+    QApplication::beep();
+}
+
+bool CQtServices::ChooseOpenFile(const FileChooserRequest& request, FileChooserResult& result)
+{
+    QPointer<QFileDialog> dialog = new QFileDialog(OwnerWindow(), request.title);
+    dialog->setAcceptMode(QFileDialog::AcceptOpen);
+    dialog->setFileMode(QFileDialog::AnyFile);
+    const QStringList filters = QtNameFiltersFromWindows(request.filter);
+    if (!filters.isEmpty()) {
+        dialog->setNameFilters(filters);
+        dialog->selectNameFilter(FilterAtIndex(filters, request.filterIndex));
+    }
+    bool chosen = RunOwned(dialog) && !dialog->selectedFiles().isEmpty();
+    if (chosen) {
+        result.path = dialog->selectedFiles().first();
+        result.filterIndex = FilterIndexOf(filters, dialog->selectedNameFilter());
+        result.extensionOffset = ExtensionOffset(result.path);
+    }
+    delete dialog;
+    return chosen;
+}
+
+bool CQtServices::ChooseColor(COLORREF& color)
+{
+    QPointer<QColorDialog> dialog = new QColorDialog(QColorFromColorRef(color), OwnerWindow());
+    dialog->setWindowTitle(QStringLiteral("Kolor"));
+    const bool chosen = RunOwned(dialog);
+    if (chosen)
+        color = ColorRefFromQColor(dialog->selectedColor());
+    delete dialog;
+    return chosen;
+}
+
+bool CQtServices::ChooseFont(LOGFONT& font)
+{
+    QFont initial = QFontInPoints(QFontFromLogFont(font));
+    // The chooser lists real families only: an alias such as "Arial" (which
+    // fontconfig resolves to Liberation Sans) would show as some other family,
+    // and OK without a change would change the font.
+    const QString resolved = QFontInfo(initial).family();
+    initial.setFamily(resolved);
+    QPointer<QFontDialog> dialog = new QFontDialog(initial, OwnerWindow());
+    dialog->setWindowTitle(QStringLiteral("Czcionka"));
+    const bool chosen = RunOwned(dialog);
+    if (chosen) {
+        const QFont selected = dialog->selectedFont();
+        LOGFONT result = LogFontFromQFont(selected);
+        if (selected.family() == resolved)
+            result.SetFaceName(font.FaceName());   // the family kept: keep its name
+        font = result;
+    }
+    delete dialog;
+    return chosen;
+}
+
+int CQtServices::ShellOpen(const QString& target)
+{
+    if (target.trimmed().isEmpty())
+        return kFileNotFound;
+    const QUrl url = QUrl::fromUserInput(target, QDir::currentPath(), QUrl::AssumeLocalFile);
+    return url.isValid() && QDesktopServices::openUrl(url) ? kShellOk : kShellNoAssociation;
+}
+
+int CQtServices::LaunchProgram(const QString& program, const QStringList& arguments)
+{
+    const QString path = FindProgram(program);
+    if (path.isEmpty())
+        return kFileNotFound;
+    return QProcess::startDetached(path, arguments) ? kLaunchOk : kFileNotFound;
+}
+
+bool CQtServices::ShowHelp(int topic)
+{
+    const QStringList candidates = {
+        QCoreApplication::applicationDirPath() + QStringLiteral("/../share/km302/help/KM302.html"),
+        QStringLiteral(KM302_SOURCE_DIR "/res/help/KM302.html"),
+    };
+    for (const QString& candidate : candidates) {
+        if (!QFileInfo(candidate).isFile())
+            continue;
+        QUrl url = QUrl::fromLocalFile(QFileInfo(candidate).canonicalFilePath());
+        url.setFragment(QStringLiteral("topic%1").arg(topic));
+        return QDesktopServices::openUrl(url);
+    }
+    return false;
+}
+
+SYSTEMTIME CQtServices::GetLocalTime()
+{
+    const QDateTime now = QDateTime::currentDateTime();
+    SYSTEMTIME time;
+    time.wYear = static_cast<WORD>(now.date().year());
+    time.wMonth = static_cast<WORD>(now.date().month());
+    time.wDayOfWeek = static_cast<WORD>(now.date().dayOfWeek() % 7);   // Sunday is 0
+    time.wDay = static_cast<WORD>(now.date().day());
+    time.wHour = static_cast<WORD>(now.time().hour());
+    time.wMinute = static_cast<WORD>(now.time().minute());
+    time.wSecond = static_cast<WORD>(now.time().second());
+    time.wMilliseconds = static_cast<WORD>(now.time().msec());
+    return time;
+}
