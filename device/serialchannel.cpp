@@ -1,0 +1,330 @@
+#include "device/serialchannel.h"
+
+#include <QCoreApplication>
+#include <QEvent>
+#include <QObject>
+
+#include <cerrno>
+#include <chrono>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <system_error>
+#include <termios.h>
+#include <unistd.h>
+
+#include "device/portmap.h"
+#include "device/serialbytesink.h"
+
+namespace {
+
+constexpr int kFirstBackoffMs = 100;
+constexpr int kLongestBackoffMs = 1600;
+
+speed_t SpeedFor(int baud)
+{
+    switch (baud) {
+    case 110: return B110;
+    case 300: return B300;
+    case 600: return B600;
+    case 1200: return B1200;
+    case 2400: return B2400;
+    case 4800: return B4800;
+    case 9600: return B9600;
+    case 19200: return B19200;
+    case 38400: return B38400;
+    case 57600: return B57600;
+    case 115200: return B115200;
+    default: return B300;
+    }
+}
+
+tcflag_t SizeFor(int dataBits)
+{
+    switch (dataBits) {
+    case 5: return CS5;
+    case 6: return CS6;
+    case 8: return CS8;
+    default: return CS7;
+    }
+}
+
+void SetModemLines(int fd, bool raise)
+{
+    // Pseudo-terminals refuse the modem-line requests (ENOTTY); that is harmless.
+    int lines = TIOCM_DTR | TIOCM_RTS;
+    (void)ioctl(fd, raise ? TIOCMBIS : TIOCMBIC, &lines);
+}
+
+} // namespace
+
+CSerialChannel::CSerialChannel() = default;
+
+int CSerialChannel::Open(ISerialByteSink* owner, int portNr, int baud, char parity, int dataBits,
+                         int stopBits, DWORD eventMask, int bufferSize)
+{
+    return OpenPath(owner, portNr, CPortMap::Instance().PathFor(portNr), baud, parity, dataBits,
+                    stopBits, eventMask, bufferSize);
+}
+
+int CSerialChannel::OpenPath(ISerialByteSink* owner, int portNr, const QString& path, int baud,
+                             char parity, int dataBits, int stopBits, DWORD eventMask, int bufferSize)
+{
+    // 1. The stop request.
+    if (m_hStop < 0)
+        m_hStop = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+
+    // 2. Owner and port number; the receiver lives on the owner's thread.
+    m_pOwner = owner;
+    m_nPortNr = portNr;
+    if (!m_pReceiver)
+        m_pReceiver = new QObject;
+
+    // 3.
+    std::lock_guard lock(m_portLock);
+
+    // 4. The device and the line definition.
+    m_devicePath = path;
+    m_nBaud = baud;
+    m_cParity = parity;
+    m_nDataBits = dataBits;
+    m_nStopBits = stopBits;
+    m_dwEventMask = eventMask;
+    m_nBufferSize = bufferSize;
+
+    // 5.-10. Open exclusively, configure, flush.
+    const int fd = ConfigureAndOpen(path);
+    if (fd < 0)
+        return 0;
+    m_hPort = fd;
+    return 1;
+}
+
+int CSerialChannel::ConfigureAndOpen(const QString& path)
+{
+    if (path.isEmpty())
+        return -1;
+    const QByteArray name = path.toLocal8Bit();
+    const int fd = ::open(name.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return -1;
+
+    // Only a terminal is a serial port; anything else would read as garbage.
+    termios tio{};
+    if (!isatty(fd) || tcgetattr(fd, &tio) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    // No sharing: a port another program (or another KM302) holds cannot be
+    // opened. TIOCEXCL does not stop root, the lock does.
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    (void)ioctl(fd, TIOCEXCL);
+
+    // Raw line: baud, data bits, parity, stop bits; no flow control, no
+    // translation of any byte (a carriage return must stay 0x0D).
+    cfmakeraw(&tio);
+    cfsetispeed(&tio, SpeedFor(m_nBaud));
+    cfsetospeed(&tio, SpeedFor(m_nBaud));
+    tio.c_cflag &= ~(CSIZE | PARENB | PARODD | CSTOPB | CRTSCTS);
+    tio.c_cflag |= SizeFor(m_nDataBits) | CLOCAL | CREAD;
+    if (m_cParity == 'E' || m_cParity == 'e')
+        tio.c_cflag |= PARENB;
+    else if (m_cParity == 'O' || m_cParity == 'o')
+        tio.c_cflag |= PARENB | PARODD;
+    if (m_nStopBits == 2)
+        tio.c_cflag |= CSTOPB;
+    tio.c_iflag &= ~(IXON | IXOFF | IXANY);
+    tio.c_cc[VMIN] = 0;
+    tio.c_cc[VTIME] = 0;
+    (void)tcsetattr(fd, TCSANOW, &tio);
+
+    SetModemLines(fd, true);
+    (void)tcflush(fd, TCIOFLUSH);
+    return fd;
+}
+
+int CSerialChannel::StartReader()
+{
+    if (m_bReaderStarted || m_hPort < 0 || m_hStop < 0)
+        return 0;
+    // Whatever was queued before the reader starts is discarded; done here
+    // rather than in the thread so that it is over when StartReader returns.
+    {
+        std::lock_guard lock(m_portLock);
+        (void)tcflush(m_hPort, TCIFLUSH);
+    }
+    try {
+        m_nExitCode = STILL_ACTIVE;
+        m_reader = std::thread(&CSerialChannel::ReaderMain, this);
+    } catch (const std::system_error&) {
+        m_nExitCode = 0;
+        return 0;
+    }
+    m_bReaderStarted = true;
+    return 1;
+}
+
+int CSerialChannel::IsReaderFinished()
+{
+    if (!m_bReaderStarted)
+        return 1;
+    return m_nExitCode.load() != STILL_ACTIVE ? 1 : 0;
+}
+
+bool CSerialChannel::StopRequested() const
+{
+    pollfd stop{m_hStop, POLLIN, 0};
+    return poll(&stop, 1, 0) > 0;
+}
+
+void CSerialChannel::ReaderMain()
+{
+    // Wait for the stop request (first, so it wins) or data.
+    for (;;) {
+        int fd;
+        {
+            std::lock_guard lock(m_portLock);
+            fd = m_hPort;
+        }
+        if (fd < 0) {
+            if (!WaitForDevice())
+                break;
+            continue;
+        }
+
+        pollfd wait[2] = {{m_hStop, POLLIN, 0}, {fd, POLLIN, 0}};
+        const int n = poll(wait, 2, -1);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            CloseDevice();
+            continue;
+        }
+        if (wait[0].revents != 0)
+            break;
+        if (wait[1].revents & POLLIN) {
+            ReceivePass();
+        } else if (wait[1].revents & (POLLHUP | POLLERR | POLLNVAL)) {
+            // A hang-up without data: the device is gone.
+            CloseDevice();
+        }
+    }
+    m_nExitCode = kReaderExitCode;
+}
+
+void CSerialChannel::ReceivePass()
+{
+    unsigned char buffer[256];
+    for (;;) {
+        ssize_t got;
+        {
+            std::lock_guard lock(m_portLock);
+            if (m_hPort < 0)
+                return;
+            got = ::read(m_hPort, buffer, sizeof buffer);
+        }
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            if (errno != EAGAIN && errno != EWOULDBLOCK)
+                CloseDevice();   // EIO after a hang-up, ENXIO after an unplug
+            return;
+        }
+        if (got == 0) {
+            CloseDevice();
+            return;
+        }
+        for (ssize_t i = 0; i < got; ++i) {
+            if (!Deliver(buffer[i]))
+                return;
+        }
+    }
+}
+
+bool CSerialChannel::Deliver(unsigned char byte)
+{
+    if (StopRequested())
+        return false;
+    ISerialByteSink* owner = m_pOwner;
+    const unsigned wParam = byte;
+    QMetaObject::invokeMethod(
+        m_pReceiver, [owner, wParam] { owner->OnSerialByte(wParam); }, Qt::BlockingQueuedConnection);
+    return true;
+}
+
+void CSerialChannel::CloseDevice()
+{
+    std::lock_guard lock(m_portLock);
+    if (m_hPort >= 0) {
+        ::close(m_hPort);
+        m_hPort = -1;
+    }
+}
+
+bool CSerialChannel::WaitForDevice()
+{
+    // Reopen the configured path (a replugged adapter may come back under the
+    // same link with another node), never a cached device node.
+    int backoffMs = kFirstBackoffMs;
+    for (;;) {
+        pollfd stop{m_hStop, POLLIN, 0};
+        const int n = poll(&stop, 1, backoffMs);
+        if (n > 0)
+            return false;
+        const int fd = ConfigureAndOpen(m_devicePath);
+        if (fd >= 0) {
+            std::lock_guard lock(m_portLock);
+            m_hPort = fd;
+            return true;
+        }
+        backoffMs = std::min(backoffMs * 2, kLongestBackoffMs);
+    }
+}
+
+CSerialChannel::~CSerialChannel()
+{
+    Close();
+}
+
+void CSerialChannel::Close()
+{
+    // 1. Drop DTR and RTS.
+    {
+        std::lock_guard lock(m_portLock);
+        if (m_hPort >= 0)
+            SetModemLines(m_hPort, false);
+    }
+
+    // 2. The stop request.
+    if (m_hStop >= 0) {
+        const std::uint64_t one = 1;
+        (void)!::write(m_hStop, &one, sizeof one);
+    }
+
+    // 3. Until the reader has ended, deliver its pending byte (it may be
+    //    blocked in a delivery to this very thread).
+    while (!IsReaderFinished()) {
+        if (m_pReceiver)
+            QCoreApplication::sendPostedEvents(m_pReceiver, QEvent::MetaCall);
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+
+    // 4. The thread has ended; collect it.
+    if (m_reader.joinable())
+        m_reader.join();
+    m_bReaderStarted = false;
+
+    // 5. Close the port and the stop request.
+    CloseDevice();
+    if (m_hStop >= 0) {
+        ::close(m_hStop);
+        m_hStop = -1;
+    }
+    delete m_pReceiver;
+    m_pReceiver = nullptr;
+}

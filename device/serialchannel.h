@@ -1,0 +1,100 @@
+#pragma once
+// CSerialChannel: one open serial port and its reader thread. The channel only
+// receives; the program never writes to the instrument.
+//
+// Threads. The user-interface thread constructs, opens, starts and destroys the
+// channel. The reader thread waits in poll() on [stop, port] (the stop entry
+// first, so a stop request wins over pending data) and hands every received
+// byte separately, in arrival order, to the owner's OnSerialByte on the
+// user-interface thread with a blocking queued call: the reader waits until the
+// byte has been processed. The stop request is checked before each delivery.
+//
+// Closing (the destructor) lowers DTR and RTS, raises the stop request and then
+// keeps delivering the reader's pending call on the user-interface thread until
+// the reader has ended (exit code 100), so it never deadlocks against a delivery
+// in progress; only then are the descriptors closed.
+//
+// A device that goes away (a USB adapter unplugged, the far end of a
+// pseudo-terminal closed) makes read() return 0 or poll() report a hang-up at
+// once and forever. The reader then closes the descriptor and reopens the
+// configured path with a back-off from 100 ms doubling to 1.6 s, stop-aware,
+// configuring it as Open did; meanwhile nothing is delivered and the owner's
+// no-communication timeout takes effect.
+//
+// The port number maps to a device path through the port map (CPortMap).
+
+#include <QPointer>
+#include <QString>
+
+#include <atomic>
+#include <mutex>
+#include <thread>
+
+#include "platform/wintypes.h"
+
+class ISerialByteSink;
+class QObject;
+
+constexpr DWORD EV_RXCHAR = 0x0001;
+constexpr DWORD STILL_ACTIVE = 259;
+constexpr DWORD kReaderExitCode = 100;
+
+class CSerialChannel {
+public:
+    CSerialChannel();
+    virtual ~CSerialChannel();
+    CSerialChannel(const CSerialChannel&) = delete;
+    CSerialChannel& operator=(const CSerialChannel&) = delete;
+
+    // Opens COM<portNr> through the port map and configures the line. The
+    // owner must outlive the channel and live on the calling (user-interface)
+    // thread. Returns 1 when the port could be opened, 0 when it does not
+    // exist, is not a terminal or is held by another program. Later
+    // configuration failures are not reported. bufferSize is kept and unused.
+    int Open(ISerialByteSink* owner, int portNr, int baud, char parity, int dataBits, int stopBits,
+             DWORD eventMask, int bufferSize);
+    // Opens a device path directly (Open resolves the number to a path first).
+    int OpenPath(ISerialByteSink* owner, int portNr, const QString& path, int baud, char parity,
+                 int dataBits, int stopBits, DWORD eventMask, int bufferSize);
+
+    // Starts the reader thread: 1 on success, 0 when there is no open port or
+    // the thread cannot be created.
+    int StartReader();
+    // 1 when there is no reader thread or it has ended, 0 while it runs.
+    int IsReaderFinished();
+    // STILL_ACTIVE while the reader runs, then its exit code (100).
+    DWORD ReaderExitCode() const { return m_nExitCode.load(); }
+
+    // The close sequence of the destructor; afterwards the channel holds
+    // nothing and ReaderExitCode() tells how the reader ended.
+    void Close();
+
+    int PortNumber() const { return m_nPortNr; }
+    QString DevicePath() const { return m_devicePath; }
+
+private:
+    void ReaderMain();
+    void ReceivePass();
+    bool WaitForDevice();
+    bool Deliver(unsigned char byte);
+    bool StopRequested() const;
+    int ConfigureAndOpen(const QString& path);
+    void CloseDevice();
+
+    int m_nPortNr = 0;
+    std::thread m_reader;
+    std::atomic<DWORD> m_nExitCode{STILL_ACTIVE};
+    bool m_bReaderStarted = false;
+    std::mutex m_portLock;          // guards m_hPort between the two threads
+    int m_hStop = -1;               // eventfd: the stop request
+    int m_hPort = -1;               // the open device, or -1 while it is gone
+    QString m_devicePath;
+    int m_nBaud = 300;
+    char m_cParity = 'N';
+    int m_nDataBits = 7;
+    int m_nStopBits = 1;
+    DWORD m_dwEventMask = EV_RXCHAR;
+    int m_nBufferSize = 0;
+    ISerialByteSink* m_pOwner = nullptr;
+    QObject* m_pReceiver = nullptr; // lives on the owner's thread; the target of deliveries
+};

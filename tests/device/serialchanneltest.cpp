@@ -1,0 +1,241 @@
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <dirent.h>
+#include <fcntl.h>
+#include <unistd.h>
+#include <memory>
+#include <sys/resource.h>
+#include <thread>
+#include <vector>
+
+#include "device/portmap.h"
+#include "device/serialbytesink.h"
+#include "device/serialchannel.h"
+#include "tests/device/ptypair.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+int OpenDescriptors()
+{
+    int count = 0;
+    if (DIR* dir = opendir("/proc/self/fd")) {
+        while (readdir(dir))
+            ++count;
+        closedir(dir);
+    }
+    return count;
+}
+
+// Records every delivered byte and the thread it arrived on.
+class RecordingSink : public ISerialByteSink {
+public:
+    void OnSerialByte(unsigned wParam) override
+    {
+        if (QThread::currentThread() != QCoreApplication::instance()->thread())
+            wrongThread = true;
+        bytes.push_back(char(wParam));
+        if (delay.count() > 0)
+            std::this_thread::sleep_for(delay);
+    }
+    std::string bytes;
+    bool wrongThread = false;
+    std::chrono::microseconds delay{0};
+};
+
+// Processes events until `done` holds or the (generous) limit passes.
+template <typename Pred>
+bool WaitFor(Pred done, std::chrono::milliseconds limit = 10s)
+{
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > end)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        std::this_thread::sleep_for(1ms);
+    }
+    return true;
+}
+
+double ProcessCpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
+         + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+int OpenOn(CSerialChannel& channel, ISerialByteSink& sink, const QString& path)
+{
+    return channel.OpenPath(&sink, 40, path, 300, 'N', 7, 1, EV_RXCHAR, 512);
+}
+
+class SerialChannel : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(pty.ok()); }
+    PtyPair pty;
+    RecordingSink sink;
+};
+
+TEST_F(SerialChannel, FramesWrittenTogetherArriveByteByByteInOrder)
+{
+    CSerialChannel channel;
+    ASSERT_EQ(1, OpenOn(channel, sink, pty.slavePath()));
+    ASSERT_EQ(1, channel.StartReader());
+    const std::string frames = "\x40\x70\x3D\x32\x70\x34\x31\x70\x31\x73\x32\r"
+                               "\x40\x70\x3D\x32\x70\x34\x31\x70\x31\x73\x33\r"
+                               "\x40\x70\x3D\x32\x70\x34\x31\x70\x31\x73\x34\r";
+    pty.Write(frames);
+    ASSERT_TRUE(WaitFor([&] { return sink.bytes.size() >= frames.size(); }));
+    EXPECT_EQ(frames, sink.bytes);
+    EXPECT_FALSE(sink.wrongThread);
+}
+
+TEST_F(SerialChannel, BytesQueuedBeforeOpenAndBeforeTheReaderAreDiscarded)
+{
+    pty.Write("old");
+    ASSERT_TRUE(pty.WaitQueued(3));
+    CSerialChannel channel;
+    ASSERT_EQ(1, OpenOn(channel, sink, pty.slavePath()));
+    pty.Write("mid");
+    ASSERT_TRUE(pty.WaitQueued(3));
+    ASSERT_EQ(1, channel.StartReader());
+    pty.Write("new");
+    ASSERT_TRUE(WaitFor([&] { return sink.bytes.size() >= 3; }));
+    QCoreApplication::processEvents();
+    EXPECT_EQ("new", sink.bytes);
+}
+
+TEST_F(SerialChannel, ClosingWhileTheFarEndFloodsEndsTheReaderAndLeavesNoDescriptor)
+{
+    const int before = OpenDescriptors();
+    std::atomic<bool> flooding{true};
+    std::thread flood;
+    {
+        CSerialChannel channel;
+        ASSERT_EQ(1, OpenOn(channel, sink, pty.slavePath()));
+        ASSERT_EQ(1, channel.StartReader());
+        sink.delay = 200us;
+        fcntl(pty.master(), F_SETFL, O_NONBLOCK);
+        flood = std::thread([&] {
+            const std::string chunk(64, 'x');
+            while (flooding) {
+                if (::write(pty.master(), chunk.data(), chunk.size()) < 0)
+                    std::this_thread::sleep_for(100us);
+            }
+        });
+        ASSERT_TRUE(WaitFor([&] { return sink.bytes.size() > 100; }));
+        // The destructor runs while deliveries are in flight.
+    }
+    flooding = false;
+    flood.join();
+    EXPECT_EQ(before, OpenDescriptors());
+}
+
+TEST_F(SerialChannel, ReaderEndsWithExitCode100)
+{
+    CSerialChannel channel;
+    ASSERT_EQ(1, OpenOn(channel, sink, pty.slavePath()));
+    EXPECT_EQ(1, channel.IsReaderFinished());
+    ASSERT_EQ(1, channel.StartReader());
+    EXPECT_EQ(0, channel.IsReaderFinished());
+    pty.Write("abc");
+    ASSERT_TRUE(WaitFor([&] { return sink.bytes.size() >= 3; }));
+    channel.Close();
+    EXPECT_EQ(1, channel.IsReaderFinished());
+    EXPECT_EQ(kReaderExitCode, channel.ReaderExitCode());
+}
+
+TEST(SerialChannelOpen, MissingPathNotATerminalAndPortInUseAllFail)
+{
+    RecordingSink sink;
+    QTemporaryDir dir;
+    QFile plain(dir.filePath(QStringLiteral("plain")));
+    ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
+    plain.close();
+    PtyPair pty;
+    ASSERT_TRUE(pty.ok());
+
+    const int before = OpenDescriptors();
+    {
+        CSerialChannel missing;
+        EXPECT_EQ(0, OpenOn(missing, sink, dir.filePath(QStringLiteral("nothing"))));
+        EXPECT_EQ(0, missing.StartReader());
+        CSerialChannel file;
+        EXPECT_EQ(0, OpenOn(file, sink, plain.fileName()));
+
+        CSerialChannel first;
+        ASSERT_EQ(1, OpenOn(first, sink, pty.slavePath()));
+        CSerialChannel second;
+        EXPECT_EQ(0, OpenOn(second, sink, pty.slavePath()));
+    }
+    EXPECT_EQ(before, OpenDescriptors());
+}
+
+TEST(SerialChannelOpen, PortNumberGoesThroughThePortMap)
+{
+    RecordingSink sink;
+    PtyPair pty;
+    ASSERT_TRUE(pty.ok());
+    const auto saved = CPortMap::Instance().Entries();
+    CPortMap::Instance().SetEntry(12, pty.slavePath());
+    CSerialChannel channel;
+    EXPECT_EQ(1, channel.Open(&sink, 12, 300, 'N', 7, 1, EV_RXCHAR, 512));
+    EXPECT_EQ(12, channel.PortNumber());
+    EXPECT_EQ(pty.slavePath(), channel.DevicePath());
+    CPortMap::Instance().SetEntries(saved);
+}
+
+TEST(SerialChannelUnplug, WaitsQuietlyAndResumesWhenTheDeviceIsBackAtTheSamePath)
+{
+    QTemporaryDir dir;
+    const QString link = dir.filePath(QStringLiteral("port"));
+    auto first = std::make_unique<PtyPair>();
+    ASSERT_TRUE(QFile::link(first->slavePath(), link));
+
+    RecordingSink sink;
+    CSerialChannel channel;
+    ASSERT_EQ(1, OpenOn(channel, sink, link));
+    ASSERT_EQ(1, channel.StartReader());
+    first->Write("a");
+    ASSERT_TRUE(WaitFor([&] { return sink.bytes == "a"; }));
+
+    // Unplug: the far end goes away and the link dangles.
+    first.reset();
+    QFile::remove(link);
+    const double cpuBefore = ProcessCpuSeconds();
+    const auto wallBefore = std::chrono::steady_clock::now();
+    std::this_thread::sleep_for(2s);
+    const double cpu = ProcessCpuSeconds() - cpuBefore;
+    const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - wallBefore).count();
+    const double share = cpu / wall;
+    std::printf("CPU share while unplugged: %.2f %%\n", share * 100.0);
+    RecordProperty("unplugged_cpu_percent", std::to_string(share * 100.0));
+    EXPECT_LT(share, 0.05);
+
+    // Replug under the same link; a new node behind it.
+    PtyPair second;
+    ASSERT_TRUE(second.ok());
+    ASSERT_TRUE(QFile::link(second.slavePath(), link));
+    const auto replugged = std::chrono::steady_clock::now();
+    // The reader reopens on its own; keep writing until a byte gets through
+    // (bytes written before the reopen are flushed by it).
+    ASSERT_TRUE(WaitFor([&] {
+        second.Write("b");
+        return sink.bytes.find('b') != std::string::npos;
+    }));
+    const double resumed = std::chrono::duration<double>(std::chrono::steady_clock::now() - replugged).count();
+    std::printf("deliveries resumed %.2f s after the replug\n", resumed);
+    RecordProperty("resume_seconds", std::to_string(resumed));
+}
+
+} // namespace
