@@ -7,6 +7,7 @@
 
 CColorSwatch::CColorSwatch(QWidget* parent) : QWidget(parent)
 {
+    setCursor(Qt::PointingHandCursor);
 }
 
 void CColorSwatch::paintEvent(QPaintEvent*)

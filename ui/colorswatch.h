@@ -1,7 +1,8 @@
 #pragma once
 // CColorSwatch: a field that shows one colour, filling its whole area with
 // m_crColor and drawing nothing else. A left click on it (press and release
-// on the field) emits clicked(); it never changes its colour by itself.
+// on the field, which shows the hand cursor) emits clicked(); it never
+// changes its colour by itself.
 //
 // A child of its dialog; user-interface thread only.
 

@@ -14,6 +14,7 @@ CFontsDialog::CFontsDialog(QWidget* parent)
 {
     m_ui->setupUi(this);
     m_preview = m_ui->previewLabel;
+    m_preview->setCursor(Qt::PointingHandCursor);
     m_preview->installEventFilter(this);
     connect(m_ui->okButton, &QPushButton::clicked, this, [this] { OnOK(); });
     connect(m_ui->cancelButton, &QPushButton::clicked, this, [this] { OnCancel(); });

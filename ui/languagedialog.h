@@ -5,6 +5,11 @@
 // dialog opens with "English" selected for 1 and "Polski" for any other
 // value. OK takes the selected button into m_nSelection and ends with IDOK;
 // Escape ends with IDCANCEL. RunLanguageCommand is the whole command.
+//
+// No menu entry leads here: the main window handles the command (32796) but
+// nothing sends it, so the user never sees this dialog. The code it would set
+// changes no text of the program; it is kept in the "LANGUAGE" setting,
+// which can be edited in the settings file.
 // User-interface thread; made on the stack.
 
 #include <QString>
