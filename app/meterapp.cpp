@@ -72,6 +72,7 @@ BOOL CMeterApp::InitInstance()
 
     // 3. The main window.
     auto window = std::make_unique<CMainDialog>();
+    window->m_pLanguage = &m_language;
 
     // 4. Every setting, in table order, into the window and its display.
     MeterSettings settings;

@@ -6,3 +6,7 @@
 // (":/km302/km302.png"). Calling it again does nothing.
 
 void InitKm302Resources();
+
+class QIcon;
+// The barometer icon of the program's windows, in its two sizes.
+QIcon ProgramIcon();

@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QIcon>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -14,7 +15,14 @@
 #include "platform/services.h"
 #include "platform/stringtable.h"
 #include "platform/timerids.h"
+#include "ui/aboutdialog.h"
+#include "ui/additionalsettingsdialog.h"
+#include "ui/colorsdialog.h"
+#include "ui/fontsdialog.h"
+#include "ui/km302resources.h"
+#include "ui/languagedialog.h"
 #include "ui/portdialog.h"
+#include "ui/promotiondialog.h"
 #include "ui/pressuredisplay.h"
 #include "ui_maindialog.h"
 
@@ -45,6 +53,7 @@ QString Sprintf(UINT id, int value)
 CMainDialog::CMainDialog(QWidget* parent)
     : CDialog(parent),
       m_runPortDialog([](CPortDialog& dialog) { return dialog.DoModal(); }),
+      m_runStartupPromotion([this] { OnPromotion(); }),
       m_ui(std::make_unique<Ui::CMainDialog>()),
       m_timers([this](UINT id) { OnTimer(id); }),
       m_assembler(m_decoder, m_timers, [this](int commOk) { Refresh(commOk); })
@@ -81,19 +90,28 @@ void CMainDialog::BuildMenu()
     add(program, ID_CLOSE, QStringLiteral("Zamknij"), &CMainDialog::OnCloseCommand);
 
     QMenu* view = m_menuBar->addMenu(QStringLiteral("Widok"));
-    add(view, ID_COLORS, QStringLiteral("Kolory"), nullptr);
-    add(view, ID_FONTS, QStringLiteral("Czcionki"), nullptr);
+    add(view, ID_COLORS, QStringLiteral("Kolory"), &CMainDialog::OnColors);
+    add(view, ID_FONTS, QStringLiteral("Czcionki"), &CMainDialog::OnFonts);
     add(view, ID_TOPMOST, QStringLiteral("Zawsze na wierzchu"), &CMainDialog::OnAlwaysOnTop)->setCheckable(true);
 
     QMenu* settings = m_menuBar->addMenu(QStringLiteral("Ustawienia"));
     add(settings, ID_PORT, QStringLiteral("Port szeregowy"), &CMainDialog::OnPortCommand);
     add(settings, ID_RECORDING, QStringLiteral("Rejestracja do pliku"), nullptr);
-    add(settings, ID_ADDITIONAL, QStringLiteral("Ustawienia dodatkowe"), nullptr);
+    add(settings, ID_ADDITIONAL, QStringLiteral("Ustawienia dodatkowe"), &CMainDialog::OnAdditionalSettings);
 
     QMenu* help = m_menuBar->addMenu(QStringLiteral("Pomoc"));
     add(help, ID_HELP_TOPICS, QStringLiteral("Pomoc"), &CMainDialog::OnHelpTopics);
-    add(help, ID_KDS, QStringLiteral("Program KDS"), nullptr);
-    add(help, ID_ABOUT, QStringLiteral("O programie"), nullptr);
+    add(help, ID_KDS, QStringLiteral("Program KDS"), &CMainDialog::OnPromotion);
+    add(help, ID_ABOUT, QStringLiteral("O programie"), &CMainDialog::OnAbout);
+
+    // The language choice has no menu item; a shortcut of the window reaches it.
+    auto* language = new QAction(this);
+    language->setObjectName(QStringLiteral("command%1").arg(ID_LANGUAGE));
+    language->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_L));
+    language->setShortcutContext(Qt::WindowShortcut);
+    connect(language, &QAction::triggered, this, &CMainDialog::OnLanguage);
+    addAction(language);
+    m_actions[ID_LANGUAGE] = language;
 }
 
 QAction* CMainDialog::CommandAction(UINT id) const
@@ -114,8 +132,8 @@ BOOL CMainDialog::OnInitDialog()
     // 1.
     CDialog::OnInitDialog();
 
-    // 2.-3. No system menu on X11; the icon is the application's.
-    setWindowIcon(QApplication::windowIcon());
+    // 2.-3. No system menu on X11; the icon is the program's barometer.
+    setWindowIcon(ProgramIcon());
 
     // 4. Recording is greyed until the start-up opening of the logs has run.
     CommandAction(ID_RECORDING)->setEnabled(false);
@@ -238,7 +256,11 @@ void CMainDialog::OnTimer(UINT id)
         OnPortCommand();
         break;
     case kPromotionTimerId:
+        // The port selection (timer 1069) waits while the promotion is open.
         m_timers.KillTimer(kPromotionTimerId);
+        m_bPromotionOpen = true;
+        m_runStartupPromotion();
+        m_bPromotionOpen = false;
         break;
     default:
         break;
@@ -410,6 +432,39 @@ void CMainDialog::OnStartPlotix()
 void CMainDialog::OnCloseCommand()
 {
     OnOK();
+}
+
+void CMainDialog::OnColors()
+{
+    RunColorsCommand(*m_display);
+}
+
+void CMainDialog::OnFonts()
+{
+    RunFontsCommand(*m_display);
+}
+
+void CMainDialog::OnAbout()
+{
+    CAboutDialog dialog(this);
+    dialog.DoModal();
+}
+
+void CMainDialog::OnPromotion()
+{
+    CPromotionDialog dialog(this);
+    dialog.DoModal();
+}
+
+void CMainDialog::OnAdditionalSettings()
+{
+    RunAdditionalSettingsCommand(m_showAdv, this);
+}
+
+void CMainDialog::OnLanguage()
+{
+    if (m_pLanguage)
+        RunLanguageCommand(*m_pLanguage, this);
 }
 
 void CMainDialog::OnStopRequest()

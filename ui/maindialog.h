@@ -98,6 +98,12 @@ public:
     void OnHelpTopics();        // 32778 "Pomoc"
     void OnStartPlotix();       // 32795 "Uruchom Plotix"
     void OnCloseCommand();      // 32783 "Zamknij"
+    void OnColors();            // 32780 "Kolory"
+    void OnFonts();             // 32781 "Czcionki"
+    void OnAbout();             // 32779 "O programie"
+    void OnPromotion();         // 32798 "Program KDS"
+    void OnAdditionalSettings();// 32797 "Ustawienia dodatkowe"
+    void OnLanguage();          // 32796, no menu item: Ctrl+Shift+L
     // SIGTERM, SIGINT, SIGHUP: the "Zamknij" path, with every open dialog closed.
     void OnStopRequest();
 
@@ -108,8 +114,11 @@ public:
     int ReadError() const { return m_assembler.m_bReadError; }
     bool IsTimerRunning(UINT id) const { return m_timers.IsRunning(id); }
 
-    // Runs the port dialog modally; tests replace it.
+    // Run the port dialog and the start-up promotion modally; tests replace them.
     std::function<int(CPortDialog&)> m_runPortDialog;
+    std::function<void()> m_runStartupPromotion;
+    // The application's language code, which the language choice sets.
+    QString* m_pLanguage = nullptr;
 
     bool m_bPromotionOpen = false;
     int m_showAdv = 1;

@@ -1,11 +1,12 @@
 #include "ui/portwaitdialog.h"
 
 #include <QCoreApplication>
-#include <QStyle>
+#include <QPixmap>
 #include <chrono>
 #include <system_error>
 
 #include "device/portenumeration.h"
+#include "ui/km302resources.h"
 #include "ui/portdialog.h"
 #include "ui_portwaitdialog.h"
 
@@ -15,7 +16,8 @@ CPortWaitDialog::CPortWaitDialog(QWidget* parent)
     m_ui->setupUi(this);
     // No caption and no close box: only Escape and the worker end it.
     setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
-    m_ui->picture->setPixmap(style()->standardIcon(QStyle::SP_ComputerIcon).pixmap(48, 48));
+    InitKm302Resources();
+    m_ui->picture->setPixmap(QPixmap(QStringLiteral(":/km302/wait.png")));
     connect(m_ui->cancelButton, &QPushButton::clicked, this, &CPortWaitDialog::OnCancelButton);
 }
 
