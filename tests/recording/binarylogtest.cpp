@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
-#include <unistd.h>
 
 #include "recording/binarylog.h"
 #include "recording/textlog.h"
@@ -122,15 +121,6 @@ TEST_F(BinaryLogTest, ARecordCutShortByTheDiskLeavesOnlyWholeRecords)
     });
     ASSERT_EQ(0, result);
     EXPECT_EQ(kValidHpa + kNotValid, Contents());
-}
-
-TEST_F(BinaryLogTest, AFullDiskFailsTheWriteAndTheFileStaysOpen)
-{
-    const QString full = folder.Path(QStringLiteral("pelny.vrd"));
-    ASSERT_EQ(0, ::symlink("/dev/full", QFile::encodeName(full).constData()));
-    ASSERT_EQ(LogOpenResult::Appended, log.Open(full, false));
-    EXPECT_EQ(ENOSPC, log.WriteRecord(true, 1013.2, false, 1234));
-    EXPECT_TRUE(log.IsOpen());
 }
 
 TEST_F(BinaryLogTest, TheTextAndTheBinaryLogCannotShareOneFile)

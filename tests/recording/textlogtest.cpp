@@ -245,17 +245,6 @@ TEST_F(TextLogTest, AReadOnlyFileIsNotOpened)
     EXPECT_EQ(0, result);
 }
 
-TEST_F(TextLogTest, AFullDiskFailsTheWriteAndTheFileStaysOpen)
-{
-    const QString full = folder.Path(QStringLiteral("pelny.txt"));
-    ASSERT_EQ(0, ::symlink("/dev/full", QFile::encodeName(full).constData()));
-    ASSERT_EQ(LogOpenResult::Appended, log.Open(full, false));
-    EXPECT_EQ(ENOSPC, log.WriteRecord(true, 1013.2, false, 0));
-    EXPECT_EQ(ENOSPC, log.WriteStartComment(false, QStringLiteral("x"), false, 0));
-    EXPECT_TRUE(log.IsOpen());
-    EXPECT_EQ(full, log.Path());
-}
-
 TEST_F(TextLogTest, ARecordCutShortByTheDiskLeavesNoPartOfItAndTheNextOneKeepsItsHeader)
 {
     ASSERT_EQ(LogOpenResult::Created, log.Open(path, true));
