@@ -1,0 +1,239 @@
+#include "ui/recordingcontroller.h"
+
+#include <QStringList>
+
+#include <algorithm>
+
+#include "device/framedecoder.h"
+#include "platform/services.h"
+#include "platform/stringtable.h"
+#include "platform/timerids.h"
+#include "recording/writefailuretext.h"
+#include "ui/pressuredisplay.h"
+#include "ui/recordingdialog.h"
+
+namespace {
+
+constexpr UINT IDS_TEXT_LOG_UNAVAILABLE = 106;
+constexpr UINT IDS_BINARY_LOG_UNAVAILABLE = 107;
+constexpr UINT IDS_RECORDING_STATUS = 111;
+
+constexpr int kMaxInterval = 24 * 3600 - 1;
+
+} // namespace
+
+CRecordingController::CRecordingController(ITimerHost& timers, const CPressureDisplay& display,
+                                           const CFrameDecoder& decoder,
+                                           std::function<void()> updateStatusLine,
+                                           std::function<void(bool)> enableRecordingCommand)
+    : m_runDialog([](CRecordingDialog& dialog) { return dialog.DoModal(); }),
+      m_timers(timers),
+      m_display(display),
+      m_decoder(decoder),
+      m_updateStatusLine(std::move(updateStatusLine)),
+      m_enableRecordingCommand(std::move(enableRecordingCommand))
+{
+}
+
+void CRecordingController::OnRecordingSettings()
+{
+    // A file that failed to open shows the dialog again, until the user
+    // accepts settings that open or cancels.
+    while (RunSettingsOnce()) {
+    }
+}
+
+bool CRecordingController::RunSettingsOnce()
+{
+    // 1. The dialog shows the recording state; remember what decides a reopening.
+    CRecordingDialog dialog(m_pDialogParent);
+    dialog.m_bCheckComment = m_bCheckComment;
+    dialog.m_bCheckCommentSn = m_bCheckCommentSn;
+    dialog.m_strComment = m_strComment;
+    dialog.m_nSepFormat = m_nSepFormat;
+    dialog.m_nInterval = m_nInterval;
+    dialog.m_strFileName = m_strFileName;
+    dialog.m_strFileNameBin = m_strFileNameBin;
+    dialog.m_bFileLog = m_bFileLog;
+    dialog.m_bFileLogBin = m_bFileLogBin;
+    const QString previousFileName = m_strFileName;
+    const QString previousFileNameBin = m_strFileNameBin;
+    const int previousFileLog = m_bFileLog;
+    const int previousFileLogBin = m_bFileLogBin;
+    const int previousSepFormat = m_nSepFormat;
+
+    // 2.-3. Cancel switches off a log whose file did not open.
+    if (m_runDialog(dialog) != IDOK) {
+        if (!m_textLog.IsOpen())
+            m_bFileLog = 0;
+        if (!m_binaryLog.IsOpen())
+            m_bFileLogBin = 0;
+        m_updateStatusLine();
+        return false;
+    }
+
+    // 4.
+    m_bCheckComment = dialog.m_bCheckComment;
+    m_bCheckCommentSn = dialog.m_bCheckCommentSn;
+    m_strComment = dialog.m_strComment;
+    m_nSepFormat = dialog.m_nSepFormat;
+    m_nInterval = dialog.m_nInterval;
+    m_strFileName = dialog.m_strFileName;
+    m_strFileNameBin = dialog.m_strFileNameBin;
+    m_bFileLog = dialog.m_bFileLog;
+    m_bFileLogBin = dialog.m_bFileLogBin;
+
+    // 5. A log switched off is closed; with both off the recording stops.
+    if (!m_bFileLog || !m_bFileLogBin) {
+        if (!m_bFileLog && !m_bFileLogBin && m_nRecordingTimer != 0)
+            m_timers.KillTimer(m_nRecordingTimer);
+        // With one log left on, the timer is restarted under the same id in step 8.
+        m_nRecordingTimer = 0;
+        if (m_textLog.IsOpen() && !m_bFileLog)
+            m_textLog.Close();
+        if (m_binaryLog.IsOpen() && !m_bFileLogBin)
+            m_binaryLog.Close();
+        if (!m_bFileLog && !m_bFileLogBin) {
+            m_updateStatusLine();
+            return false;
+        }
+    }
+
+    // 6. The text log: reopened when its path, switch or separator changed.
+    if (m_bFileLog) {
+        int error = 0;
+        if (!(m_textLog.IsOpen() && m_strFileName == previousFileName
+              && m_bFileLog == previousFileLog && m_nSepFormat == previousSepFormat)) {
+            m_textLog.Close();
+            const LogOpenResult opened = m_textLog.Open(m_strFileName, true);
+            if (opened == LogOpenResult::Failed) {
+                Services().MessageBox(LoadString(IDS_TEXT_LOG_UNAVAILABLE), MB_OK | MB_ICONEXCLAMATION);
+                return true;
+            }
+            if (m_bCheckComment)
+                error = m_textLog.WriteStartComment(opened == LogOpenResult::AppendedByAnswer,
+                                                    m_strComment, m_bCheckCommentSn != 0,
+                                                    m_decoder.m_nSerialNumber);
+        }
+        if (error == 0)
+            error = WriteTextRecord();
+        if (error != 0)
+            ReportWriteFailures({{m_textLog.Path(), error}});
+    }
+
+    // 7. The binary log: reopened when its path or switch changed.
+    if (m_bFileLogBin) {
+        if (!(m_binaryLog.IsOpen() && m_strFileNameBin == previousFileNameBin
+              && m_bFileLogBin == previousFileLogBin)) {
+            m_binaryLog.Close();
+            if (m_binaryLog.Open(m_strFileNameBin, true) == LogOpenResult::Failed) {
+                Services().MessageBox(LoadString(IDS_BINARY_LOG_UNAVAILABLE), MB_OK | MB_ICONEXCLAMATION);
+                return true;
+            }
+        }
+        if (const int error = WriteBinaryRecord(); error != 0)
+            ReportWriteFailures({{m_binaryLog.Path(), error}});
+    }
+
+    // 8.-9.
+    StartRecordingTimer();
+    m_updateStatusLine();
+    return false;
+}
+
+void CRecordingController::OpenAtStartup()
+{
+    m_timers.KillTimer(kOpenLogsTimerId);
+
+    // 1. The text log, appended to without a question.
+    if (!m_strFileName.isEmpty() && m_bFileLog && !m_textLog.IsOpen()) {
+        if (m_textLog.Open(m_strFileName, false) == LogOpenResult::Failed) {
+            Services().MessageBox(LoadString(IDS_TEXT_LOG_UNAVAILABLE), MB_OK | MB_ICONEXCLAMATION);
+            OnRecordingSettings();
+        } else {
+            if (const int error = WriteTextRecord(); error != 0)
+                ReportWriteFailures({{m_textLog.Path(), error}});
+            StartRecordingTimer();
+        }
+    }
+
+    // 2. The binary log likewise.
+    if (!m_strFileNameBin.isEmpty() && m_bFileLogBin && !m_binaryLog.IsOpen()) {
+        if (m_binaryLog.Open(m_strFileNameBin, false) == LogOpenResult::Failed) {
+            Services().MessageBox(LoadString(IDS_BINARY_LOG_UNAVAILABLE), MB_OK | MB_ICONEXCLAMATION);
+            OnRecordingSettings();
+        } else {
+            if (const int error = WriteBinaryRecord(); error != 0)
+                ReportWriteFailures({{m_binaryLog.Path(), error}});
+            StartRecordingTimer();
+        }
+    }
+
+    // 3. Whatever happened above. The status line shows the running recording
+    // at once rather than with the next frame.
+    m_enableRecordingCommand(true);
+    m_updateStatusLine();
+}
+
+void CRecordingController::OnRecordingTick()
+{
+    // Each file on its own: a full disk under one log costs the other nothing.
+    WriteFailures failures;
+    if (const int error = WriteTextRecord(); error != 0)
+        failures.emplace_back(m_textLog.Path(), error);
+    if (const int error = WriteBinaryRecord(); error != 0)
+        failures.emplace_back(m_binaryLog.Path(), error);
+    ReportWriteFailures(failures);
+}
+
+QString CRecordingController::RecordingStatusText() const
+{
+    if (m_nRecordingTimer == 0)
+        return {};
+    const int seconds = IntervalSeconds();
+    return QString::asprintf(LoadString(IDS_RECORDING_STATUS).toUtf8().constData(), seconds / 3600,
+                             seconds % 3600 / 60, seconds % 60);
+}
+
+int CRecordingController::IntervalSeconds() const
+{
+    return std::clamp(m_nInterval, 1, kMaxInterval);
+}
+
+void CRecordingController::StartRecordingTimer()
+{
+    if (m_nRecordingTimer != 0)
+        m_timers.KillTimer(m_nRecordingTimer);
+    m_nRecordingTimer = m_timers.SetTimer(kRecordingTimerId, static_cast<UINT>(IntervalSeconds()) * 1000);
+}
+
+CRecordingController::Reading CRecordingController::CurrentReading() const
+{
+    return Reading{!m_display.HasNoValue() && !m_display.IsBlinking(), m_display.GetRawValue(),
+                   m_decoder.m_bUnitPa != 0, m_decoder.m_nSerialNumber};
+}
+
+int CRecordingController::WriteTextRecord()
+{
+    const Reading reading = CurrentReading();
+    return m_textLog.WriteRecord(reading.bValid, reading.dValue, reading.bPascals, m_nSepFormat);
+}
+
+int CRecordingController::WriteBinaryRecord()
+{
+    const Reading reading = CurrentReading();
+    return m_binaryLog.WriteRecord(reading.bValid, reading.dValue, reading.bPascals,
+                                   reading.nSerialNumber);
+}
+
+void CRecordingController::ReportWriteFailures(const WriteFailures& failures)
+{
+    if (failures.empty() || m_bWriteFailureShown)
+        return;
+    QStringList texts;
+    for (const auto& [path, error] : failures)
+        texts << WriteFailureText(path, error);
+    m_bWriteFailureShown = true;
+    Services().MessageBox(texts.join(QStringLiteral("\n\n")), MB_OK | MB_ICONSTOP);
+    m_bWriteFailureShown = false;
+}
