@@ -1,11 +1,16 @@
 #include <QApplication>
 #include <QIcon>
 
+#include <csignal>
+
 #include "app/meterapp.h"
 #include "ui/km302resources.h"
 
 int main(int argc, char** argv)
 {
+    // A log that reaches a file-size limit is a failed write (a message), not
+    // the end of the program.
+    std::signal(SIGXFSZ, SIG_IGN);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("KM302"));
     QApplication::setApplicationDisplayName(QStringLiteral("KM302"));

@@ -23,6 +23,7 @@
 #include "ui/languagedialog.h"
 #include "ui/portdialog.h"
 #include "ui/promotiondialog.h"
+#include "ui/recordingcontroller.h"
 #include "ui/pressuredisplay.h"
 #include "ui_maindialog.h"
 
@@ -61,6 +62,10 @@ CMainDialog::CMainDialog(QWidget* parent)
     m_ui->setupUi(this);
     m_statusEdit = m_ui->statusEdit;
     m_display = m_ui->display;
+    m_recording = std::make_unique<CRecordingController>(
+        m_timers, *m_display, m_decoder, [this] { UpdateStatusLine(); },
+        [this](bool enable) { CommandAction(ID_RECORDING)->setEnabled(enable); });
+    m_recording->m_pDialogParent = this;
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                    | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
     setSizeGripEnabled(false);
@@ -96,7 +101,7 @@ void CMainDialog::BuildMenu()
 
     QMenu* settings = m_menuBar->addMenu(QStringLiteral("Ustawienia"));
     add(settings, ID_PORT, QStringLiteral("Port szeregowy"), &CMainDialog::OnPortCommand);
-    add(settings, ID_RECORDING, QStringLiteral("Rejestracja do pliku"), nullptr);
+    add(settings, ID_RECORDING, QStringLiteral("Rejestracja do pliku"), &CMainDialog::OnRecordingSettings);
     add(settings, ID_ADDITIONAL, QStringLiteral("Ustawienia dodatkowe"), &CMainDialog::OnAdditionalSettings);
 
     QMenu* help = m_menuBar->addMenu(QStringLiteral("Pomoc"));
@@ -231,6 +236,10 @@ void CMainDialog::UpdateStatusLine()
             text += LoadString(IDS_CALIBRATION_ERROR);
     }
 
+    // 4. The recording interval while the recording timer runs.
+    if (m_recording)
+        text += m_recording->RecordingStatusText();
+
     // 5. An unchanged text touches neither control.
     if (text != m_statusText) {
         m_statusText = text;
@@ -246,8 +255,11 @@ void CMainDialog::OnTimer(UINT id)
         m_assembler.OnNoCommTimeout();
         break;
     case kOpenLogsTimerId:
-        m_timers.KillTimer(kOpenLogsTimerId);
-        CommandAction(ID_RECORDING)->setEnabled(true);
+        // Kills 1036, opens the logs named in the settings, enables 32773.
+        m_recording->OpenAtStartup();
+        break;
+    case kRecordingTimerId:
+        m_recording->OnRecordingTick();
         break;
     case kPortRetryTimerId:
         if (m_bPromotionOpen)
@@ -465,6 +477,11 @@ void CMainDialog::OnLanguage()
 {
     if (m_pLanguage)
         RunLanguageCommand(*m_pLanguage, this);
+}
+
+void CMainDialog::OnRecordingSettings()
+{
+    m_recording->OnRecordingSettings();
 }
 
 void CMainDialog::OnStopRequest()

@@ -40,6 +40,7 @@
 #include "platform/wintypes.h"
 
 class CPortDialog;
+class CRecordingController;
 class CPressureDisplay;
 class CSerialChannel;
 class QAction;
@@ -104,11 +105,13 @@ public:
     void OnPromotion();         // 32798 "Program KDS"
     void OnAdditionalSettings();// 32797 "Ustawienia dodatkowe"
     void OnLanguage();          // 32796, no menu item: Ctrl+Shift+L
+    void OnRecordingSettings(); // 32773 "Rejestracja do pliku"
     // SIGTERM, SIGINT, SIGHUP: the "Zamknij" path, with every open dialog closed.
     void OnStopRequest();
 
     QAction* CommandAction(UINT id) const;
     CPressureDisplay& Display() const { return *m_display; }
+    CRecordingController& Recording() const { return *m_recording; }
     QLineEdit& StatusEdit() const { return *m_statusEdit; }
     const QString& StatusText() const { return m_statusText; }
     int ReadError() const { return m_assembler.m_bReadError; }
@@ -154,5 +157,6 @@ private:
     QMenuBar* m_menuBar = nullptr;
     QLineEdit* m_statusEdit = nullptr;
     CPressureDisplay* m_display = nullptr;
+    std::unique_ptr<CRecordingController> m_recording;
     std::map<UINT, QAction*> m_actions;
 };
