@@ -14,6 +14,10 @@
 // Formats, truncation, unit conversion and the W/m² layout arithmetic are free
 // functions of ui/displayformat.h, tested without a window.
 //
+// The value font exists from CreateValueFont (or SetDisplayFont) on; until
+// then the value area uses the widget's font. The label font is made in the
+// constructor and never changes.
+//
 // Owned by the main window (control 1005); user-interface thread only.
 
 #include <QFont>
@@ -22,7 +26,10 @@
 
 #include <memory>
 
+class QPainter;
+
 #include "platform/logfont.h"
+#include "platform/timerhost.h"
 #include "platform/windowtimers.h"
 #include "platform/wintypes.h"
 
@@ -55,11 +62,22 @@ public:
     bool HasNoValue() const { return m_bNoValue; }
     bool IsBlinking() const { return m_nBlinkTimer != 0; }
 
-    // A tick of the display's own timer (1052 toggles the blink phase).
+    // A tick of the display's own timer (1052 toggles the blink phase while
+    // blinking).
     void OnTimer(UINT id);
+
+    // Routes the blink timer through `host` instead of the display's own
+    // window timers, whose ticks would call OnTimer. For tests, which fire
+    // OnTimer themselves; call it while not blinking; `host` must outlive the
+    // display.
+    void SetTimerHost(ITimerHost& host);
 
     // How many times the control has painted itself (for tests and benchmarks).
     int PaintCount() const { return m_nPaintCount; }
+    // What the last paint drew in the value area: the value with its unit
+    // ("12.3 W/m2" for the W/m² layout), "???", or empty (hidden blink phase,
+    // unit outside 1..9).
+    const QString& ValueText() const { return m_strValueText; }
     bool IsBlinkPhaseHidden() const { return m_bBlinkHidden; }
     bool HasValueFont() const { return m_valueFont != nullptr; }
     const QFont* ValueFont() const { return m_valueFont.get(); }
@@ -76,7 +94,10 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    QString m_strValueText;              // the text last formatted for the value area
+    void Redraw();
+    void PaintValue(QPainter& painter, const RECT& valueArea);
+
+    QString m_strValueText;              // the text last drawn in the value area
     bool m_bFineResolution = false;
     UINT m_nBlinkTimer = 0;
     bool m_bBlinkHidden = false;
@@ -89,5 +110,6 @@ private:
     int m_nSourceUnit = 0;
     int m_nDisplayUnit = 0;
     CWindowTimers m_timers;
+    ITimerHost* m_pTimerHost = &m_timers;
     int m_nPaintCount = 0;
 };

@@ -1,0 +1,190 @@
+#include "ui/pressuredisplay.h"
+
+#include <QFontMetrics>
+#include <QPainter>
+#include <QPixmap>
+
+#include "platform/colorconvert.h"
+#include "platform/fontconvert.h"
+#include "platform/timerids.h"
+#include "ui/displayformat.h"
+
+namespace {
+
+constexpr LONG kLabelFontHeight = 20;
+constexpr LONG kValueFontHeight = 60;
+constexpr UINT kBlinkPeriodMs = 500;
+
+const QString kNoValueText = QStringLiteral("???");
+
+LOGFONT LabelLogFont()
+{
+    LOGFONT lf;
+    lf.lfHeight = kLabelFontHeight;
+    lf.lfCharSet = EASTEUROPE_CHARSET;
+    lf.SetFaceName("Arial");
+    return lf;
+}
+
+QRect ToQRect(const RECT& r)
+{
+    return QRect(QPoint(r.left, r.top), QSize(r.right - r.left, r.bottom - r.top));
+}
+
+}  // namespace
+
+CPressureDisplay::CPressureDisplay(QWidget* parent)
+    : QWidget(parent), m_timers([this](UINT id) { OnTimer(id); })
+{
+    const LOGFONT label = LabelLogFont();
+    m_labelFont = QFontFromLogFont(label);
+    m_lfValueFont = label;
+    m_lfValueFont.lfHeight = kValueFontHeight;
+    // Every pixel is painted from the off-screen buffer: nothing to erase first.
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setFocusPolicy(Qt::TabFocus);
+}
+
+CPressureDisplay::~CPressureDisplay()
+{
+    if (m_nBlinkTimer != 0)
+        m_pTimerHost->KillTimer(m_nBlinkTimer);
+}
+
+void CPressureDisplay::SetValue(double value)
+{
+    if (value == m_dRawValue && !m_bNoValue)
+        return;
+    m_dRawValue = value;
+    m_bNoValue = false;
+    Redraw();
+}
+
+void CPressureDisplay::SetNoValue()
+{
+    m_bNoValue = true;
+    Redraw();
+}
+
+void CPressureDisplay::SetUnits(int sourceUnit, int displayUnit, bool showUnit)
+{
+    if (sourceUnit == m_nSourceUnit && displayUnit == m_nDisplayUnit && showUnit == m_bShowUnit)
+        return;
+    m_nSourceUnit = sourceUnit;
+    m_nDisplayUnit = displayUnit;
+    m_bShowUnit = showUnit;
+    Redraw();
+}
+
+void CPressureDisplay::SetBlinking(bool on)
+{
+    if (on) {
+        if (m_nBlinkTimer == 0)
+            m_nBlinkTimer = m_pTimerHost->SetTimer(kBlinkTimerId, kBlinkPeriodMs);
+        return;
+    }
+    if (m_nBlinkTimer != 0)
+        m_pTimerHost->KillTimer(m_nBlinkTimer);
+    m_nBlinkTimer = 0;
+    if (m_bBlinkHidden) {
+        m_bBlinkHidden = false;
+        Redraw();
+    }
+}
+
+void CPressureDisplay::SetDisplayFont(const LOGFONT& lf)
+{
+    m_lfValueFont = lf;
+    m_valueFont = std::make_unique<QFont>(QFontFromLogFont(m_lfValueFont));
+    setFont(*m_valueFont);
+    Redraw();
+}
+
+void CPressureDisplay::CreateValueFont()
+{
+    m_valueFont = std::make_unique<QFont>(QFontFromLogFont(m_lfValueFont));
+}
+
+void CPressureDisplay::OnTimer(UINT id)
+{
+    // A tick that outlived SetBlinking(false) must not hide the value for good.
+    if (id != kBlinkTimerId || m_nBlinkTimer == 0)
+        return;
+    m_bBlinkHidden = !m_bBlinkHidden;
+    Redraw();
+}
+
+void CPressureDisplay::SetTimerHost(ITimerHost& host)
+{
+    m_pTimerHost = &host;
+}
+
+void CPressureDisplay::Redraw()
+{
+    repaint();
+}
+
+void CPressureDisplay::paintEvent(QPaintEvent*)
+{
+    ++m_nPaintCount;
+    // 1. The value in the display unit.
+    m_dDisplayedValue = ConvertUnit(m_dRawValue, m_nSourceUnit, m_nDisplayUnit);
+    // 2. The client rectangle.
+    const RECT client = {0, 0, width(), height()};
+    // 3. Everything is drawn off screen and copied in one step, so no state
+    //    change flickers.
+    const qreal ratio = devicePixelRatioF();
+    QPixmap buffer(size() * ratio);
+    buffer.setDevicePixelRatio(ratio);
+    {
+        QPainter painter(&buffer);
+        const QColor textColour = QColorFromColorRef(m_crText);
+        const QColor backgroundColour = QColorFromColorRef(m_crBackground);
+        // 4. Background.
+        painter.fillRect(ToQRect(client), backgroundColour);
+        // 5. Label band: letters in the background colour on the text colour.
+        painter.setFont(m_labelFont);
+        const RECT band = LabelBandRect(client, painter.fontMetrics().height());
+        painter.fillRect(ToQRect(band), textColour);
+        painter.setPen(backgroundColour);
+        painter.drawText(ToQRect(band), Qt::AlignCenter | Qt::TextSingleLine, m_strLabel);
+        // 6. The hidden blink phase shows background and label band only.
+        if (m_bBlinkHidden)
+            m_strValueText.clear();
+        else
+            PaintValue(painter, ValueAreaRect(client, band));
+    }
+    // 10. One copy to the screen.
+    QPainter(this).drawPixmap(0, 0, buffer);
+}
+
+void CPressureDisplay::PaintValue(QPainter& painter, const RECT& valueArea)
+{
+    // 7. Value font and text colour.
+    painter.setFont(m_valueFont ? *m_valueFont : font());
+    painter.setPen(QColorFromColorRef(m_crText));
+    constexpr int kCentred = Qt::AlignCenter | Qt::TextSingleLine;
+    // 8. No value.
+    if (m_bNoValue) {
+        m_strValueText = kNoValueText;
+        painter.drawText(ToQRect(valueArea), kCentred, m_strValueText);
+        return;
+    }
+    // 9. The value in the format of its unit.
+    m_strValueText = FormatDisplayValue(m_dDisplayedValue, m_nDisplayUnit, m_bShowUnit,
+                                        m_bFineResolution);
+    if (m_nDisplayUnit != kUnitWattsPerSquareMetre || !m_bShowUnit) {
+        painter.drawText(ToQRect(valueArea), kCentred, m_strValueText);
+        return;
+    }
+    // 9.1 to 9.4: "W/m" and a raised "2" where the full text would stand.
+    const QRect measured = painter.fontMetrics().boundingRect(
+        QRect(0, 0, width(), height()), Qt::TextSingleLine, m_strValueText);
+    const WattsLayout layout = LayoutWattsText(valueArea, measured.width(), measured.height());
+    painter.save();
+    painter.setClipRect(ToQRect(valueArea));
+    painter.drawText(ToQRect(layout.text), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
+                     WattsTextWithoutExponent(m_dDisplayedValue));
+    painter.drawText(ToQRect(layout.exponent), kCentred, WattsExponentText());
+    painter.restore();
+}
