@@ -31,6 +31,40 @@ class CDdeBusTransport;
 class CDdeAdaptor : public QDBusAbstractAdaptor {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "pl.km302.KM302.Dde")
+    Q_CLASSINFO("D-Bus Introspection",
+                "  <interface name=\"pl.km302.KM302.Dde\">\n"
+                "    <method name=\"Topics\">\n"
+                "      <arg name=\"topics\" type=\"as\" direction=\"out\"/>\n"
+                "    </method>\n"
+                "    <method name=\"Connect\">\n"
+                "      <arg name=\"topic\" type=\"s\" direction=\"in\"/>\n"
+                "      <arg name=\"accepted\" type=\"b\" direction=\"out\"/>\n"
+                "    </method>\n"
+                "    <method name=\"Request\">\n"
+                "      <arg name=\"topic\" type=\"s\" direction=\"in\"/>\n"
+                "      <arg name=\"item\" type=\"s\" direction=\"in\"/>\n"
+                "      <arg name=\"text\" type=\"s\" direction=\"out\"/>\n"
+                "    </method>\n"
+                "    <method name=\"AdviseStart\">\n"
+                "      <arg name=\"topic\" type=\"s\" direction=\"in\"/>\n"
+                "      <arg name=\"item\" type=\"s\" direction=\"in\"/>\n"
+                "      <arg name=\"linked\" type=\"b\" direction=\"out\"/>\n"
+                "    </method>\n"
+                "    <method name=\"AdviseStop\">\n"
+                "      <arg name=\"topic\" type=\"s\" direction=\"in\"/>\n"
+                "      <arg name=\"item\" type=\"s\" direction=\"in\"/>\n"
+                "      <arg name=\"unlinked\" type=\"b\" direction=\"out\"/>\n"
+                "    </method>\n"
+                "    <signal name=\"Advise\">\n"
+                "      <arg name=\"topic\" type=\"s\"/>\n"
+                "      <arg name=\"item\" type=\"s\"/>\n"
+                "      <arg name=\"text\" type=\"s\"/>\n"
+                "    </signal>\n"
+                "    <property name=\"Topic\" type=\"s\" access=\"read\"/>\n"
+                "    <property name=\"Wynik\" type=\"s\" access=\"read\"/>\n"
+                "    <property name=\"Pomiar\" type=\"s\" access=\"read\"/>\n"
+                "    <property name=\"Status\" type=\"s\" access=\"read\"/>\n"
+                "  </interface>\n")
     Q_PROPERTY(QString Topic READ Topic)
     Q_PROPERTY(QString Wynik READ Wynik)
     Q_PROPERTY(QString Pomiar READ Pomiar)

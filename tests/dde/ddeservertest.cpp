@@ -9,6 +9,8 @@
 #include "dde/ddeserver.h"
 #include "tests/dde/fakeddetransport.h"
 #include "tests/dde/qtprinters.h"
+#include "tests/support/faketimerhost.h"
+#include "ui/pressuredisplay.h"
 
 namespace {
 
@@ -231,6 +233,59 @@ TEST_F(DdeServerTest, OtherTransactionsAreAnsweredWithNothing)
         EXPECT_FALSE(reply.result) << type;
         EXPECT_TRUE(reply.text.isEmpty());
     }
+}
+
+// With the main window's display, whose state is what clients see.
+class DdeServerDisplayTest : public DdeServerTest {
+protected:
+    void SetUp() override
+    {
+        m_display.SetTimerHost(m_timers);
+        m_server.m_pDisplay = &m_display;
+        RegisterAs1234();
+    }
+
+    QString Text(UINT type, const QString& item)
+    {
+        const DdeReply reply = m_transport->Transact(type, CF_TEXT, kTopic, item);
+        EXPECT_TRUE(reply.result) << item.toStdString();
+        return reply.text;
+    }
+
+    CFakeTimerHost m_timers;
+    CPressureDisplay m_display;
+};
+
+TEST_F(DdeServerDisplayTest, RequestsAndAdvisesServeTheDisplaysValue)
+{
+    m_display.SetUnits(5, 5, true);
+    m_display.SetValue(1013.25);
+    for (UINT type : {XTYP_REQUEST, XTYP_ADVREQ}) {
+        EXPECT_EQ(Text(type, QStringLiteral("Wynik")), "1013.2");
+        EXPECT_EQ(Text(type, QStringLiteral("POMIAR")), "1013.2 hPa");
+        EXPECT_EQ(Text(type, QStringLiteral("status")), "Pomiar OK");
+    }
+}
+
+TEST_F(DdeServerDisplayTest, PascalsFollowTheDisplaysUnit)
+{
+    m_display.SetUnits(9, 9, true);
+    m_display.SetValue(101325.0);
+    EXPECT_EQ(Text(XTYP_REQUEST, QStringLiteral("Wynik")), "101324.9");
+    EXPECT_EQ(Text(XTYP_REQUEST, QStringLiteral("Pomiar")), "101324.9 Pa");
+}
+
+TEST_F(DdeServerDisplayTest, StatusIsAnErrorWhileTheDisplayBlinksOrHasNoValue)
+{
+    m_display.SetUnits(5, 5, true);
+    EXPECT_EQ(Text(XTYP_REQUEST, QStringLiteral("Status")), "Błąd pomiaru");   // "???" at start
+    m_display.SetValue(1000.0);
+    EXPECT_EQ(Text(XTYP_REQUEST, QStringLiteral("Status")), "Pomiar OK");
+    m_display.SetBlinking(true);
+    EXPECT_EQ(Text(XTYP_REQUEST, QStringLiteral("Status")), "Błąd pomiaru");
+    m_display.SetBlinking(false);
+    m_display.SetNoValue();
+    EXPECT_EQ(Text(XTYP_REQUEST, QStringLiteral("Status")), "Błąd pomiaru");
 }
 
 }  // namespace
