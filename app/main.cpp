@@ -1,13 +1,13 @@
 #include <QApplication>
-#include <QDialog>
+
+#include "app/meterapp.h"
 
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("KM302"));
-    QDialog window;
-    window.setWindowTitle(QStringLiteral("KM302"));
-    window.resize(600, 400);
-    window.show();
-    return app.exec();
+    QApplication::setApplicationDisplayName(QStringLiteral("KM302"));
+    CMeterApp meter;
+    meter.InitInstance();
+    return 0;
 }

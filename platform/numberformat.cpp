@@ -69,9 +69,9 @@ std::string FixedConversion(double value, const std::string& flags, int width, i
         text += '.';
     if (text[0] != '-') {
         if (flags.find('+') != std::string::npos)
-            text.insert(0, "+");
+            text.insert(text.begin(), '+');
         else if (flags.find(' ') != std::string::npos)
-            text.insert(0, " ");
+            text.insert(text.begin(), ' ');
     }
     if (width > 0 && text.size() < static_cast<std::size_t>(width)) {
         const std::size_t pad = static_cast<std::size_t>(width) - text.size();
@@ -147,7 +147,7 @@ std::string FormatFixed(double value, int decimals)
         text.pop_back();
     IncrementLastDigit(text);
     if (std::signbit(value))
-        text.insert(0, "-");
+        text.insert(text.begin(), '-');
     return text;
 }
 
@@ -216,8 +216,10 @@ std::string FormatVPrintf(const char* format, va_list args)
         std::string spec = "%" + flags;
         if (width >= 0)
             spec += std::to_string(width);
-        if (precision >= 0)
-            spec += "." + std::to_string(precision);
+        if (precision >= 0) {
+            spec += '.';
+            spec += std::to_string(precision);
+        }
         spec += length;
         spec += conversion;
         const bool isLong = length == "l";

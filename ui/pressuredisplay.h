@@ -26,12 +26,12 @@
 
 #include <memory>
 
-class QPainter;
-
 #include "platform/logfont.h"
 #include "platform/timerhost.h"
 #include "platform/windowtimers.h"
 #include "platform/wintypes.h"
+
+class QPainter;
 
 class CPressureDisplay : public QWidget {
     Q_OBJECT

@@ -1,0 +1,104 @@
+#include "app/meterapp.h"
+
+#include <QDir>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QStandardPaths>
+
+#include <memory>
+
+#include "app/metersettings.h"
+#include "app/settingsfile.h"
+#include "device/portmap.h"
+#include "device/serialchannel.h"
+#include "platform/stopsignals.h"
+#include "ui/maindialog.h"
+#include "ui/pressuredisplay.h"
+
+namespace {
+constexpr int kGrowStep = 4;
+}
+
+CMeterApp::CMeterApp() = default;
+CMeterApp::~CMeterApp() = default;
+
+QString CMeterApp::SettingsPath()
+{
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
+    // The store writes the file beside itself; the folder must exist first.
+    QDir().mkpath(folder);
+    return QDir(folder).filePath(QStringLiteral("KM302.ini"));
+}
+
+void CMeterApp::ApplyToWindow(const MeterSettings& s, CMainDialog& w)
+{
+    CPressureDisplay& display = w.Display();
+    display.m_crBackground = s.background;
+    display.m_crText = s.text;
+    display.m_lfValueFont.lfHeight = s.font.lfHeight;
+    display.m_lfValueFont.lfWeight = s.font.lfWeight;
+    display.m_lfValueFont.lfItalic = s.font.lfItalic;
+    display.m_lfValueFont.lfFaceName = s.font.lfFaceName;
+    w.m_portNr = s.portNr;
+    w.m_windowRect = s.windowRect;
+    w.m_topmost = s.topmost;
+    w.m_showAdv = s.showAdv;
+    CPortMap::Instance().SetEntries(s.ports);
+}
+
+void CMeterApp::TakeFromWindow(const CMainDialog& w, MeterSettings& s)
+{
+    const CPressureDisplay& display = w.Display();
+    s.background = display.m_crBackground;
+    s.text = display.m_crText;
+    s.font.lfHeight = display.m_lfValueFont.lfHeight;
+    s.font.lfWeight = display.m_lfValueFont.lfWeight;
+    s.font.lfItalic = display.m_lfValueFont.lfItalic;
+    s.font.lfFaceName = display.m_lfValueFont.lfFaceName;
+    s.portNr = w.m_portNr;
+    s.windowRect = w.m_windowRect;
+    s.topmost = w.m_topmost;
+    s.showAdv = w.m_showAdv;
+    s.ports = CPortMap::Instance().Entries();
+}
+
+BOOL CMeterApp::InitInstance()
+{
+    // 2. The settings store, saved when it is destroyed (last).
+    CSettingsFile store(kGrowStep);
+    store.Load(SettingsPath());
+    store.m_saveOnDestroy = true;
+    store.m_backupOnSave = false;
+
+    // 3. The main window.
+    auto window = std::make_unique<CMainDialog>();
+
+    // 4. Every setting, in table order, into the window and its display.
+    MeterSettings settings;
+    ReadSettings(store, settings);
+    ApplyToWindow(settings, *window);
+
+    // 5. Run; a stop signal takes the "Zamknij" path.
+    {
+        CStopSignals stop([&window](int) { window->OnStopRequest(); });
+        window->DoModal();
+    }
+
+    // 6. The serial channel goes first: its reader stops here.
+    delete window->m_pChannel;
+    window->m_pChannel = nullptr;
+
+    // 7. Back onto the screen.
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const QSize size = screen ? screen->geometry().size() : QSize(1024, 768);
+    window->m_windowRect = KeepOnScreen(window->m_windowRect, size.width(), size.height());
+
+    // 8. Every setting back, in table order.
+    TakeFromWindow(*window, settings);
+    settings.language = m_language;
+    WriteSettings(store, settings);
+
+    // 9. The window, then the store (which saves itself).
+    window.reset();
+    return FALSE;
+}

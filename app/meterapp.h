@@ -1,0 +1,32 @@
+#pragma once
+// CMeterApp: the application object. InitInstance is the whole life of the
+// program: it loads the settings, runs the main window modally until the user
+// (or a stop signal) closes it, then writes the settings back. The settings
+// store is made first and destroyed last, saving itself when anything changed.
+//
+// The settings file is KM302.ini in the application's configuration folder
+// (~/.config/KM302, or $XDG_CONFIG_HOME/KM302).
+
+#include <QString>
+
+#include "platform/wintypes.h"
+
+class CMainDialog;
+struct MeterSettings;
+
+class CMeterApp {
+public:
+    CMeterApp();
+    virtual ~CMeterApp();
+
+    // Runs the program; returns FALSE in every case, as the framework expects.
+    virtual BOOL InitInstance();
+
+    static QString SettingsPath();
+
+    QString m_language;   // "pl" or "en" once chosen; written to the settings at exit
+
+private:
+    static void ApplyToWindow(const MeterSettings& settings, CMainDialog& window);
+    static void TakeFromWindow(const CMainDialog& window, MeterSettings& settings);
+};

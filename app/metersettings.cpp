@@ -1,0 +1,119 @@
+#include "app/metersettings.h"
+
+#include "app/settingsfile.h"
+
+#include <algorithm>
+#include <cstdint>
+
+namespace {
+
+const QString kPressure = QStringLiteral("PRESSURE");
+const QString kGeneral = QStringLiteral("GENERAL");
+const QString kLog = QStringLiteral("LOG");
+const QString kPorts = QStringLiteral("PORTS");
+constexpr int kMaxPort = 256;
+constexpr int kTolerance = 10;
+
+QString PortKey(int n)
+{
+    return QStringLiteral("COM%1").arg(n);
+}
+
+} // namespace
+
+LOGFONT MeterSettings::DefaultFont()
+{
+    LOGFONT lf;
+    lf.lfHeight = 60;
+    lf.lfCharSet = EASTEUROPE_CHARSET;
+    lf.SetFaceName("Arial");
+    return lf;
+}
+
+void ReadSettings(const CSettingsFile& store, MeterSettings& s)
+{
+    try {
+        s.background = store.GetUnsigned(kPressure, QStringLiteral("BACKGROUND_PRESSURE"), 16770250);
+        s.text = store.GetUnsigned(kPressure, QStringLiteral("TEXT_PRESSURE"), 8404992);
+        s.font.lfHeight = store.GetInt(kPressure, QStringLiteral("FONT_HEIGHT_PRESSURE"), 60);
+        s.font.SetFaceName(store.GetString(kPressure, QStringLiteral("FONT_NAME_PRESSURE"), QStringLiteral("Arial")).toStdString());
+        s.font.lfItalic = static_cast<BYTE>(store.GetInt(kPressure, QStringLiteral("FONT_ITALIC_PRESSURE"), 0) & 0xFF);
+        s.font.lfWeight = store.GetInt(kPressure, QStringLiteral("FONT_WEIGHT_PRESSURE"), 0);
+        s.portNr = store.GetInt(kGeneral, QStringLiteral("PORT_NR"), 0);
+        s.windowRect.top = store.GetInt(kGeneral, QStringLiteral("WINDOW_TOP"), 100);
+        s.windowRect.bottom = store.GetInt(kGeneral, QStringLiteral("WINDOW_BOTTOM"), 500);
+        s.windowRect.left = store.GetInt(kGeneral, QStringLiteral("WINDOW_LEFT"), 100);
+        s.windowRect.right = store.GetInt(kGeneral, QStringLiteral("WINDOW_RIGHT"), 700);
+        s.fileName = store.GetString(kLog, QStringLiteral("FILE_NAME"), QString());
+        s.fileNameBin = store.GetString(kLog, QStringLiteral("FILE_NAME_BIN"), QString());
+        s.fileLog = store.GetInt(kLog, QStringLiteral("FILE_LOG"), 0);
+        s.fileLogBin = store.GetInt(kLog, QStringLiteral("FILE_LOG_BIN"), 0);
+        s.sepFormat = store.GetInt(kLog, QStringLiteral("FILE_SEP_FORMAT"), 0);
+        s.interval = store.GetInt(kLog, QStringLiteral("FILE_INTERVAL"), 60);
+        s.topmost = store.GetInt(kGeneral, QStringLiteral("TOPMOST"), 0);
+        s.checkComment = store.GetInt(kLog, QStringLiteral("FILE_CHECK_COMMENT"), 0);
+        s.checkCommentSn = store.GetInt(kLog, QStringLiteral("FILE_CHECK_COMMENT_SN"), 0);
+        s.showAdv = store.GetInt(kGeneral, QStringLiteral("SHOW_ADV"), 1);
+        for (int n = 1; n <= kMaxPort; ++n) {
+            const QString path = store.GetString(kPorts, PortKey(n), QString());
+            if (!path.isEmpty())
+                s.ports[n] = path;
+        }
+    } catch (...) {
+        // The rest keep their defaults; start-up goes on.
+    }
+}
+
+void WriteSettings(CSettingsFile& store, const MeterSettings& s)
+{
+    try {
+        store.SetUnsigned(kPressure, QStringLiteral("BACKGROUND_PRESSURE"), s.background);
+        store.SetUnsigned(kPressure, QStringLiteral("TEXT_PRESSURE"), s.text);
+        store.SetInt(kPressure, QStringLiteral("FONT_HEIGHT_PRESSURE"), s.font.lfHeight);
+        store.SetString(kPressure, QStringLiteral("FONT_NAME_PRESSURE"), QString::fromStdString(s.font.FaceName()));
+        store.SetInt(kPressure, QStringLiteral("FONT_ITALIC_PRESSURE"), s.font.lfItalic);
+        store.SetInt(kPressure, QStringLiteral("FONT_WEIGHT_PRESSURE"), s.font.lfWeight);
+        store.SetInt(kGeneral, QStringLiteral("PORT_NR"), s.portNr);
+        store.SetInt(kGeneral, QStringLiteral("WINDOW_TOP"), s.windowRect.top);
+        store.SetInt(kGeneral, QStringLiteral("WINDOW_BOTTOM"), s.windowRect.bottom);
+        store.SetInt(kGeneral, QStringLiteral("WINDOW_LEFT"), s.windowRect.left);
+        store.SetInt(kGeneral, QStringLiteral("WINDOW_RIGHT"), s.windowRect.right);
+        store.SetString(kLog, QStringLiteral("FILE_NAME"), s.fileName);
+        store.SetString(kLog, QStringLiteral("FILE_NAME_BIN"), s.fileNameBin);
+        store.SetInt(kLog, QStringLiteral("FILE_LOG"), s.fileLog);
+        store.SetInt(kLog, QStringLiteral("FILE_LOG_BIN"), s.fileLogBin);
+        store.SetInt(kLog, QStringLiteral("FILE_SEP_FORMAT"), s.sepFormat);
+        store.SetInt(kLog, QStringLiteral("FILE_INTERVAL"), s.interval);
+        store.SetInt(kGeneral, QStringLiteral("TOPMOST"), s.topmost);
+        store.SetInt(kLog, QStringLiteral("FILE_CHECK_COMMENT"), s.checkComment);
+        store.SetInt(kLog, QStringLiteral("FILE_CHECK_COMMENT_SN"), s.checkCommentSn);
+        store.SetString(kGeneral, QStringLiteral("LANGUAGE"), s.language);
+        store.SetInt(kGeneral, QStringLiteral("SHOW_ADV"), s.showAdv);
+        for (const auto& [n, path] : s.ports)
+            store.SetString(kPorts, PortKey(n), path);
+    } catch (...) {
+        // Ends the block without a message.
+    }
+}
+
+RECT KeepOnScreen(RECT r, int cx, int cy)
+{
+    // 64-bit arithmetic: a damaged settings file may hold any int.
+    auto shifted = [](LONG edge, int screen, LONG far) {
+        const long long v = (long long)edge + screen - far;
+        return LONG(std::clamp<long long>(v, INT32_MIN, INT32_MAX));
+    };
+    if ((long long)r.right > (long long)cx + kTolerance) {
+        r.left = shifted(r.left, cx, r.right);
+        r.right = cx;
+    }
+    if ((long long)r.bottom > (long long)cy + kTolerance) {
+        r.top = shifted(r.top, cy, r.bottom);
+        r.bottom = cy;
+    }
+    if (r.top < -kTolerance)
+        r.top = 0;
+    if (r.left < -kTolerance)
+        r.left = 0;
+    return r;
+}

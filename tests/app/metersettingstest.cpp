@@ -1,0 +1,159 @@
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include "app/metersettings.h"
+#include "app/settingsfile.h"
+
+namespace {
+
+QByteArray ReadAll(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void WriteFile(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+TEST(MeterSettings, FirstRunUsesEveryDefaultAndWritesTheTableInOrder)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("KM302.ini"));
+    MeterSettings s;
+    {
+        CSettingsFile store(4);
+        store.Load(path);
+        ReadSettings(store, s);
+        EXPECT_EQ(0x00FFE4CAu, s.background);
+        EXPECT_EQ(0x00804000u, s.text);
+        EXPECT_EQ(60, s.font.lfHeight);
+        EXPECT_EQ("Arial", s.font.FaceName());
+        EXPECT_EQ(0, s.portNr);
+        EXPECT_EQ((RECT{100, 100, 700, 500}), s.windowRect);
+        EXPECT_EQ(0, s.fileLog);
+        EXPECT_EQ(60, s.interval);
+        EXPECT_EQ(1, s.showAdv);
+    }
+    const QByteArray expected =
+        "[PRESSURE]\r\n"
+        "BACKGROUND_PRESSURE=16770250\r\n"
+        "TEXT_PRESSURE=8404992\r\n"
+        "FONT_HEIGHT_PRESSURE=60\r\n"
+        "FONT_NAME_PRESSURE=Arial\r\n"
+        "FONT_ITALIC_PRESSURE=0\r\n"
+        "FONT_WEIGHT_PRESSURE=0\r\n"
+        "[GENERAL]\r\n"
+        "PORT_NR=0\r\n"
+        "WINDOW_TOP=100\r\n"
+        "WINDOW_BOTTOM=500\r\n"
+        "WINDOW_LEFT=100\r\n"
+        "WINDOW_RIGHT=700\r\n"
+        "TOPMOST=0\r\n"
+        "LANGUAGE=\r\n"
+        "SHOW_ADV=1\r\n"
+        "[LOG]\r\n"
+        "FILE_NAME=\r\n"
+        "FILE_NAME_BIN=\r\n"
+        "FILE_LOG=0\r\n"
+        "FILE_LOG_BIN=0\r\n"
+        "FILE_SEP_FORMAT=0\r\n"
+        "FILE_INTERVAL=60\r\n"
+        "FILE_CHECK_COMMENT=0\r\n"
+        "FILE_CHECK_COMMENT_SN=0\r\n";
+    // The store was written by its owner; here the test saves explicitly.
+    CSettingsFile store(4);
+    store.Load(path);
+    MeterSettings again;
+    ReadSettings(store, again);
+    WriteSettings(store, again);
+    ASSERT_FALSE(QFile::exists(path));
+    store.Save(false);
+    EXPECT_EQ(expected, ReadAll(path));
+}
+
+TEST(MeterSettings, AnUnchangedRunDoesNotModifyTheStore)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("KM302.ini"));
+    {
+        CSettingsFile store(4);
+        store.Load(path);
+        MeterSettings s;
+        ReadSettings(store, s);
+        WriteSettings(store, s);
+        store.Save(false);
+    }
+    CSettingsFile store(4);
+    ASSERT_TRUE(store.Load(path));
+    MeterSettings s;
+    ReadSettings(store, s);
+    WriteSettings(store, s);
+    EXPECT_FALSE(store.m_modified);
+}
+
+TEST(MeterSettings, ARemarkIsReadWithoutItAndDroppedAtExit)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("KM302.ini"));
+    WriteFile(path, "[GENERAL]\r\nPORT_NR=3 ; adapter on the desk\r\n");
+    CSettingsFile store(4);
+    ASSERT_TRUE(store.Load(path));
+    MeterSettings s;
+    ReadSettings(store, s);
+    EXPECT_EQ(3, s.portNr);
+    WriteSettings(store, s);
+    EXPECT_TRUE(store.m_modified);
+    store.Save(false);
+    EXPECT_TRUE(ReadAll(path).startsWith("[GENERAL]\r\nPORT_NR=3\r\n"));
+}
+
+TEST(MeterSettings, FaceNameIsCutTo31CharactersAndItalicToItsLowByte)
+{
+    CSettingsFile store(4);
+    store.SetString(QStringLiteral("PRESSURE"), QStringLiteral("FONT_NAME_PRESSURE"), QString(40, QLatin1Char('x')));
+    store.SetInt(QStringLiteral("PRESSURE"), QStringLiteral("FONT_ITALIC_PRESSURE"), 0x1FF);
+    MeterSettings s;
+    ReadSettings(store, s);
+    EXPECT_EQ(std::string(31, 'x'), s.font.FaceName());
+    EXPECT_EQ(0xFF, s.font.lfItalic);
+}
+
+TEST(MeterSettings, PortMapEntriesComeAfterTheTableAndReadBack)
+{
+    CSettingsFile store(4);
+    MeterSettings s;
+    s.ports = {{33, QStringLiteral("/dev/serial/by-id/usb-X")}, {2, QStringLiteral("/tmp/sim")}};
+    WriteSettings(store, s);
+    EXPECT_EQ(QStringLiteral("PORTS"), store.m_sectionNames.last());
+    MeterSettings back;
+    ReadSettings(store, back);
+    EXPECT_EQ(s.ports, back.ports);
+}
+
+TEST(KeepOnScreen, RectanglesComeBackWithATenPixelTolerance)
+{
+    // A right edge of 1100 on a screen 1024 wide: moved left, width kept.
+    EXPECT_EQ((RECT{24, 100, 1024, 500}), KeepOnScreen(RECT{100, 100, 1100, 500}, 1024, 768));
+    // 1030 is within the tolerance.
+    EXPECT_EQ((RECT{100, 100, 1030, 500}), KeepOnScreen(RECT{100, 100, 1030, 500}, 1024, 768));
+    // A left edge of -20 becomes 0 (20 pixels narrower); -10 stays.
+    EXPECT_EQ((RECT{0, 100, 700, 500}), KeepOnScreen(RECT{-20, 100, 700, 500}, 1024, 768));
+    EXPECT_EQ((RECT{-10, 100, 700, 500}), KeepOnScreen(RECT{-10, 100, 700, 500}, 1024, 768));
+    // The bottom and the top likewise.
+    EXPECT_EQ((RECT{100, 268, 700, 768}), KeepOnScreen(RECT{100, 300, 700, 800}, 1024, 768));
+    EXPECT_EQ((RECT{100, 0, 700, 500}), KeepOnScreen(RECT{100, -11, 700, 500}, 1024, 768));
+    // Extreme values from a damaged file neither overflow nor stay off screen.
+    const RECT wild = KeepOnScreen(RECT{INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX}, 1024, 768);
+    EXPECT_EQ(0, wild.left);
+    EXPECT_EQ(0, wild.top);
+    EXPECT_EQ(1024, wild.right);
+    EXPECT_EQ(768, wild.bottom);
+}
+
+} // namespace

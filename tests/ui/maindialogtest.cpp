@@ -1,0 +1,321 @@
+#include <QAction>
+#include <QCoreApplication>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "device/portmap.h"
+#include "device/serialchannel.h"
+#include "platform/timerids.h"
+#include "tests/device/ptypair.h"
+#include "tests/support/scriptedservices.h"
+#include "tools/frameencoder.h"
+#include "ui/maindialog.h"
+#include "ui/portdialog.h"
+#include "ui/pressuredisplay.h"
+
+namespace {
+
+// A main window driven by bytes and timer ticks, with scripted services and a
+// scripted port dialog that answers from a queue of port numbers (0: Anuluj).
+class MainDialogTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        savedPorts = CPortMap::Instance().Entries();
+        window.m_showAdv = 0;
+        window.m_runPortDialog = [this](CPortDialog& dialog) {
+            portDialogInUse.push_back(dialog.m_nPortNr);
+            if (portAnswers.empty())
+                return IDCANCEL;
+            const int answer = portAnswers.front();
+            portAnswers.erase(portAnswers.begin());
+            if (answer == 0)
+                return IDCANCEL;
+            dialog.m_nPortNr = answer;
+            return IDOK;
+        };
+    }
+    void TearDown() override { CPortMap::Instance().SetEntries(savedPorts); }
+
+    void Feed(const std::string& bytes)
+    {
+        for (unsigned char b : bytes)
+            window.OnSerialByte(b);
+    }
+    void FeedFrame(int serial, double value, bool valueError = false, bool calibrationError = false,
+                   bool pascals = false)
+    {
+        FrameContent c;
+        c.serialNumber = serial;
+        c.number = CFrameEncoder::NumberFor(value, false);
+        c.valueError = valueError;
+        c.calibrationError = calibrationError;
+        c.pascals = pascals;
+        Feed(CFrameEncoder::Encode(c));
+    }
+
+    CScriptedServices services;
+    CMainDialog window;
+    std::vector<int> portAnswers;
+    std::vector<int> portDialogInUse;
+    std::map<int, QString> savedPorts;
+};
+
+TEST_F(MainDialogTest, StartsWithoutCommunicationAndSchedulesThePortSelection)
+{
+    window.show();
+    EXPECT_EQ(QStringLiteral("Brak komunikacji z urządzeniem. "), window.StatusEdit().text());
+    EXPECT_TRUE(window.Display().HasNoValue());
+    EXPECT_TRUE(window.Display().IsBlinking());
+    EXPECT_EQ(QStringLiteral("Ciśnienie"), window.Display().m_strLabel);
+    // No port stored: the dialog waits for timer 1069 (the window was not
+    // visible during initialisation).
+    EXPECT_TRUE(window.IsTimerRunning(kPortRetryTimerId));
+    EXPECT_TRUE(portDialogInUse.empty());
+    EXPECT_FALSE(window.CommandAction(ID_RECORDING)->isEnabled());
+    EXPECT_TRUE(window.IsTimerRunning(kOpenLogsTimerId));
+
+    window.OnTimer(kPortRetryTimerId);
+    EXPECT_EQ(std::vector<int>{0}, portDialogInUse);
+    EXPECT_FALSE(window.IsTimerRunning(kPortRetryTimerId));
+
+    window.OnTimer(kOpenLogsTimerId);
+    EXPECT_TRUE(window.CommandAction(ID_RECORDING)->isEnabled());
+    EXPECT_FALSE(window.IsTimerRunning(kOpenLogsTimerId));
+}
+
+TEST_F(MainDialogTest, PortSelectionWaitsWhileThePromotionIsOpen)
+{
+    window.show();
+    window.m_bPromotionOpen = true;
+    window.OnTimer(kPortRetryTimerId);
+    EXPECT_TRUE(portDialogInUse.empty());
+    EXPECT_TRUE(window.IsTimerRunning(kPortRetryTimerId));
+    window.m_bPromotionOpen = false;
+    window.OnTimer(kPortRetryTimerId);
+    EXPECT_EQ(1u, portDialogInUse.size());
+}
+
+TEST_F(MainDialogTest, StatusLineFollowsTheFrames)
+{
+    window.show();
+    FeedFrame(1234, 1013.2);
+    EXPECT_EQ(QStringLiteral("KM-302 nr 1234. Pomiar prawidłowy. "), window.StatusEdit().text());
+    EXPECT_FALSE(window.Display().HasNoValue());
+    EXPECT_FALSE(window.Display().IsBlinking());
+    EXPECT_DOUBLE_EQ(10132 * 0.1, window.Display().GetRawValue());
+    EXPECT_EQ(5, window.Display().GetDisplayUnit());
+    EXPECT_TRUE(window.IsTimerRunning(kNoCommTimerId));
+
+    FeedFrame(1234, 1013.2, true, true);
+    EXPECT_EQ(QStringLiteral("KM-302 nr 1234. Błąd wartości ciśnienia. Błąd kalibracji. "), window.StatusEdit().text());
+    EXPECT_TRUE(window.Display().IsBlinking());
+
+    FeedFrame(77, 101320, false, false, true);
+    EXPECT_EQ(9, window.Display().GetDisplayUnit());
+    EXPECT_EQ(QStringLiteral("KM-302 nr 77. Pomiar prawidłowy. "), window.StatusEdit().text());
+
+    FeedFrame(0, 1000.0);
+    EXPECT_EQ(QStringLiteral("KM-302 nr 0. Pomiar prawidłowy. "), window.StatusEdit().text());
+}
+
+TEST_F(MainDialogTest, ARejectedFrameOrFiveSecondsOfSilenceMeanNoCommunication)
+{
+    window.show();
+    FeedFrame(1234, 1013.2);
+    std::string bad = CFrameEncoder::Encode(FrameContent{1234, 10132});
+    bad = CFrameEncoder::WithBadParity(bad, 5);
+    Feed(bad);
+    EXPECT_EQ(QStringLiteral("Brak komunikacji z urządzeniem. "), window.StatusEdit().text());
+    EXPECT_TRUE(window.Display().HasNoValue());
+    EXPECT_EQ(1, window.ReadError());
+
+    FeedFrame(1234, 1013.2);
+    EXPECT_EQ(0, window.ReadError());
+    window.OnTimer(kNoCommTimerId);
+    EXPECT_EQ(QStringLiteral("Brak komunikacji z urządzeniem. "), window.StatusEdit().text());
+    EXPECT_TRUE(window.Display().IsBlinking());
+    EXPECT_EQ(1, window.ReadError());
+}
+
+TEST_F(MainDialogTest, AnUnchangedStatusTextTouchesNothing)
+{
+    window.show();
+    FeedFrame(1234, 1013.2);
+    window.StatusEdit().setText(QStringLiteral("touched"));
+    FeedFrame(1234, 1013.3);
+    EXPECT_EQ(QStringLiteral("touched"), window.StatusEdit().text());
+}
+
+TEST_F(MainDialogTest, ChoosingAPortOpensItAndTheSamePortChangesNothing)
+{
+    PtyPair pty;
+    ASSERT_TRUE(pty.ok());
+    CPortMap::Instance().SetEntry(40, pty.slavePath());
+    window.show();
+    portAnswers = {40};
+    window.OnPortCommand();
+    ASSERT_NE(nullptr, window.m_pChannel);
+    EXPECT_EQ(40, window.m_portNr);
+    CSerialChannel* first = window.m_pChannel;
+
+    portAnswers = {40};
+    window.OnPortCommand();
+    EXPECT_EQ(first, window.m_pChannel);
+    EXPECT_EQ((std::vector<int>{0, 40}), portDialogInUse);
+    EXPECT_TRUE(services.MessageBoxes().empty());
+}
+
+TEST_F(MainDialogTest, APortThatFailsClosesTheOldOneAndAsksAgain)
+{
+    PtyPair pty;
+    ASSERT_TRUE(pty.ok());
+    CPortMap::Instance().SetEntry(40, pty.slavePath());
+    CPortMap::Instance().SetEntry(41, QStringLiteral("/nonexistent/port"));
+    window.show();
+    portAnswers = {40};
+    window.OnPortCommand();
+    ASSERT_NE(nullptr, window.m_pChannel);
+
+    portAnswers = {41, 0};   // fails, then Anuluj
+    window.OnPortCommand();
+    EXPECT_EQ(nullptr, window.m_pChannel);
+    EXPECT_EQ(0, window.m_portNr);
+    ASSERT_EQ(1u, services.MessageBoxes().size());
+    EXPECT_EQ(QStringLiteral("Nie można otworzyć portu COM41"), services.MessageBoxes()[0].text);
+    EXPECT_EQ(MB_OK, services.MessageBoxes()[0].type);
+    EXPECT_EQ((std::vector<int>{0, 40, 0}), portDialogInUse);
+}
+
+TEST_F(MainDialogTest, AStoredPortThatCannotBeOpenedIsReportedAndKept)
+{
+    CPortMap::Instance().SetEntry(41, QStringLiteral("/nonexistent/port"));
+    window.m_portNr = 41;
+    window.show();
+    ASSERT_EQ(1u, services.MessageBoxes().size());
+    EXPECT_EQ(QStringLiteral("Nie można otworzyć portu COM41"), services.MessageBoxes()[0].text);
+    EXPECT_EQ(41, window.m_portNr);
+    EXPECT_TRUE(window.IsTimerRunning(kPortRetryTimerId));
+}
+
+TEST_F(MainDialogTest, BytesFromTheChannelReachTheWindow)
+{
+    PtyPair pty;
+    ASSERT_TRUE(pty.ok());
+    CPortMap::Instance().SetEntry(40, pty.slavePath());
+    window.m_portNr = 40;
+    window.show();
+    ASSERT_NE(nullptr, window.m_pChannel);
+    pty.Write(CFrameEncoder::Encode(FrameContent{4321, 9876}));
+    for (int i = 0; i < 2000 && window.StatusEdit().text().indexOf(QStringLiteral("4321")) < 0; ++i)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    EXPECT_EQ(QStringLiteral("KM-302 nr 4321. Pomiar prawidłowy. "), window.StatusEdit().text());
+}
+
+TEST_F(MainDialogTest, AlwaysOnTopTogglesWithItsCheckMark)
+{
+    window.m_topmost = 1;
+    window.show();
+    EXPECT_TRUE(window.CommandAction(ID_TOPMOST)->isChecked());
+    EXPECT_TRUE(window.windowFlags() & Qt::WindowStaysOnTopHint);
+    EXPECT_EQ(1, window.m_topmost);
+    window.CommandAction(ID_TOPMOST)->trigger();
+    EXPECT_FALSE(window.CommandAction(ID_TOPMOST)->isChecked());
+    EXPECT_FALSE(window.windowFlags() & Qt::WindowStaysOnTopHint);
+    EXPECT_EQ(0, window.m_topmost);
+    EXPECT_TRUE(window.isVisible());
+}
+
+TEST_F(MainDialogTest, EnterAndEscapeDoNotCloseTheWindow)
+{
+    window.show();
+    for (int key : {Qt::Key_Return, Qt::Key_Escape, Qt::Key_Enter}) {
+        QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+        QCoreApplication::sendEvent(&window, &press);
+    }
+    EXPECT_TRUE(window.isVisible());
+}
+
+TEST_F(MainDialogTest, ControlsKeepTheirMarginsWhenResized)
+{
+    window.show();
+    window.resize(500, 300);
+    const QRect status = window.StatusEdit().geometry();
+    const QRect display = window.Display().geometry();
+    const int m = status.left();
+    EXPECT_GE(m, 2);
+    EXPECT_LE(m, 20);
+    EXPECT_EQ(500 - 2 * m, status.width());
+    EXPECT_EQ(status.width(), display.width());
+    EXPECT_EQ(m + 2, display.top() - status.bottom() - 1);
+    EXPECT_EQ(300 - m, display.bottom() + 1);
+}
+
+TEST_F(MainDialogTest, TheRectangleFollowsRestoredMovesAndSizes)
+{
+    window.m_windowRect = RECT{50, 60, 650, 460};
+    window.show();
+    EXPECT_EQ(600, window.width());
+    EXPECT_EQ(400, window.height());
+    window.move(70, 80);
+    EXPECT_EQ((RECT{70, 80, 670, 480}), window.m_windowRect);
+    window.resize(300, 200);
+    EXPECT_EQ((RECT{70, 80, 370, 280}), window.m_windowRect);
+}
+
+TEST_F(MainDialogTest, HelpOpensTopic100AndReportsAFailure)
+{
+    window.show();
+    window.CommandAction(ID_HELP_TOPICS)->trigger();
+    services.QueueHelpResult(false);
+    window.CommandAction(ID_HELP_TOPICS)->trigger();
+    EXPECT_EQ((std::vector<int>{100, 100}), services.HelpTopics());
+    ASSERT_EQ(1u, services.MessageBoxes().size());
+    EXPECT_EQ(QStringLiteral("Failed to launch help."), services.MessageBoxes()[0].text);
+}
+
+TEST_F(MainDialogTest, PlotixThatCannotBeStartedIsReported)
+{
+    window.show();
+    services.QueueLaunchResult(2);
+    services.QueueLaunchResult(2);
+    services.QueueLaunchResult(2);
+    window.CommandAction(ID_PLOTIX)->trigger();
+    ASSERT_EQ(3u, services.Launches().size());
+    EXPECT_EQ(QStringLiteral("Plotix.exe"), services.Launches()[0].program);
+    ASSERT_EQ(1u, services.MessageBoxes().size());
+    EXPECT_EQ(QStringLiteral("Nie można odnaleźć programu Plotix.exe"), services.MessageBoxes()[0].text);
+
+    services.ClearRecord();
+    window.CommandAction(ID_PLOTIX)->trigger();
+    EXPECT_EQ(1u, services.Launches().size());
+    EXPECT_TRUE(services.MessageBoxes().empty());
+}
+
+TEST_F(MainDialogTest, CloseAndStopRequestEndTheModalRun)
+{
+    QTimer::singleShot(0, &window, [this] { window.CommandAction(ID_CLOSE)->trigger(); });
+    EXPECT_EQ(IDOK, window.DoModal());
+
+    CMainDialog second;
+    second.m_showAdv = 0;
+    int portDialogResult = -1;
+    second.m_runPortDialog = [&second, &portDialogResult](CPortDialog& dialog) {
+        // The stop request arrives while the port dialog is open.
+        QTimer::singleShot(0, &second, [&second] { second.OnStopRequest(); });
+        portDialogResult = dialog.DoModal();
+        return portDialogResult;
+    };
+    // Once the window shows, the scheduled port selection runs at once.
+    QTimer::singleShot(0, &second, [&second] { second.OnTimer(kPortRetryTimerId); });
+    EXPECT_EQ(IDOK, second.DoModal());
+    EXPECT_EQ(IDCANCEL, portDialogResult);
+    EXPECT_EQ(0, CDialog::ModalDepth());
+}
+
+} // namespace

@@ -1,0 +1,419 @@
+#include "ui/maindialog.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QStyle>
+
+#include <algorithm>
+
+#include "device/serialchannel.h"
+#include "platform/numberformat.h"
+#include "platform/services.h"
+#include "platform/stringtable.h"
+#include "platform/timerids.h"
+#include "ui/portdialog.h"
+#include "ui/pressuredisplay.h"
+#include "ui_maindialog.h"
+
+namespace {
+
+constexpr UINT IDS_CANNOT_OPEN_PORT = 105;
+constexpr UINT IDS_PLOTIX_MISSING = 114;
+constexpr UINT IDS_PRESSURE = 118;
+constexpr UINT IDS_NO_COMMUNICATION = 125;
+constexpr UINT IDS_MEASUREMENT_OK = 127;
+constexpr UINT IDS_VALUE_ERROR = 128;
+constexpr UINT IDS_CALIBRATION_ERROR = 129;
+constexpr UINT IDS_LANGUAGE = 135;
+
+constexpr int kUnitHpa = 5;
+constexpr int kUnitPa = 9;
+constexpr UINT kOpenLogsDelayMs = 10000;
+constexpr UINT kPortRetryMs = 500;
+constexpr UINT kPromotionDelayMs = 100;
+
+QString Sprintf(UINT id, int value)
+{
+    return QString::fromStdString(FormatPrintf(LoadString(id).toStdString().c_str(), value));
+}
+
+} // namespace
+
+CMainDialog::CMainDialog(QWidget* parent)
+    : CDialog(parent),
+      m_runPortDialog([](CPortDialog& dialog) { return dialog.DoModal(); }),
+      m_ui(std::make_unique<Ui::CMainDialog>()),
+      m_timers([this](UINT id) { OnTimer(id); }),
+      m_assembler(m_decoder, m_timers, [this](int commOk) { Refresh(commOk); })
+{
+    m_ui->setupUi(this);
+    m_statusEdit = m_ui->statusEdit;
+    m_display = m_ui->display;
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                   | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
+    setSizeGripEnabled(false);
+    BuildMenu();
+}
+
+CMainDialog::~CMainDialog()
+{
+    delete m_pChannel;
+    m_pChannel = nullptr;
+}
+
+void CMainDialog::BuildMenu()
+{
+    m_menuBar = new QMenuBar(this);
+    auto add = [this](QMenu* menu, UINT id, const QString& text, void (CMainDialog::*handler)()) {
+        QAction* action = menu->addAction(text);
+        action->setObjectName(QStringLiteral("command%1").arg(id));
+        if (handler)
+            connect(action, &QAction::triggered, this, handler);
+        m_actions[id] = action;
+        return action;
+    };
+    QMenu* program = m_menuBar->addMenu(QStringLiteral("Program"));
+    add(program, ID_PLOTIX, QStringLiteral("Uruchom Plotix"), &CMainDialog::OnStartPlotix);
+    program->addSeparator();
+    add(program, ID_CLOSE, QStringLiteral("Zamknij"), &CMainDialog::OnCloseCommand);
+
+    QMenu* view = m_menuBar->addMenu(QStringLiteral("Widok"));
+    add(view, ID_COLORS, QStringLiteral("Kolory"), nullptr);
+    add(view, ID_FONTS, QStringLiteral("Czcionki"), nullptr);
+    add(view, ID_TOPMOST, QStringLiteral("Zawsze na wierzchu"), &CMainDialog::OnAlwaysOnTop)->setCheckable(true);
+
+    QMenu* settings = m_menuBar->addMenu(QStringLiteral("Ustawienia"));
+    add(settings, ID_PORT, QStringLiteral("Port szeregowy"), &CMainDialog::OnPortCommand);
+    add(settings, ID_RECORDING, QStringLiteral("Rejestracja do pliku"), nullptr);
+    add(settings, ID_ADDITIONAL, QStringLiteral("Ustawienia dodatkowe"), nullptr);
+
+    QMenu* help = m_menuBar->addMenu(QStringLiteral("Pomoc"));
+    add(help, ID_HELP_TOPICS, QStringLiteral("Pomoc"), &CMainDialog::OnHelpTopics);
+    add(help, ID_KDS, QStringLiteral("Program KDS"), nullptr);
+    add(help, ID_ABOUT, QStringLiteral("O programie"), nullptr);
+}
+
+QAction* CMainDialog::CommandAction(UINT id) const
+{
+    const auto it = m_actions.find(id);
+    return it == m_actions.end() ? nullptr : it->second;
+}
+
+int CMainDialog::DoModal()
+{
+    const int result = CDialog::DoModal();
+    // WM_DESTROY: nothing else needs withdrawing yet.
+    return result;
+}
+
+BOOL CMainDialog::OnInitDialog()
+{
+    // 1.
+    CDialog::OnInitDialog();
+
+    // 2.-3. No system menu on X11; the icon is the application's.
+    setWindowIcon(QApplication::windowIcon());
+
+    // 4. Recording is greyed until the start-up opening of the logs has run.
+    CommandAction(ID_RECORDING)->setEnabled(false);
+
+    // 5. The stored port, or the port selection once the window shows.
+    if (m_portNr > 0) {
+        m_pChannel = new CSerialChannel;
+        if (m_pChannel->Open(this, m_portNr, 300, 'N', 7, 1, EV_RXCHAR, 512)) {
+            m_pChannel->StartReader();
+        } else {
+            delete m_pChannel;
+            m_pChannel = nullptr;
+            Services().MessageBox(Sprintf(IDS_CANNOT_OPEN_PORT, m_portNr), MB_OK);
+            OnPortCommand();
+        }
+    } else {
+        OnPortCommand();
+    }
+
+    // 6.
+    m_editHeight = m_statusEdit->sizeHint().height();
+
+    // 7. The display: hectopascals with the unit, the label, the value font.
+    m_display->SetUnits(kUnitHpa, kUnitHpa, true);
+    m_display->m_strLabel = LoadString(IDS_PRESSURE);
+    m_display->CreateValueFont();
+
+    // 8.
+    m_bInitialising = false;
+
+    // 9. Position and size from the settings.
+    const int width = m_windowRect.right - m_windowRect.left;
+    const int height = m_windowRect.bottom - m_windowRect.top;
+    move(m_windowRect.left, m_windowRect.top);
+    resize(std::max(width, 1), std::max(height, 1));
+    ApplySize();
+
+    // 10.
+    Refresh(0);
+
+    // 11. Inverted here so that the command inverts it back and applies it.
+    m_topmost = m_topmost ? 0 : 1;
+    OnAlwaysOnTop();
+
+    // 13.-14.
+    m_timers.SetTimer(kOpenLogsTimerId, kOpenLogsDelayMs);
+    if (m_showAdv)
+        m_timers.SetTimer(kPromotionTimerId, kPromotionDelayMs);
+    return TRUE;
+}
+
+void CMainDialog::OnSerialByte(unsigned wParam)
+{
+    m_assembler.OnSerialByte(wParam);
+}
+
+void CMainDialog::Refresh(int commOk)
+{
+    // 1. A change of the communication state.
+    if (commOk != m_bCommOk) {
+        m_bCommOk = commOk;
+        ApplySize();
+    }
+
+    // 2.
+    UpdateStatusLine();
+
+    // 3. The unit follows the reading.
+    const int unit = m_decoder.m_bUnitPa ? kUnitPa : kUnitHpa;
+    m_display->SetUnits(unit, unit, true);
+
+    // 4. The value, or "???" blinking.
+    if (commOk == 1) {
+        m_display->SetBlinking(m_decoder.m_bValueError || m_decoder.m_bCalibrationError);
+        m_display->SetValue(m_decoder.m_dValue);
+    } else {
+        m_display->SetNoValue();
+        m_display->SetBlinking(true);
+    }
+}
+
+void CMainDialog::UpdateStatusLine()
+{
+    // 1.-3.
+    QString text;
+    if (m_bCommOk == 0) {
+        text += LoadString(IDS_NO_COMMUNICATION);
+    } else {
+        text = QStringLiteral("KM-302 nr %1. ").arg(m_decoder.m_nSerialNumber);
+        if (!m_decoder.m_bValueError && !m_decoder.m_bCalibrationError)
+            text += LoadString(IDS_MEASUREMENT_OK);
+        if (m_decoder.m_bValueError)
+            text += LoadString(IDS_VALUE_ERROR);
+        if (m_decoder.m_bCalibrationError)
+            text += LoadString(IDS_CALIBRATION_ERROR);
+    }
+
+    // 5. An unchanged text touches neither control.
+    if (text != m_statusText) {
+        m_statusText = text;
+        m_statusEdit->setText(text);
+        m_display->setFocus();
+    }
+}
+
+void CMainDialog::OnTimer(UINT id)
+{
+    switch (id) {
+    case kNoCommTimerId:
+        m_assembler.OnNoCommTimeout();
+        break;
+    case kOpenLogsTimerId:
+        m_timers.KillTimer(kOpenLogsTimerId);
+        CommandAction(ID_RECORDING)->setEnabled(true);
+        break;
+    case kPortRetryTimerId:
+        if (m_bPromotionOpen)
+            break;
+        m_timers.KillTimer(kPortRetryTimerId);
+        OnPortCommand();
+        break;
+    case kPromotionTimerId:
+        m_timers.KillTimer(kPromotionTimerId);
+        break;
+    default:
+        break;
+    }
+}
+
+int CMainDialog::MenuHeight() const
+{
+    return m_menuBar ? m_menuBar->sizeHint().height() : 0;
+}
+
+void CMainDialog::ApplySize()
+{
+    if (m_bMaximised)
+        OnSize(SIZE_MAXIMIZED, m_maximisedSize.cx, m_maximisedSize.cy);
+    else
+        OnSize(SIZE_RESTORED, m_restoredSize.cx, m_restoredSize.cy);
+}
+
+void CMainDialog::OnSize(int type, int cx, int cy)
+{
+    // 1. Remember the size per kind, even while initialising.
+    if (type == SIZE_RESTORED) {
+        m_restoredSize = {cy, cx};
+        m_bMaximised = false;
+    } else if (type == SIZE_MAXIMIZED) {
+        m_maximisedSize = {cy, cx};
+        m_bMaximised = true;
+    } else {
+        m_bMaximised = false;
+    }
+
+    // 2.
+    if (m_bInitialising)
+        return;
+
+    // 3.
+    if (type == SIZE_RESTORED)
+        RecordWindowRect();
+
+    // 4. The margin.
+    const int m = std::clamp(style()->pixelMetric(QStyle::PM_DefaultFrameWidth) + 1, 2, 20);
+
+    // 5.-6. Status line on top, the display below it; the menu bar is above
+    //       the client area.
+    const int top = MenuHeight();
+    m_menuBar->setGeometry(0, 0, width(), top);
+    m_statusEdit->setGeometry(m, top + m, std::max(cx - 2 * m, 0), m_editHeight);
+    m_display->setGeometry(m, top + m_editHeight + 2 * m + 2, std::max(cx - 2 * m, 0),
+                           std::max(cy - 3 * m - m_editHeight - 2, 0));
+
+    // 7.
+    m_display->repaint();
+}
+
+void CMainDialog::RecordWindowRect()
+{
+    const QPoint at = pos();
+    m_windowRect = RECT{at.x(), at.y(), at.x() + width(), at.y() + height()};
+}
+
+void CMainDialog::resizeEvent(QResizeEvent* event)
+{
+    CDialog::resizeEvent(event);
+    const int type = isMinimized() ? SIZE_MINIMIZED : isMaximized() ? SIZE_MAXIMIZED : SIZE_RESTORED;
+    OnSize(type, width(), height() - MenuHeight());
+}
+
+void CMainDialog::moveEvent(QMoveEvent* event)
+{
+    CDialog::moveEvent(event);
+    if (!m_bInitialising && !isMaximized())
+        RecordWindowRect();
+}
+
+void CMainDialog::changeEvent(QEvent* event)
+{
+    CDialog::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange) {
+        const int type = isMinimized() ? SIZE_MINIMIZED : isMaximized() ? SIZE_MAXIMIZED : SIZE_RESTORED;
+        OnSize(type, width(), height() - MenuHeight());
+    }
+}
+
+void CMainDialog::keyPressEvent(QKeyEvent* event)
+{
+    // Enter and Esc never close the main window.
+    switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Escape:
+        setFocus();
+        event->accept();
+        return;
+    default:
+        CDialog::keyPressEvent(event);
+    }
+}
+
+void CMainDialog::OnPortCommand()
+{
+    for (;;) {
+        // 1. Not before the window shows.
+        if (!isVisible()) {
+            m_timers.SetTimer(kPortRetryTimerId, kPortRetryMs);
+            return;
+        }
+
+        // 2.-3.
+        CPortDialog dialog;
+        if (m_pChannel)
+            dialog.m_nPortNr = m_pChannel->PortNumber();
+        if (m_runPortDialog(dialog) != IDOK)
+            return;
+
+        // 4. The port in use, or nothing chosen: nothing changes.
+        const int cur = m_pChannel ? m_pChannel->PortNumber() : 0;
+        const int sel = dialog.m_nPortNr;
+        if (sel == cur || sel <= 0)
+            return;
+
+        // 5. The old port is closed before the new one is tried.
+        delete m_pChannel;
+        m_pChannel = new CSerialChannel;
+        if (m_pChannel->Open(this, sel, 300, 'N', 7, 1, EV_RXCHAR, 512)) {
+            // 6.
+            m_pChannel->StartReader();
+            m_portNr = sel;
+            return;
+        }
+
+        // 7. Say so and offer the dialog again.
+        delete m_pChannel;
+        m_pChannel = nullptr;
+        m_portNr = 0;
+        Services().MessageBox(Sprintf(IDS_CANNOT_OPEN_PORT, sel), MB_OK);
+    }
+}
+
+void CMainDialog::OnAlwaysOnTop()
+{
+    // 1.-2.
+    const bool wasVisible = isVisible();
+    setWindowFlag(Qt::WindowStaysOnTopHint, m_topmost == 0);
+    if (wasVisible)
+        show();
+    m_topmost = m_topmost ? 0 : 1;
+
+    // 3.
+    CommandAction(ID_TOPMOST)->setChecked(m_topmost != 0);
+}
+
+void CMainDialog::OnHelpTopics()
+{
+    const int topic = LoadString(IDS_LANGUAGE) == QLatin1String("EN") ? 1100 : 100;
+    if (!Services().ShowHelp(topic))
+        Services().MessageBox(QStringLiteral("Failed to launch help."), MB_OK | MB_ICONEXCLAMATION);
+}
+
+void CMainDialog::OnStartPlotix()
+{
+    for (const char* name : {"Plotix.exe", "Plotix", "plotix"}) {
+        if (Services().LaunchProgram(QString::fromLatin1(name), {}) > 31)
+            return;
+    }
+    Services().MessageBox(LoadString(IDS_PLOTIX_MISSING), MB_OK);
+}
+
+void CMainDialog::OnCloseCommand()
+{
+    OnOK();
+}
+
+void CMainDialog::OnStopRequest()
+{
+    OnCloseCommand();
+    CDialog::CancelAllModal();
+}

@@ -1,0 +1,149 @@
+#pragma once
+// CMainDialog: the program's only top-level window. A resizable modal dialog
+// with a menu, a read-only status line and the pressure display, which owns
+// everything that lives while the program runs: the serial channel, the frame
+// decoder with the current reading (and its assembler), the pressure display,
+// the window timers and the status line.
+//
+// Communication states, as Refresh applies them:
+//   no communication (m_bCommOk 0): "Brak komunikacji z urządzeniem. ",
+//       "???" blinking;
+//   valid reading (m_bCommOk 1): "KM-302 nr %d. " with "Pomiar prawidłowy. "
+//       or the error sentences, the value (blinking while an error flag is set).
+// An accepted frame enters the valid state; a rejected frame or 5 s without
+// an accepted one (timer 1035) leaves it.
+//
+// Timers (fixed ids): 1035 no communication, 1036 start-up opening of the
+// logs (10 s, one tick), 1069 port selection retried until the window shows
+// and the start-up promotion is closed, 1070 start-up promotion (100 ms, one
+// tick), 1034 recording tick.
+//
+// The window rectangle (m_windowRect) is the frame's position with the
+// client size: left/top where the window is placed, right/bottom = left/top +
+// width/height. It is recorded on moves and restored resizes and restored at
+// start-up, so it round-trips exactly through the settings.
+//
+// User-interface thread only. The serial reader thread reaches OnSerialByte
+// through CSerialChannel's synchronous delivery.
+
+#include <QString>
+
+#include <functional>
+#include <map>
+#include <memory>
+
+#include "device/frameassembler.h"
+#include "device/framedecoder.h"
+#include "device/serialbytesink.h"
+#include "platform/dialog.h"
+#include "platform/windowtimers.h"
+#include "platform/wintypes.h"
+
+class CPortDialog;
+class CPressureDisplay;
+class CSerialChannel;
+class QAction;
+class QLineEdit;
+class QMenuBar;
+
+namespace Ui {
+class CMainDialog;
+}
+
+// Menu command ids.
+constexpr UINT ID_PORT = 32771;
+constexpr UINT ID_TOPMOST = 32772;
+constexpr UINT ID_RECORDING = 32773;
+constexpr UINT ID_HELP_TOPICS = 32778;
+constexpr UINT ID_ABOUT = 32779;
+constexpr UINT ID_COLORS = 32780;
+constexpr UINT ID_FONTS = 32781;
+constexpr UINT ID_CLOSE = 32783;
+constexpr UINT ID_PLOTIX = 32795;
+constexpr UINT ID_LANGUAGE = 32796;
+constexpr UINT ID_ADDITIONAL = 32797;
+constexpr UINT ID_KDS = 32798;
+
+// WM_SIZE types.
+constexpr int SIZE_RESTORED = 0;
+constexpr int SIZE_MINIMIZED = 1;
+constexpr int SIZE_MAXIMIZED = 2;
+
+struct WindowSize {
+    int cy = 0;
+    int cx = 0;
+};
+
+class CMainDialog : public CDialog, public ISerialByteSink {
+    Q_OBJECT
+public:
+    explicit CMainDialog(QWidget* parent = nullptr);
+    ~CMainDialog() override;
+
+    int DoModal() override;
+    BOOL OnInitDialog() override;
+
+    // WM_SERIAL_BYTE: one received byte.
+    void OnSerialByte(unsigned wParam) override;
+    // Applies a frame's outcome or a timeout: 1 valid reading, 0 none.
+    void Refresh(int commOk);
+    void UpdateStatusLine();
+    void OnTimer(UINT id);
+    // WM_SIZE with the client size (without the menu bar).
+    void OnSize(int type, int cx, int cy);
+
+    // Menu commands.
+    void OnPortCommand();       // 32771 "Port szeregowy"
+    void OnAlwaysOnTop();       // 32772 "Zawsze na wierzchu"
+    void OnHelpTopics();        // 32778 "Pomoc"
+    void OnStartPlotix();       // 32795 "Uruchom Plotix"
+    void OnCloseCommand();      // 32783 "Zamknij"
+    // SIGTERM, SIGINT, SIGHUP: the "Zamknij" path, with every open dialog closed.
+    void OnStopRequest();
+
+    QAction* CommandAction(UINT id) const;
+    CPressureDisplay& Display() const { return *m_display; }
+    QLineEdit& StatusEdit() const { return *m_statusEdit; }
+    const QString& StatusText() const { return m_statusText; }
+    int ReadError() const { return m_assembler.m_bReadError; }
+    bool IsTimerRunning(UINT id) const { return m_timers.IsRunning(id); }
+
+    // Runs the port dialog modally; tests replace it.
+    std::function<int(CPortDialog&)> m_runPortDialog;
+
+    bool m_bPromotionOpen = false;
+    int m_showAdv = 1;
+    bool m_bMaximised = false;
+    QString m_statusText;
+    int m_bCommOk = 0;
+    CFrameDecoder m_decoder;
+    WindowSize m_restoredSize;
+    WindowSize m_maximisedSize;
+    int m_topmost = 0;
+    RECT m_windowRect{100, 100, 700, 500};
+    bool m_bInitialising = true;
+    int m_editHeight = 0;
+    CSerialChannel* m_pChannel = nullptr;
+    int m_portNr = 0;
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
+private:
+    void BuildMenu();
+    void OpenChannel(int portNr, bool& opened);
+    void RecordWindowRect();
+    int MenuHeight() const;
+    void ApplySize();
+
+    std::unique_ptr<Ui::CMainDialog> m_ui;
+    CWindowTimers m_timers;
+    CFrameAssembler m_assembler;
+    QMenuBar* m_menuBar = nullptr;
+    QLineEdit* m_statusEdit = nullptr;
+    CPressureDisplay* m_display = nullptr;
+    std::map<UINT, QAction*> m_actions;
+};
