@@ -169,15 +169,6 @@ TEST_F(DdeBusTest, RequestServesTheDisplaysTexts)
     EXPECT_EQ(Text(m_client.Call("Request", {kTopic, "Status"})), "Błąd pomiaru");
 }
 
-TEST_F(DdeBusTest, TopicAndItemNamesIgnoreCase)
-{
-    RegisterAs1234();
-    EXPECT_TRUE(Bool(m_client.Call("Connect", {kTopic})));
-    EXPECT_TRUE(Bool(m_client.Call("Connect", {"CIŚNIENIE#1234"})));
-    EXPECT_EQ(Text(m_client.Call("Request", {"ciśnienie#1234", "pOmIaR"})), "1013.2 hPa");
-    EXPECT_EQ(m_client.Call("Topics").arguments().value(0).toStringList(), QStringList({kTopic}));
-}
-
 TEST_F(DdeBusTest, OtherTopicsAndItemsAreRefused)
 {
     RegisterAs1234();

@@ -77,6 +77,15 @@ TEST_F(DdeGdbusTest, RequestAnswersTheItemText)
     EXPECT_EQ(Call("Request", {"CIŚNIENIE#1234", "status"}).out, "('Pomiar OK',)\n");
 }
 
+TEST_F(DdeGdbusTest, TopicsAndPropertiesAnswerAsDocumented)
+{
+    EXPECT_EQ(Call("Topics", {}).out, "(['Ciśnienie#1234'],)\n");
+    const GdbusResult result =
+        Gdbus(QStringList{"call"} + kCallService +
+              QStringList{"--method", "org.freedesktop.DBus.Properties.Get", "pl.km302.KM302.Dde", "Wynik"});
+    EXPECT_EQ(result.out, "(<'1013.2'>,)\n") << result.err.toStdString();
+}
+
 TEST_F(DdeGdbusTest, RefusedRequestAnswersNotServed)
 {
     const GdbusResult result = Call("Request", {"Ciśnienie", "Wynik"});

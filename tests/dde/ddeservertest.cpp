@@ -117,15 +117,6 @@ TEST_F(DdeServerTest, UnregisterWithdrawsTheNameThenDisconnects)
     EXPECT_TRUE(TakeCalls().isEmpty());
 }
 
-TEST_F(DdeServerTest, ReRegisterTakesTheNewSerialNumber)
-{
-    RegisterAs1234();
-    m_server.Unregister();
-    ASSERT_NE(m_server.Register(77), 0);
-    EXPECT_TRUE(Connect(QStringLiteral("Ciśnienie#77")));
-    EXPECT_FALSE(Connect(kTopic));
-}
-
 TEST_F(DdeServerTest, AdviseAllPostsEveryItemInOrderWhileRegistered)
 {
     m_server.AdviseAll();
@@ -201,14 +192,6 @@ TEST_F(DdeServerTest, AdviseStartRefusesWhatIsNotServed)
     EXPECT_TRUE(TakeCalls().isEmpty());
 }
 
-TEST_F(DdeServerTest, AdviseStopAnswersWhetherTheLinkWasServed)
-{
-    RegisterAs1234();
-    EXPECT_TRUE(m_transport->Transact(XTYP_ADVSTOP, CF_TEXT, kTopic, QStringLiteral("Status")).result);
-    EXPECT_FALSE(m_transport->Transact(XTYP_ADVSTOP, CF_TEXT, kTopic, QStringLiteral("Stan")).result);
-    EXPECT_TRUE(TakeCalls().isEmpty());
-}
-
 TEST_F(DdeServerTest, RequestsForUnservedNamesOrFormatsGetNoData)
 {
     RegisterAs1234();
@@ -223,16 +206,6 @@ TEST_F(DdeServerTest, WithoutADisplayEvenServedItemsGetNoData)
 {
     RegisterAs1234();
     EXPECT_FALSE(m_transport->Transact(XTYP_REQUEST, CF_TEXT, kTopic, QStringLiteral("Status")).result);
-}
-
-TEST_F(DdeServerTest, OtherTransactionsAreAnsweredWithNothing)
-{
-    RegisterAs1234();
-    for (UINT type : {0x4050u /* execute */, 0x4090u /* poke */, 0x0000u, 0xFFFFu}) {
-        const DdeReply reply = m_transport->Transact(type, CF_TEXT, kTopic, QStringLiteral("Wynik"));
-        EXPECT_FALSE(reply.result) << type;
-        EXPECT_TRUE(reply.text.isEmpty());
-    }
 }
 
 // With the main window's display, whose state is what clients see.
