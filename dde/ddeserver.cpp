@@ -1,0 +1,113 @@
+#include "dde/ddeserver.h"
+
+#include "dde/ddeitemtext.h"
+#include "dde/ddenames.h"
+#include "platform/stringtable.h"
+#include "ui/pressuredisplay.h"
+
+CDdeServer::CDdeServer(std::unique_ptr<IDdeTransport> transport)
+    : m_transport(std::move(transport)),
+      m_strService(QStringLiteral("pl.km302.KM302")),
+      m_strTopicBase(LoadString(118)),
+      m_strItems{LoadString(119), LoadString(120), LoadString(121)}
+{
+}
+
+CDdeServer::~CDdeServer() = default;
+
+int CDdeServer::Register(long serialNumber)
+{
+    if (m_idInst != 0)
+        return 0;
+    m_idInst = m_transport->Initialize(*this);
+    if (m_idInst == 0)
+        return 0;
+    m_hszService = m_strService;
+    m_hszTopic = QString::asprintf("%s#%li", m_strTopicBase.toUtf8().constData(), serialNumber);
+    for (int i = 0; i < 3; ++i)
+        m_hszItems[i] = m_strItems[i];
+    return m_transport->NameService(m_hszService, DNS_REGISTER) ? 1 : 0;
+}
+
+int CDdeServer::Unregister()
+{
+    if (m_idInst == 0)
+        return 1;
+    m_transport->NameService(m_hszService, DNS_UNREGISTER);
+    for (HSZ& item : m_hszItems)
+        item.clear();
+    m_hszTopic.clear();
+    m_hszService.clear();
+    const bool disconnected = m_transport->Uninitialize();
+    m_idInst = 0;
+    return disconnected ? 1 : 0;
+}
+
+void CDdeServer::AdviseAll()
+{
+    if (m_hszTopic.isEmpty())
+        return;
+    for (const HSZ& item : m_hszItems)
+        m_transport->PostAdvise(m_hszTopic, item);
+}
+
+bool CDdeServer::TopicMatches(const HSZ& hsz) const
+{
+    // An unregistered server has no topic, and the null handle is no name.
+    return !m_hszTopic.isEmpty() && DdeCmpStringHandles(hsz, m_hszTopic) == 0;
+}
+
+int CDdeServer::ItemIndex(const HSZ& hsz) const
+{
+    int i = 0;
+    while (i < 3 && (m_hszItems[i].isEmpty() || DdeCmpStringHandles(hsz, m_hszItems[i]) != 0))
+        ++i;
+    return i;
+}
+
+bool CDdeServer::IsServed(UINT format, const HSZ& topic, const HSZ& item) const
+{
+    return format == CF_TEXT && TopicMatches(topic) && ItemIndex(item) < 3;
+}
+
+DdeReply CDdeServer::ItemData(const HSZ& item) const
+{
+    if (!m_pDisplay)
+        return {};
+    const DdeItemSource source{.rawValue = m_pDisplay->GetRawValue(),
+                               .displayUnit = m_pDisplay->GetDisplayUnit(),
+                               .fineResolution = m_pDisplay->IsFineResolution(),
+                               .noValue = m_pDisplay->HasNoValue(),
+                               .blinking = m_pDisplay->IsBlinking()};
+    return {.result = true, .text = DdeItemText(ItemIndex(item), source), .pairs = {}};
+}
+
+DdeReply CDdeServer::DdeCallback(UINT type, UINT format, const HSZ& hsz1, const HSZ& hsz2)
+{
+    switch (type) {
+    case XTYP_CONNECT:
+        return {.result = DdeCmpStringHandles(hsz2, m_hszService) == 0 && TopicMatches(hsz1),
+                .text = {}, .pairs = {}};
+    case XTYP_WILDCONNECT:
+        if (!hsz1.isEmpty() && !TopicMatches(hsz1))
+            return {};
+        if (!hsz2.isEmpty() && DdeCmpStringHandles(hsz2, m_hszService) != 0)
+            return {};
+        return {.result = true, .text = {}, .pairs = {{m_hszService, m_hszTopic}}};
+    case XTYP_ADVSTART:
+        if (!IsServed(format, hsz1, hsz2))
+            return {};
+        // The new link gets the current value at once.
+        m_transport->PostAdvise(m_hszTopic, m_hszItems[ItemIndex(hsz2)]);
+        return {.result = true, .text = {}, .pairs = {}};
+    case XTYP_ADVSTOP:
+        return {.result = IsServed(format, hsz1, hsz2), .text = {}, .pairs = {}};
+    case XTYP_REQUEST:
+    case XTYP_ADVREQ:
+        if (!IsServed(format, hsz1, hsz2))
+            return {};
+        return ItemData(hsz2);
+    default:
+        return {};
+    }
+}

@@ -1,0 +1,66 @@
+#pragma once
+// CDdeServer: publishes the instrument's measurement as the DDE service
+// "KM302" (on Linux the D-Bus name pl.km302.KM302, see CDdeBusTransport) so
+// that spreadsheets and monitoring programs can request the values or keep hot
+// links to them.
+//
+// Names: one topic, "Ciśnienie#<serial number>" (string 118 joined with the
+// number by "%s#%li"), and the items "Wynik", "Pomiar", "Status" (strings
+// 119-121). Names compare without regard to case; CF_TEXT is the only format
+// served. The texts come from the pressure display (ddeitemtext.h).
+//
+// The main window registers the server when communication turns good (with
+// the serial number of that reading), withdraws it when communication is lost
+// and when it is destroyed, and calls AdviseAll at the end of every Refresh.
+//
+// Owned by the main window, which also owns the display that m_pDisplay points
+// at; the display must outlive the registration. The server owns its
+// transport. User-interface thread only.
+
+#include <QString>
+
+#include <memory>
+
+#include "dde/ddetransport.h"
+
+class CPressureDisplay;
+
+class CDdeServer : private IDdeCallback {
+public:
+    explicit CDdeServer(std::unique_ptr<IDdeTransport> transport);
+    virtual ~CDdeServer();
+    CDdeServer(const CDdeServer&) = delete;
+    CDdeServer& operator=(const CDdeServer&) = delete;
+
+    // Non-zero on success. 0 when already registered, when there is nothing
+    // to connect to, or when the service name cannot be had (another program
+    // holds it); in that last case the instance stays connected, unreachable,
+    // until the next Unregister.
+    int Register(long serialNumber);
+    // Withdraws the service and ends every link; harmless when not registered
+    // (returns 1 then). Returns whether the disconnection succeeded.
+    int Unregister();
+    // While registered: posts an advise for each item, so every hot link gets
+    // the current text, changed or not.
+    void AdviseAll();
+
+    // Set by the main window to its display; read by every item text. While it
+    // is null, requests get no data.
+    const CPressureDisplay* m_pDisplay = nullptr;
+
+private:
+    DdeReply DdeCallback(UINT type, UINT format, const HSZ& hsz1, const HSZ& hsz2) override;
+    bool TopicMatches(const HSZ& hsz) const;
+    int ItemIndex(const HSZ& hsz) const;
+    bool IsServed(UINT format, const HSZ& topic, const HSZ& item) const;
+    DdeReply ItemData(const HSZ& item) const;
+
+    std::unique_ptr<IDdeTransport> m_transport;
+    QString m_strService;
+    QString m_strTopicBase;
+    QString m_strItems[3];
+    HSZ m_hszService;
+    HSZ m_hszTopic;
+    HSZ m_hszItems[3];
+    DWORD m_idInst = 0;
+};

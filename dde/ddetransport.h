@@ -1,0 +1,41 @@
+#pragma once
+// What CDdeServer needs from the platform, in the shape of the DDE Management
+// Library it was written against: an instance that connects (DdeInitialize),
+// a service name registered and withdrawn (DdeNameService), hot links posted
+// (DdePostAdvise), and the disconnection (DdeUninitialize). The transport
+// keeps the conversations and the links; the server only answers the
+// transactions it is handed through IDdeCallback.
+//
+// CDdeBusTransport carries this over the D-Bus session bus; the tests use a
+// recording fake. User-interface thread only.
+
+#include "dde/ddetypes.h"
+
+class IDdeCallback {
+public:
+    // One transaction, as DDEML hands it to a server's callback: hsz1 is the
+    // topic, hsz2 the service (connects) or the item (everything else).
+    virtual DdeReply DdeCallback(UINT type, UINT format, const HSZ& hsz1, const HSZ& hsz2) = 0;
+
+protected:
+    ~IDdeCallback() = default;
+};
+
+class IDdeTransport {
+public:
+    virtual ~IDdeTransport() = default;
+
+    // Connects; returns the instance id (never 0), or 0 when there is nothing
+    // to connect to. From then on until Uninitialize, transactions reach
+    // `callback`, which must outlive the instance.
+    virtual DWORD Initialize(IDdeCallback& callback) = 0;
+    // DNS_REGISTER: makes `service` reachable, true on success (false when
+    // another program holds the name). DNS_UNREGISTER: withdraws it and ends
+    // every link.
+    virtual bool NameService(const HSZ& service, UINT command) = 0;
+    // For a (topic, item) that has at least one hot link, asks the callback
+    // for its text with XTYP_ADVREQ and delivers it to the linked clients.
+    virtual bool PostAdvise(const HSZ& topic, const HSZ& item) = 0;
+    // Ends every conversation and link and disconnects; true on success.
+    virtual bool Uninitialize() = 0;
+};

@@ -1,0 +1,17 @@
+#pragma once
+// Readable gtest failure messages for Qt strings.
+
+#include <QString>
+#include <QStringList>
+
+#include <ostream>
+
+inline void PrintTo(const QString& text, std::ostream* os)
+{
+    *os << '"' << text.toStdString() << '"';
+}
+
+inline void PrintTo(const QStringList& list, std::ostream* os)
+{
+    *os << '[' << list.join(QStringLiteral(" | ")).toStdString() << ']';
+}
