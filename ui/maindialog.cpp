@@ -10,6 +10,7 @@
 
 #include <algorithm>
 
+#include "dde/ddebustransport.h"
 #include "device/serialchannel.h"
 #include "platform/numberformat.h"
 #include "platform/services.h"
@@ -30,6 +31,7 @@
 namespace {
 
 constexpr UINT IDS_CANNOT_OPEN_PORT = 105;
+constexpr UINT IDS_DDE_FAILED = 108;
 constexpr UINT IDS_PLOTIX_MISSING = 114;
 constexpr UINT IDS_PRESSURE = 118;
 constexpr UINT IDS_NO_COMMUNICATION = 125;
@@ -55,6 +57,7 @@ CMainDialog::CMainDialog(QWidget* parent)
     : CDialog(parent),
       m_runPortDialog([](CPortDialog& dialog) { return dialog.DoModal(); }),
       m_runStartupPromotion([this] { OnPromotion(); }),
+      m_dde(std::make_unique<CDdeBusTransport>()),
       m_ui(std::make_unique<Ui::CMainDialog>()),
       m_timers([this](UINT id) { OnTimer(id); }),
       m_assembler(m_decoder, m_timers, [this](int commOk) { Refresh(commOk); })
@@ -128,7 +131,8 @@ QAction* CMainDialog::CommandAction(UINT id) const
 int CMainDialog::DoModal()
 {
     const int result = CDialog::DoModal();
-    // WM_DESTROY: nothing else needs withdrawing yet.
+    // WM_DESTROY: the service goes with the window (help needs no closing here).
+    m_dde.Unregister();
     return result;
 }
 
@@ -183,6 +187,9 @@ BOOL CMainDialog::OnInitDialog()
     m_topmost = m_topmost ? 0 : 1;
     OnAlwaysOnTop();
 
+    // 12. The service reads what the display shows.
+    m_dde.m_pDisplay = m_display;
+
     // 13.-14.
     m_timers.SetTimer(kOpenLogsTimerId, kOpenLogsDelayMs);
     if (m_showAdv)
@@ -201,6 +208,11 @@ void CMainDialog::Refresh(int commOk)
     if (commOk != m_bCommOk) {
         m_bCommOk = commOk;
         ApplySize();
+        // The service exists only while the instrument communicates, under the
+        // serial number of the reading that made the state good.
+        m_dde.Unregister();
+        if (commOk == 1 && m_decoder.m_nSerialNumber > 0 && !m_dde.Register(m_decoder.m_nSerialNumber))
+            Services().MessageBox(LoadString(IDS_DDE_FAILED), MB_OK | MB_ICONSTOP);
     }
 
     // 2.
@@ -218,6 +230,9 @@ void CMainDialog::Refresh(int commOk)
         m_display->SetNoValue();
         m_display->SetBlinking(true);
     }
+
+    // 5. Every hot link gets the current text.
+    m_dde.AdviseAll();
 }
 
 void CMainDialog::UpdateStatusLine()

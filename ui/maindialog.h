@@ -7,9 +7,10 @@
 //
 // Communication states, as Refresh applies them:
 //   no communication (m_bCommOk 0): "Brak komunikacji z urządzeniem. ",
-//       "???" blinking;
+//       "???" blinking, the D-Bus service withdrawn;
 //   valid reading (m_bCommOk 1): "KM-302 nr %d. " with "Pomiar prawidłowy. "
-//       or the error sentences, the value (blinking while an error flag is set).
+//       or the error sentences, the value (blinking while an error flag is set),
+//       the D-Bus service registered for the serial number when it is above 0.
 // An accepted frame enters the valid state; a rejected frame or 5 s without
 // an accepted one (timer 1035) leaves it.
 //
@@ -32,6 +33,7 @@
 #include <map>
 #include <memory>
 
+#include "dde/ddeserver.h"
 #include "device/frameassembler.h"
 #include "device/framedecoder.h"
 #include "device/serialbytesink.h"
@@ -125,6 +127,7 @@ public:
 
     bool m_bPromotionOpen = false;
     int m_showAdv = 1;
+    CDdeServer m_dde;
     bool m_bMaximised = false;
     QString m_statusText;
     int m_bCommOk = 0;
