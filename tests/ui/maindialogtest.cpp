@@ -1,4 +1,7 @@
 #include <QAction>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
 #include <QCoreApplication>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -316,6 +319,71 @@ TEST_F(MainDialogTest, CloseAndStopRequestEndTheModalRun)
     EXPECT_EQ(IDOK, second.DoModal());
     EXPECT_EQ(IDCANCEL, portDialogResult);
     EXPECT_EQ(0, CDialog::ModalDepth());
+}
+
+bool NameOnBus()
+{
+    return QDBusConnection::sessionBus().interface()->isServiceRegistered(QStringLiteral("pl.km302.KM302"));
+}
+
+QString Request(const QString& topic, const QString& item)
+{
+    QDBusMessage call = QDBusMessage::createMethodCall(QStringLiteral("pl.km302.KM302"), QStringLiteral("/pl/km302/KM302"),
+                                                       QStringLiteral("pl.km302.KM302.Dde"), QStringLiteral("Request"));
+    call << topic << item;
+    // The service answers on this thread: keep its events flowing while waiting.
+    const QDBusMessage reply = QDBusConnection::sessionBus().call(call, QDBus::BlockWithGui, 5000);
+    return reply.type() == QDBusMessage::ReplyMessage ? reply.arguments().value(0).toString()
+                                                      : QStringLiteral("error: ") + reply.errorName();
+}
+
+TEST_F(MainDialogTest, TheServiceExistsOnlyWhileTheInstrumentCommunicates)
+{
+    ASSERT_TRUE(QDBusConnection::sessionBus().isConnected());
+    window.show();
+    EXPECT_FALSE(NameOnBus());
+
+    FeedFrame(1234, 1013.2);
+    EXPECT_TRUE(NameOnBus());
+    EXPECT_EQ(QStringLiteral("1013.2 hPa"), Request(QStringLiteral("Ciśnienie#1234"), QStringLiteral("Pomiar")));
+    EXPECT_EQ(QStringLiteral("Pomiar OK"), Request(QStringLiteral("CIŚNIENIE#1234"), QStringLiteral("status")));
+
+    // A rejected frame withdraws it at once.
+    Feed(CFrameEncoder::WithBadParity(CFrameEncoder::Encode(FrameContent{1234, 10132}), 3));
+    EXPECT_FALSE(NameOnBus());
+
+    // Back with the next frame; gone again when the 5 s watchdog fires.
+    FeedFrame(1234, 1013.2, true);
+    EXPECT_TRUE(NameOnBus());
+    EXPECT_EQ(QStringLiteral("Błąd pomiaru"), Request(QStringLiteral("Ciśnienie#1234"), QStringLiteral("Status")));
+    window.OnTimer(kNoCommTimerId);
+    EXPECT_FALSE(NameOnBus());
+    EXPECT_TRUE(services.MessageBoxes().empty());
+}
+
+TEST_F(MainDialogTest, SerialNumberZeroRegistersNothing)
+{
+    window.show();
+    FeedFrame(0, 1013.2);
+    EXPECT_EQ(QStringLiteral("KM-302 nr 0. Pomiar prawidłowy. "), window.StatusEdit().text());
+    EXPECT_FALSE(NameOnBus());
+    EXPECT_TRUE(services.MessageBoxes().empty());
+}
+
+TEST_F(MainDialogTest, ANameHeldByAnotherProgramShowsTheMessageOncePerChange)
+{
+    QDBusConnection other = QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("squatter"));
+    ASSERT_TRUE(other.registerService(QStringLiteral("pl.km302.KM302")));
+    window.show();
+    FeedFrame(1234, 1013.2);
+    FeedFrame(1234, 1013.3);
+    ASSERT_EQ(1u, services.MessageBoxes().size());
+    EXPECT_EQ(QStringLiteral("Błąd inicjalizacji DDE!"), services.MessageBoxes()[0].text);
+    EXPECT_EQ(MB_OK | MB_ICONSTOP, services.MessageBoxes()[0].type);
+    // The display and the status line carry on.
+    EXPECT_EQ(QStringLiteral("KM-302 nr 1234. Pomiar prawidłowy. "), window.StatusEdit().text());
+    other.unregisterService(QStringLiteral("pl.km302.KM302"));
+    QDBusConnection::disconnectFromBus(QStringLiteral("squatter"));
 }
 
 } // namespace
