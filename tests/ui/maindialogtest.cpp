@@ -387,3 +387,43 @@ TEST_F(MainDialogTest, ANameHeldByAnotherProgramShowsTheMessageOncePerChange)
 }
 
 } // namespace
+
+namespace {
+
+TEST(MainDialogStartup, ThePromotionComesFirstAndThePortDialogOnlyAfterItClosed)
+{
+    CScriptedServices services;
+    CMainDialog window;
+    window.m_showAdv = 1;
+    std::vector<std::string> order;
+    window.m_runStartupPromotion = [&] {
+        order.push_back("promotion opens");
+        // While it is open the port selection keeps waiting.
+        window.OnTimer(kPortRetryTimerId);
+        EXPECT_TRUE(window.IsTimerRunning(kPortRetryTimerId));
+        order.push_back("promotion closes");
+    };
+    window.m_runPortDialog = [&](CPortDialog&) {
+        order.push_back("port dialog");
+        return IDCANCEL;
+    };
+    window.show();
+    EXPECT_TRUE(window.IsTimerRunning(kPromotionTimerId));
+    window.OnTimer(kPromotionTimerId);
+    EXPECT_FALSE(window.IsTimerRunning(kPromotionTimerId));
+    EXPECT_FALSE(window.m_bPromotionOpen);
+    window.OnTimer(kPortRetryTimerId);
+    EXPECT_EQ((std::vector<std::string>{"promotion opens", "promotion closes", "port dialog"}), order);
+}
+
+TEST(MainDialogStartup, NoPromotionWhenSwitchedOff)
+{
+    CScriptedServices services;
+    CMainDialog window;
+    window.m_showAdv = 0;
+    window.m_runPortDialog = [](CPortDialog&) { return IDCANCEL; };
+    window.show();
+    EXPECT_FALSE(window.IsTimerRunning(kPromotionTimerId));
+}
+
+} // namespace
