@@ -1,12 +1,27 @@
 #include "platform/windowtimers.h"
 
 #include <QTimerEvent>
+#include <QtGlobal>
 
 #include <algorithm>
 #include <climits>
 
 namespace {
 constexpr UINT kMinimumElapseMs = 10;
+
+// KM302_TIME_SCALE (a number between 0.001 and 1, for the end-to-end tests
+// only) shortens every window timer by that factor, so that a test of the real
+// program need not wait 10 s for the start-up opening of the logs. Unset or
+// invalid: 1.
+double TimeScale()
+{
+    static const double scale = [] {
+        bool ok = false;
+        const double value = qEnvironmentVariable("KM302_TIME_SCALE").toDouble(&ok);
+        return ok && value >= 0.001 && value <= 1.0 ? value : 1.0;
+    }();
+    return scale;
+}
 }
 
 CWindowTimers::CWindowTimers(TickHandler onTimer, QObject* parent)
@@ -18,7 +33,8 @@ UINT CWindowTimers::SetTimer(UINT id, UINT elapseMs)
 {
     if (id == 0)
         return 0;
-    const UINT period = std::clamp<UINT>(elapseMs, kMinimumElapseMs, INT_MAX);
+    const double scaled = double(elapseMs) * TimeScale();
+    const UINT period = std::clamp<UINT>(UINT(std::min(scaled, double(INT_MAX))), kMinimumElapseMs, INT_MAX);
     // Precise: the recording interval is counted by ticks, so a coarse
     // timer's slack would show in the log's time stamps.
     m_timers[id].start(static_cast<int>(period), Qt::PreciseTimer, this);
