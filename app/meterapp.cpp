@@ -4,6 +4,9 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <QStandardPaths>
+#include <QTimer>
+
+#include <cstdio>
 
 #include <memory>
 
@@ -81,6 +84,24 @@ void CMeterApp::TakeFromWindow(const CMainDialog& w, MeterSettings& s)
     s.ports = CPortMap::Instance().Entries();
 }
 
+void CMeterApp::ScheduleScreenshot(CMainDialog& window)
+{
+    // The demo (scripts/run without a display) asks for a picture of the
+    // window: KM302_SCREENSHOT=<file.png>, taken KM302_SCREENSHOT_AFTER
+    // seconds (default 5) after start.
+    const QString path = qEnvironmentVariable("KM302_SCREENSHOT");
+    if (path.isEmpty())
+        return;
+    bool ok = false;
+    double seconds = qEnvironmentVariable("KM302_SCREENSHOT_AFTER").toDouble(&ok);
+    if (!ok || seconds < 0 || seconds > 3600)
+        seconds = 5;
+    QTimer::singleShot(int(seconds * 1000), &window, [&window, path] {
+        if (!window.grab().save(path, "PNG"))
+            std::fprintf(stderr, "km302: could not save the screenshot to %s\n", qPrintable(path));
+    });
+}
+
 BOOL CMeterApp::InitInstance()
 {
     // 2. The settings store, saved when it is destroyed (last).
@@ -101,6 +122,7 @@ BOOL CMeterApp::InitInstance()
     // 5. Run; a stop signal takes the "Zamknij" path.
     {
         CStopSignals stop([&window](int) { window->OnStopRequest(); });
+        ScheduleScreenshot(*window);
         window->DoModal();
     }
 

@@ -29,4 +29,5 @@ public:
 private:
     static void ApplyToWindow(const MeterSettings& settings, CMainDialog& window);
     static void TakeFromWindow(const CMainDialog& window, MeterSettings& settings);
+    static void ScheduleScreenshot(CMainDialog& window);
 };
