@@ -1,0 +1,330 @@
+// The serial channel's delivery path on a pseudo-terminal: CSerialChannel's
+// reader thread reads the port and hands every byte separately, with a
+// blocking queued call, to OnSerialByte on the user-interface thread, which
+// runs its event loop (the benchmark's main thread here). The far end is the
+// pseudo-terminal's master side, written by a thread of its own.
+//
+//   BM_DeliveryThroughput/<chunk>  bytes per second delivered while the far
+//       end floods the line in writes of <chunk> bytes; "x_line" is how many
+//       times the instrument's line (300 baud, 9 bits per character: about
+//       33 bytes/s) that is, "cpu_ns_per_byte" the process's CPU time (every
+//       thread, the writer's included) per delivered byte.
+//   BM_DeliveryLatency/<n>  from the far end's write of n bytes (1: one byte,
+//       as the line delivers them; 12: a whole frame at once) to OnSerialByte
+//       of the last of them, the carriage return of a frame. The writer
+//       waits 1 ms first so that the user-interface thread sleeps in its event
+//       loop, as it does between the instrument's characters. The iteration
+//       time is the latency (CLOCK_MONOTONIC); median, 99th percentile and
+//       maximum are counters and a summary line at the end.
+//
+// A pseudo-terminal has no baud rate: the figures are the channel's own cost.
+
+#include <benchmark/benchmark.h>
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QTimer>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <condition_variable>
+#include <cstdio>
+#include <ctime>
+#include <fcntl.h>
+#include <mutex>
+#include <pty.h>
+#include <string>
+#include <sys/resource.h>
+#include <termios.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+#include "device/serialbytesink.h"
+#include "device/serialchannel.h"
+#include "tools/frameencoder.h"
+
+namespace {
+
+constexpr double kLineBytesPerSecond = 300.0 / 9.0;
+constexpr int kPortNr = 40;
+constexpr int kGuardMs = 5000;   // a delivery that never comes ends the run
+
+std::vector<std::string> g_summary;
+
+long long MonotonicNs()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return (long long)ts.tv_sec * 1000000000LL + ts.tv_nsec;
+}
+
+double ProcessCpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
+         + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+// A pseudo-terminal: the benchmark writes the master side as the instrument
+// would; the channel opens the slave path. The slave stays open here too, so
+// the line never hangs up between the channel's opens.
+class CPty {
+public:
+    CPty()
+    {
+        char name[256] = {};
+        if (openpty(&m_master, &m_slave, name, nullptr, nullptr) != 0) {
+            m_master = m_slave = -1;
+            return;
+        }
+        termios tio{};
+        tcgetattr(m_slave, &tio);
+        cfmakeraw(&tio);
+        tcsetattr(m_slave, TCSANOW, &tio);
+        fcntl(m_master, F_SETFD, FD_CLOEXEC);
+        fcntl(m_slave, F_SETFD, FD_CLOEXEC);
+        m_slavePath = QString::fromLocal8Bit(name);
+    }
+    ~CPty()
+    {
+        if (m_slave >= 0)
+            ::close(m_slave);
+        if (m_master >= 0)
+            ::close(m_master);
+    }
+    CPty(const CPty&) = delete;
+    CPty& operator=(const CPty&) = delete;
+
+    bool Ok() const { return m_master >= 0; }
+    QString SlavePath() const { return m_slavePath; }
+
+    // Blocks while the line's queue is full, as a flooding far end does.
+    bool Write(const char* bytes, std::size_t size)
+    {
+        std::size_t done = 0;
+        while (done < size) {
+            const ssize_t n = ::write(m_master, bytes + done, size - done);
+            if (n <= 0)
+                return false;
+            done += std::size_t(n);
+        }
+        return true;
+    }
+
+private:
+    int m_master = -1;
+    int m_slave = -1;
+    QString m_slavePath;
+};
+
+// The owner's side: counts the delivered bytes, stamps the last one and ends
+// the event loop once the expected count has arrived. User-interface thread.
+class CCountingSink : public ISerialByteSink {
+public:
+    void Expect(long long count, QEventLoop* loop)
+    {
+        m_target = m_count + count;
+        m_pLoop = loop;
+    }
+    void OnSerialByte(unsigned) override
+    {
+        ++m_count;
+        if (m_count == m_target) {
+            m_lastNs = MonotonicNs();
+            if (m_pLoop)
+                m_pLoop->quit();
+        }
+    }
+    long long Count() const { return m_count; }
+    long long LastNs() const { return m_lastNs; }
+
+private:
+    long long m_count = 0;
+    long long m_target = -1;
+    long long m_lastNs = 0;
+    QEventLoop* m_pLoop = nullptr;
+};
+
+// The channel as the main window opens it, on a fresh pseudo-terminal.
+struct ChannelOnPty {
+    CPty pty;
+    CCountingSink sink;
+    CSerialChannel channel;
+
+    bool Start()
+    {
+        return pty.Ok()
+            && channel.OpenPath(&sink, kPortNr, pty.SlavePath(), 300, 'N', 7, 1, EV_RXCHAR, 512) == 1
+            && channel.StartReader() == 1;
+    }
+};
+
+// Runs the user-interface thread's event loop until the sink has its bytes;
+// false when they did not come within the guard time.
+bool RunUntilDelivered(CCountingSink& sink, long long count)
+{
+    QEventLoop loop;
+    QTimer guard;
+    guard.setSingleShot(true);
+    bool timedOut = false;
+    QObject::connect(&guard, &QTimer::timeout, &loop, [&] {
+        timedOut = true;
+        loop.quit();
+    });
+    sink.Expect(count, &loop);
+    guard.start(kGuardMs);
+    loop.exec();
+    sink.Expect(0, nullptr);
+    return !timedOut;
+}
+
+double Percentile(const std::vector<double>& sorted, double p)
+{
+    const std::size_t rank = std::size_t(std::ceil(p * double(sorted.size())));
+    return sorted[std::min(sorted.size() - 1, rank == 0 ? 0 : rank - 1)];
+}
+
+void BM_DeliveryThroughput(benchmark::State& state)
+{
+    const std::size_t chunk = std::size_t(state.range(0));
+    constexpr std::size_t kBatch = 16384;
+    ChannelOnPty line;
+    if (!line.Start()) {
+        state.SkipWithError("no pseudo-terminal or the channel did not open it");
+        return;
+    }
+    const std::string data(chunk, '\x40');
+    const double cpuBefore = ProcessCpuSeconds();
+    const long long startNs = MonotonicNs();
+    for (auto _ : state) {
+        std::thread writer([&] {
+            for (std::size_t written = 0; written < kBatch; written += chunk)
+                line.pty.Write(data.data(), std::min(chunk, kBatch - written));
+        });
+        const bool delivered = RunUntilDelivered(line.sink, static_cast<long long>(kBatch));
+        writer.join();
+        if (!delivered) {
+            state.SkipWithError("bytes lost: not delivered within 5 s");
+            return;
+        }
+    }
+    const double bytes = double(state.iterations()) * double(kBatch);
+    state.SetBytesProcessed(std::int64_t(bytes));
+    const double seconds = double(MonotonicNs() - startNs) / 1e9;
+    state.counters["x_line"] = bytes / seconds / kLineBytesPerSecond;
+    state.counters["cpu_ns_per_byte"] = (ProcessCpuSeconds() - cpuBefore) * 1e9 / bytes;
+}
+
+// The far end: on each request it waits 1 ms, stamps and writes.
+class CPacedWriter {
+public:
+    explicit CPacedWriter(CPty& pty) : m_pty(pty), m_thread([this] { Run(); }) {}
+    ~CPacedWriter()
+    {
+        {
+            std::lock_guard lock(m_lock);
+            m_bQuit = true;
+        }
+        m_wake.notify_one();
+        m_thread.join();
+    }
+    CPacedWriter(const CPacedWriter&) = delete;
+    CPacedWriter& operator=(const CPacedWriter&) = delete;
+
+    void Request(const std::string& bytes)
+    {
+        {
+            std::lock_guard lock(m_lock);
+            m_bytes = bytes;
+            m_bPending = true;
+        }
+        m_wake.notify_one();
+    }
+    long long WrittenNs()
+    {
+        std::lock_guard lock(m_lock);
+        return m_writtenNs;
+    }
+
+private:
+    void Run()
+    {
+        std::unique_lock lock(m_lock);
+        for (;;) {
+            m_wake.wait(lock, [this] { return m_bPending || m_bQuit; });
+            if (m_bQuit)
+                return;
+            m_bPending = false;
+            const std::string bytes = m_bytes;
+            lock.unlock();
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            const long long stamp = MonotonicNs();
+            m_pty.Write(bytes.data(), bytes.size());
+            lock.lock();
+            m_writtenNs = stamp;
+        }
+    }
+
+    CPty& m_pty;
+    std::mutex m_lock;
+    std::condition_variable m_wake;
+    std::string m_bytes;
+    bool m_bPending = false;
+    bool m_bQuit = false;
+    long long m_writtenNs = 0;
+    std::thread m_thread;
+};
+
+void BM_DeliveryLatency(benchmark::State& state)
+{
+    const int size = int(state.range(0));
+    ChannelOnPty line;
+    if (!line.Start()) {
+        state.SkipWithError("no pseudo-terminal or the channel did not open it");
+        return;
+    }
+    const std::string bytes = size == 12 ? CFrameEncoder::Encode(FrameContent{1234, 10132})
+                                         : std::string(std::size_t(size), '\r');
+    std::vector<double> us;
+    CPacedWriter writer(line.pty);
+    for (auto _ : state) {
+        writer.Request(bytes);
+        if (!RunUntilDelivered(line.sink, size)) {
+            state.SkipWithError("bytes lost: not delivered within 5 s");
+            return;
+        }
+        const double seconds = double(line.sink.LastNs() - writer.WrittenNs()) / 1e9;
+        state.SetIterationTime(seconds);
+        us.push_back(seconds * 1e6);
+    }
+    std::sort(us.begin(), us.end());
+    state.counters["median_us"] = Percentile(us, 0.5);
+    state.counters["p99_us"] = Percentile(us, 0.99);
+    state.counters["max_us"] = us.back();
+    char text[256];
+    std::snprintf(text, sizeof text,
+                  "latency far-end write of %d byte%s -> OnSerialByte of the last on the UI thread, "
+                  "%zu samples: median %.1f us, p99 %.1f us, max %.1f us (one character at 300 baud "
+                  "lasts 30000 us)",
+                  size, size == 1 ? "" : "s", us.size(), Percentile(us, 0.5), Percentile(us, 0.99), us.back());
+    g_summary.emplace_back(text);
+}
+
+} // namespace
+
+BENCHMARK(BM_DeliveryThroughput)->Arg(1)->Arg(4096)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DeliveryLatency)->Arg(1)->Arg(12)->Iterations(2000)->UseManualTime()->Unit(benchmark::kMicrosecond);
+
+int main(int argc, char** argv)
+{
+    benchmark::Initialize(&argc, argv);
+    QCoreApplication app(argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    for (const std::string& line : g_summary)
+        std::printf("%s\n", line.c_str());
+    benchmark::Shutdown();
+    return 0;
+}
