@@ -13,9 +13,11 @@
 //       iteration time is the latency; median, 99th percentile and maximum
 //       are counters and a summary line at the end.
 //   BM_AdviseLatencyFlood  the far end writes frames back to back, each as one
-//       write, for 3 s; latency from the return of that write (the carriage
-//       return is in the line's queue) to the Advise, and the rate of advises.
-//       A full queue holds hundreds of frames, so this is mostly queueing.
+//       write, for 4 s; latency from the return of that write (the carriage
+//       return is in the line's queue) to the Advise, the rate of advises and
+//       the backlog of frames written but not yet advised when the far end
+//       stops. The kernel queues tens of kilobytes on a pseudo-terminal, so
+//       the latency is the backlog's: it grows while the flood lasts.
 //   BM_RequestsWhileStreaming/<flood>  Request calls per second that the
 //       service answers to a client calling in a loop while frames stream in:
 //       0 at the line's rate (one character every 30 ms, as 300 baud with 9
@@ -164,6 +166,11 @@ public:
             m_lastReceived = std::max(m_lastReceived, k);
         }
         m_arrived.notify_all();
+    }
+    long long LastReceived()
+    {
+        std::lock_guard lock(m_lock);
+        return m_lastReceived;
     }
     bool WaitReceived(long long k, std::chrono::milliseconds limit)
     {
@@ -397,38 +404,45 @@ void BM_AdviseLatencyPaced(benchmark::State& state)
 
 void BM_AdviseLatencyFlood(benchmark::State& state)
 {
-    constexpr auto kWarmUp = 500ms;
-    constexpr auto kMeasured = 3s;
+    constexpr auto kFlood = 4s;
     CAdviseClient client(WritePacedFrame());
     if (!client.Begin()) {
         state.SkipWithError("no hot link: the service did not serve the frame");
         return;
     }
-    std::vector<double> us;
     long long first = 0;
     long long end = 0;
+    long long advisedAtStop = 0;
     for (auto _ : state) {
+        first = g_log.FramesStarted();
         {
             CStreamer flood(true);
-            std::this_thread::sleep_for(kWarmUp);
-            first = g_log.FramesStarted();
-            std::this_thread::sleep_for(kMeasured);
+            std::this_thread::sleep_for(kFlood);
             end = g_log.FramesStarted();
+            advisedAtStop = g_log.LastReceived();
         }
-        // The queue drains after the far end stops.
-        g_log.WaitReceived(g_log.FramesStarted() - 1, 10s);
-        state.SetIterationTime(std::chrono::duration<double>(kMeasured).count());
+        // Then the queue drains.
+        if (!g_log.WaitReceived(g_log.FramesStarted() - 1, 60s))
+            state.SkipWithError("the last frames' advises did not come within 60 s");
+        state.SetIterationTime(std::chrono::duration<double>(kFlood).count());
     }
+    std::vector<double> us;
     for (long long k = first; k < end; ++k) {
         const double latency = g_log.LatencyUs(k);
         if (latency >= 0)
             us.push_back(latency);
     }
-    const double seconds = std::chrono::duration<double>(kMeasured).count();
-    state.counters["frames_per_s"] = double(end - first) / seconds;
-    state.counters["advises_per_s"] = double(us.size()) / seconds;
+    const double seconds = std::chrono::duration<double>(kFlood).count();
+    const double rate = double(std::max(0LL, advisedAtStop - first + 1)) / seconds;
+    const long long backlog = end - 1 - advisedAtStop;
+    state.counters["advises_per_s"] = rate;
+    state.counters["backlog_frames"] = double(backlog);
     state.counters["not_advised"] = double(end - first) - double(us.size());
-    Report(state, us, "flood, frames back to back");
+    char what[160];
+    std::snprintf(what, sizeof what,
+                  "flood for %.0f s, %.0f frames/s advised, %lld frames queued when the far end stopped",
+                  seconds, rate, backlog);
+    Report(state, us, what);
 }
 
 void BM_RequestsWhileStreaming(benchmark::State& state)
