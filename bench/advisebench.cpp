@@ -47,6 +47,7 @@
 #include <fcntl.h>
 #include <future>
 #include <mutex>
+#include <optional>
 #include <pty.h>
 #include <string>
 #include <termios.h>
@@ -150,14 +151,15 @@ class CFrameLog {
 public:
     CFrameLog() : m_sent(kSlots), m_received(kSlots) {}
 
-    long long NextFrame() { return m_next.fetch_add(1); }
+    long long NextFrame()
+    {
+        const long long k = m_next.fetch_add(1);
+        m_received[Slot(k)].store(0);
+        return k;
+    }
     long long FramesStarted() const { return m_next.load(); }
 
-    void Sent(long long k, long long ns)
-    {
-        m_received[Slot(k)].store(0);
-        m_sent[Slot(k)].store(ns);
-    }
+    void Sent(long long k, long long ns) { m_sent[Slot(k)].store(ns); }
     void Received(long long k, long long ns)
     {
         m_received[Slot(k)].store(ns);
@@ -177,12 +179,15 @@ public:
         std::unique_lock lock(m_lock);
         return m_arrived.wait_for(lock, limit, [&] { return m_lastReceived >= k; });
     }
-    // Microseconds from the carriage return to the advise; negative when
-    // frame k's advise never came.
-    double LatencyUs(long long k) const
+    // Microseconds from the carriage return to the advise; nothing when
+    // frame k's advise never came. A flooding writer stamps after its write
+    // returns and may be preempted before it does: such an advise counts as 0.
+    std::optional<double> LatencyUs(long long k) const
     {
         const long long received = m_received[Slot(k)].load();
-        return received == 0 ? -1.0 : double(received - m_sent[Slot(k)].load()) / 1e3;
+        if (received == 0)
+            return std::nullopt;
+        return double(std::max(0LL, received - m_sent[Slot(k)].load())) / 1e3;
     }
 
 private:
@@ -390,13 +395,14 @@ void BM_AdviseLatencyPaced(benchmark::State& state)
     for (auto _ : state) {
         const auto start = std::chrono::steady_clock::now();
         const long long k = WritePacedFrame();
-        if (!g_log.WaitReceived(k, 5s)) {
-            state.SkipWithError("an advise did not come within 5 s");
+        const std::optional<double> latency =
+            g_log.WaitReceived(k, 5s) ? g_log.LatencyUs(k) : std::nullopt;
+        if (!latency) {
+            state.SkipWithError("a frame's advise did not come within 5 s");
             break;
         }
-        const double latency = g_log.LatencyUs(k);
-        state.SetIterationTime(latency / 1e6);
-        us.push_back(latency);
+        state.SetIterationTime(*latency / 1e6);
+        us.push_back(*latency);
         std::this_thread::sleep_until(start + 20ms);
     }
     Report(state, us, "paced, one frame every 20 ms");
@@ -428,9 +434,8 @@ void BM_AdviseLatencyFlood(benchmark::State& state)
     }
     std::vector<double> us;
     for (long long k = first; k < end; ++k) {
-        const double latency = g_log.LatencyUs(k);
-        if (latency >= 0)
-            us.push_back(latency);
+        if (const std::optional<double> latency = g_log.LatencyUs(k))
+            us.push_back(*latency);
     }
     const double seconds = std::chrono::duration<double>(kFlood).count();
     const double rate = double(std::max(0LL, advisedAtStop - first + 1)) / seconds;
@@ -467,7 +472,7 @@ void BM_RequestsWhileStreaming(benchmark::State& state)
     }
     QDBusConnection::disconnectFromBus(name);
     state.counters["requests"] = benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
-    state.counters["frames"] = benchmark::Counter(double(frames), benchmark::Counter::kIsRate);
+    state.counters["frames_written"] = benchmark::Counter(double(frames), benchmark::Counter::kIsRate);
     state.counters["refused"] = double(refused);
 }
 
