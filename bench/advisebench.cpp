@@ -13,9 +13,11 @@
 //       iteration time is the latency; median, 99th percentile and maximum
 //       are counters and a summary line at the end.
 //   BM_AdviseLatencyFlood  the far end writes frames back to back, each as one
-//       write, for 3 s; latency from the return of that write (the carriage
-//       return is in the line's queue) to the Advise, and the rate of advises.
-//       A full queue holds hundreds of frames, so this is mostly queueing.
+//       write, for 4 s; latency from the return of that write (the carriage
+//       return is in the line's queue) to the Advise, the rate of advises and
+//       the backlog of frames written but not yet advised when the far end
+//       stops. The kernel queues tens of kilobytes on a pseudo-terminal, so
+//       the latency is the backlog's: it grows while the flood lasts.
 //   BM_RequestsWhileStreaming/<flood>  Request calls per second that the
 //       service answers to a client calling in a loop while frames stream in:
 //       0 at the line's rate (one character every 30 ms, as 300 baud with 9
@@ -45,6 +47,7 @@
 #include <fcntl.h>
 #include <future>
 #include <mutex>
+#include <optional>
 #include <pty.h>
 #include <string>
 #include <termios.h>
@@ -148,14 +151,15 @@ class CFrameLog {
 public:
     CFrameLog() : m_sent(kSlots), m_received(kSlots) {}
 
-    long long NextFrame() { return m_next.fetch_add(1); }
+    long long NextFrame()
+    {
+        const long long k = m_next.fetch_add(1);
+        m_received[Slot(k)].store(0);
+        return k;
+    }
     long long FramesStarted() const { return m_next.load(); }
 
-    void Sent(long long k, long long ns)
-    {
-        m_received[Slot(k)].store(0);
-        m_sent[Slot(k)].store(ns);
-    }
+    void Sent(long long k, long long ns) { m_sent[Slot(k)].store(ns); }
     void Received(long long k, long long ns)
     {
         m_received[Slot(k)].store(ns);
@@ -165,17 +169,25 @@ public:
         }
         m_arrived.notify_all();
     }
+    long long LastReceived()
+    {
+        std::lock_guard lock(m_lock);
+        return m_lastReceived;
+    }
     bool WaitReceived(long long k, std::chrono::milliseconds limit)
     {
         std::unique_lock lock(m_lock);
         return m_arrived.wait_for(lock, limit, [&] { return m_lastReceived >= k; });
     }
-    // Microseconds from the carriage return to the advise; negative when
-    // frame k's advise never came.
-    double LatencyUs(long long k) const
+    // Microseconds from the carriage return to the advise; nothing when
+    // frame k's advise never came. A flooding writer stamps after its write
+    // returns and may be preempted before it does: such an advise counts as 0.
+    std::optional<double> LatencyUs(long long k) const
     {
         const long long received = m_received[Slot(k)].load();
-        return received == 0 ? -1.0 : double(received - m_sent[Slot(k)].load()) / 1e3;
+        if (received == 0)
+            return std::nullopt;
+        return double(std::max(0LL, received - m_sent[Slot(k)].load())) / 1e3;
     }
 
 private:
@@ -383,13 +395,14 @@ void BM_AdviseLatencyPaced(benchmark::State& state)
     for (auto _ : state) {
         const auto start = std::chrono::steady_clock::now();
         const long long k = WritePacedFrame();
-        if (!g_log.WaitReceived(k, 5s)) {
-            state.SkipWithError("an advise did not come within 5 s");
+        const std::optional<double> latency =
+            g_log.WaitReceived(k, 5s) ? g_log.LatencyUs(k) : std::nullopt;
+        if (!latency) {
+            state.SkipWithError("a frame's advise did not come within 5 s");
             break;
         }
-        const double latency = g_log.LatencyUs(k);
-        state.SetIterationTime(latency / 1e6);
-        us.push_back(latency);
+        state.SetIterationTime(*latency / 1e6);
+        us.push_back(*latency);
         std::this_thread::sleep_until(start + 20ms);
     }
     Report(state, us, "paced, one frame every 20 ms");
@@ -397,38 +410,44 @@ void BM_AdviseLatencyPaced(benchmark::State& state)
 
 void BM_AdviseLatencyFlood(benchmark::State& state)
 {
-    constexpr auto kWarmUp = 500ms;
-    constexpr auto kMeasured = 3s;
+    constexpr auto kFlood = 4s;
     CAdviseClient client(WritePacedFrame());
     if (!client.Begin()) {
         state.SkipWithError("no hot link: the service did not serve the frame");
         return;
     }
-    std::vector<double> us;
     long long first = 0;
     long long end = 0;
+    long long advisedAtStop = 0;
     for (auto _ : state) {
+        first = g_log.FramesStarted();
         {
             CStreamer flood(true);
-            std::this_thread::sleep_for(kWarmUp);
-            first = g_log.FramesStarted();
-            std::this_thread::sleep_for(kMeasured);
+            std::this_thread::sleep_for(kFlood);
             end = g_log.FramesStarted();
+            advisedAtStop = g_log.LastReceived();
         }
-        // The queue drains after the far end stops.
-        g_log.WaitReceived(g_log.FramesStarted() - 1, 10s);
-        state.SetIterationTime(std::chrono::duration<double>(kMeasured).count());
+        // Then the queue drains.
+        if (!g_log.WaitReceived(g_log.FramesStarted() - 1, 60s))
+            state.SkipWithError("the last frames' advises did not come within 60 s");
+        state.SetIterationTime(std::chrono::duration<double>(kFlood).count());
     }
+    std::vector<double> us;
     for (long long k = first; k < end; ++k) {
-        const double latency = g_log.LatencyUs(k);
-        if (latency >= 0)
-            us.push_back(latency);
+        if (const std::optional<double> latency = g_log.LatencyUs(k))
+            us.push_back(*latency);
     }
-    const double seconds = std::chrono::duration<double>(kMeasured).count();
-    state.counters["frames_per_s"] = double(end - first) / seconds;
-    state.counters["advises_per_s"] = double(us.size()) / seconds;
+    const double seconds = std::chrono::duration<double>(kFlood).count();
+    const double rate = double(std::max(0LL, advisedAtStop - first + 1)) / seconds;
+    const long long backlog = end - 1 - advisedAtStop;
+    state.counters["advises_per_s"] = rate;
+    state.counters["backlog_frames"] = double(backlog);
     state.counters["not_advised"] = double(end - first) - double(us.size());
-    Report(state, us, "flood, frames back to back");
+    char what[160];
+    std::snprintf(what, sizeof what,
+                  "flood for %.0f s, %.0f frames/s advised, %lld frames queued when the far end stopped",
+                  seconds, rate, backlog);
+    Report(state, us, what);
 }
 
 void BM_RequestsWhileStreaming(benchmark::State& state)
@@ -453,7 +472,7 @@ void BM_RequestsWhileStreaming(benchmark::State& state)
     }
     QDBusConnection::disconnectFromBus(name);
     state.counters["requests"] = benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
-    state.counters["frames"] = benchmark::Counter(double(frames), benchmark::Counter::kIsRate);
+    state.counters["frames_written"] = benchmark::Counter(double(frames), benchmark::Counter::kIsRate);
     state.counters["refused"] = double(refused);
 }
 
