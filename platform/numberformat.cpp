@@ -88,14 +88,14 @@ std::string FixedConversion(double value, const std::string& flags, int width, i
 }
 
 template <typename T>
-void AppendConversion(std::string& out, const std::string& spec, T value)
+void AppendConversion(std::string& out, const std::string& conversionFormat, T value)
 {
-    const int length = std::snprintf(nullptr, 0, spec.c_str(), value);
+    const int length = std::snprintf(nullptr, 0, conversionFormat.c_str(), value);
     if (length <= 0)
         return;
     const std::size_t start = out.size();
     out.resize(start + static_cast<std::size_t>(length) + 1);
-    std::snprintf(&out[start], static_cast<std::size_t>(length) + 1, spec.c_str(), value);
+    std::snprintf(&out[start], static_cast<std::size_t>(length) + 1, conversionFormat.c_str(), value);
     out.resize(start + static_cast<std::size_t>(length));
 }
 
@@ -213,60 +213,60 @@ std::string FormatVPrintf(const char* format, va_list args)
             break;
         }
         ++p;
-        std::string spec = "%" + flags;
+        std::string conversionFormat = "%" + flags;
         if (width >= 0)
-            spec += std::to_string(width);
+            conversionFormat += std::to_string(width);
         if (precision >= 0) {
-            spec += '.';
-            spec += std::to_string(precision);
+            conversionFormat += '.';
+            conversionFormat += std::to_string(precision);
         }
-        spec += length;
-        spec += conversion;
+        conversionFormat += length;
+        conversionFormat += conversion;
         const bool isLong = length == "l";
         const bool isLongLong = length == "ll" || length == "q";
         switch (conversion) {
         case 'f':
         case 'F':
             if (length == "L")
-                AppendConversion(out, spec, va_arg(ap, long double));
+                AppendConversion(out, conversionFormat, va_arg(ap, long double));
             else
                 out += FixedConversion(va_arg(ap, double), flags, width,
                                        precision < 0 ? 6 : precision, conversion == 'F');
             break;
         case 'e': case 'E': case 'g': case 'G': case 'a': case 'A':
             if (length == "L")
-                AppendConversion(out, spec, va_arg(ap, long double));
+                AppendConversion(out, conversionFormat, va_arg(ap, long double));
             else
-                AppendConversion(out, spec, va_arg(ap, double));
+                AppendConversion(out, conversionFormat, va_arg(ap, double));
             break;
         case 'd': case 'i': case 'o': case 'u': case 'x': case 'X':
             if (isLong)
-                AppendConversion(out, spec, va_arg(ap, long));
+                AppendConversion(out, conversionFormat, va_arg(ap, long));
             else if (isLongLong)
-                AppendConversion(out, spec, va_arg(ap, long long));
+                AppendConversion(out, conversionFormat, va_arg(ap, long long));
             else if (length == "j")
-                AppendConversion(out, spec, va_arg(ap, std::intmax_t));
+                AppendConversion(out, conversionFormat, va_arg(ap, std::intmax_t));
             else if (length == "z")
-                AppendConversion(out, spec, va_arg(ap, std::size_t));
+                AppendConversion(out, conversionFormat, va_arg(ap, std::size_t));
             else if (length == "t")
-                AppendConversion(out, spec, va_arg(ap, std::ptrdiff_t));
+                AppendConversion(out, conversionFormat, va_arg(ap, std::ptrdiff_t));
             else
-                AppendConversion(out, spec, va_arg(ap, int));
+                AppendConversion(out, conversionFormat, va_arg(ap, int));
             break;
         case 'c':
             if (isLong)
-                AppendConversion(out, spec, va_arg(ap, wint_t));
+                AppendConversion(out, conversionFormat, va_arg(ap, wint_t));
             else
-                AppendConversion(out, spec, va_arg(ap, int));
+                AppendConversion(out, conversionFormat, va_arg(ap, int));
             break;
         case 's':
             if (isLong)
-                AppendConversion(out, spec, va_arg(ap, const wchar_t*));
+                AppendConversion(out, conversionFormat, va_arg(ap, const wchar_t*));
             else
-                AppendConversion(out, spec, va_arg(ap, const char*));
+                AppendConversion(out, conversionFormat, va_arg(ap, const char*));
             break;
         case 'p':
-            AppendConversion(out, spec, va_arg(ap, void*));
+            AppendConversion(out, conversionFormat, va_arg(ap, void*));
             break;
         case 'n':
             (void)va_arg(ap, void*);
