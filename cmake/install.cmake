@@ -48,5 +48,5 @@ set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_SOURCE_GENERATOR TGZ)
-set(CPACK_SOURCE_IGNORE_FILES "/\\\\.git/" "/build/" "/build-[^/]*/")
+set(CPACK_SOURCE_IGNORE_FILES "/\\\\.git(/|$)" "/build/" "/build-[^/]*/")
 include(CPack)
