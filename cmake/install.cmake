@@ -1,0 +1,52 @@
+# Installation layout and the Debian package.
+#
+#   bin/km302, bin/km302-sim
+#   share/km302/help/KM302.html          (the program opens <bin>/../share/km302/help)
+#   share/applications/km302.desktop
+#   share/icons/hicolor/<size>/apps/km302.png
+#
+# The folders are fixed rather than taken from GNUInstallDirs: the program
+# finds its help page relative to its own directory, so bin/ and share/ must
+# stay siblings under one prefix.
+
+install(TARGETS km302 km302-sim RUNTIME DESTINATION bin)
+install(FILES ${CMAKE_SOURCE_DIR}/res/help/KM302.html DESTINATION share/km302/help)
+install(FILES ${CMAKE_SOURCE_DIR}/res/km302.desktop DESTINATION share/applications)
+# Each icon goes into the hicolor folder of its real size; a desktop looks an
+# icon up by the folder, so a wrong folder shows a wrongly scaled icon.
+install(FILES ${CMAKE_SOURCE_DIR}/res/km302.png
+        DESTINATION share/icons/hicolor/64x64/apps)
+install(FILES ${CMAKE_SOURCE_DIR}/res/km302-32.png
+        DESTINATION share/icons/hicolor/32x32/apps RENAME km302.png)
+
+set(CPACK_PACKAGE_NAME km302)
+set(CPACK_PACKAGE_VENDOR "KM302 maintainers")
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "desktop program for the KM-302 barometer")
+set(CPACK_PACKAGE_DESCRIPTION
+"KM302 reads the KM-302 barometer over a serial port, shows the pressure
+in a large field, logs the readings to a text/CSV file and a binary .vrd
+file, and publishes the live values to other programs on D-Bus. The user
+interface is in Polish.
+.
+The package also holds km302-sim, a simulator of the instrument on a
+pseudo-terminal.")
+set(CPACK_PACKAGE_CONTACT "KM302 maintainers <km302@example.org>")
+set(CPACK_STRIP_FILES ON)
+# The staging folders carry the umask of whoever runs cpack; under umask 077
+# the package would create folders in /usr that no user but root can enter.
+set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/packagepermissions.cmake)
+
+set(CPACK_DEBIAN_PACKAGE_NAME km302)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION science)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# The help page and the maker's links are opened with xdg-open on desktops
+# that have no portal of their own.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")
+
+set(CPACK_GENERATOR DEB)
+set(CPACK_SOURCE_GENERATOR TGZ)
+set(CPACK_SOURCE_IGNORE_FILES "/\\\\.git(/|$)" "/build/" "/build-[^/]*/")
+include(CPack)

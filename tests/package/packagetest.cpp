@@ -1,0 +1,351 @@
+// KM302 as a user gets it: `cmake --install` of the build tree into a staging
+// prefix, and the Debian package that CPack builds from the same rules,
+// unpacked into a throwaway root. Both are made once for all cases.
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QImageReader>
+#include <QMap>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <csignal>
+#include <iostream>
+#include <memory>
+
+#include <sys/stat.h>
+
+// Readable failure messages for Qt strings (found by argument lookup, so global).
+static void PrintTo(const QString& text, std::ostream* os)
+{
+    *os << '"' << text.toStdString() << '"';
+}
+
+static void PrintTo(const QStringList& list, std::ostream* os)
+{
+    *os << '[' << list.join(QStringLiteral(", ")).toStdString() << ']';
+}
+
+namespace {
+
+struct CommandResult {
+    QString strCommand;
+    bool bFinished = false;   // exited normally within the time limit
+    int nExitCode = -1;
+    QString strOutput;        // standard output and error together
+
+    bool Succeeded() const { return bFinished && nExitCode == 0; }
+    std::string Report() const
+    {
+        return (strCommand + QStringLiteral("\nexit code ") + QString::number(nExitCode) + QLatin1Char('\n') + strOutput)
+            .toStdString();
+    }
+};
+
+CommandResult RunCommand(const QString& program, const QStringList& args)
+{
+    QProcess process;
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(program, args);
+    CommandResult result;
+    result.strCommand = program + QLatin1Char(' ') + args.join(QLatin1Char(' '));
+    if (!process.waitForStarted(10000)) {
+        result.strOutput = process.errorString();
+        return result;
+    }
+    result.bFinished = process.waitForFinished(150000) && process.exitStatus() == QProcess::NormalExit;
+    if (process.state() != QProcess::NotRunning) {
+        process.kill();
+        process.waitForFinished();
+    }
+    result.nExitCode = process.exitCode();
+    result.strOutput = QString::fromLocal8Bit(process.readAll());
+    return result;
+}
+
+QByteArray ReadAll(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Every file under `root` (links included), relative to it, sorted.
+QStringList FilesUnder(const QString& root)
+{
+    QStringList files;
+    QDirIterator it(root, QDir::Files | QDir::System | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        files << QDir(root).relativeFilePath(it.next());
+    files.sort();
+    return files;
+}
+
+// The keys of the [Desktop Entry] group, values exactly as written.
+QMap<QString, QString> ReadDesktopEntry(const QString& path)
+{
+    QMap<QString, QString> keys;
+    bool inEntry = false;
+    for (const QString& line : QString::fromUtf8(ReadAll(path)).split(QLatin1Char('\n'))) {
+        if (line.startsWith(QLatin1Char('['))) {
+            inEntry = line == QLatin1String("[Desktop Entry]");
+            continue;
+        }
+        const qsizetype equals = line.indexOf(QLatin1Char('='));
+        if (inEntry && equals > 0)
+            keys.insert(line.left(equals).trimmed(), line.mid(equals + 1).trimmed());
+    }
+    return keys;
+}
+
+// A Debian control paragraph: continuation lines are kept with their field.
+QMap<QString, QString> ParseControl(const QString& text)
+{
+    QMap<QString, QString> fields;
+    QString last;
+    for (const QString& line : text.split(QLatin1Char('\n'))) {
+        if (line.startsWith(QLatin1Char(' ')) && !last.isEmpty()) {
+            fields[last] += QLatin1Char('\n') + line;
+            continue;
+        }
+        const qsizetype colon = line.indexOf(QLatin1Char(':'));
+        if (colon <= 0)
+            continue;
+        last = line.left(colon);
+        fields.insert(last, line.mid(colon + 1).trimmed());
+    }
+    return fields;
+}
+
+class PackageTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        s_stage = std::make_unique<QTemporaryDir>();
+        const QString build = QStringLiteral(PACKAGE_BUILD_DIR);
+        s_install = RunCommand(QStringLiteral(PACKAGE_CMAKE),
+                               {QStringLiteral("--install"), build, QStringLiteral("--prefix"),
+                                InstallRoot() + QStringLiteral("/usr")});
+        // A restrictive umask, as some administrators keep, must not leak
+        // into the package's folder modes.
+        const mode_t umaskBefore = ::umask(077);
+        s_cpack = RunCommand(QStringLiteral(PACKAGE_CPACK),
+                             {QStringLiteral("-G"), QStringLiteral("DEB"), QStringLiteral("--config"),
+                              build + QStringLiteral("/CPackConfig.cmake"), QStringLiteral("-B"),
+                              s_stage->filePath(QStringLiteral("deb"))});
+        ::umask(umaskBefore);
+        const QStringList debs = QDir(s_stage->filePath(QStringLiteral("deb")))
+                                     .entryList({QStringLiteral("*.deb")}, QDir::Files);
+        s_debName = debs.size() == 1 ? debs.first() : QString();
+        if (!s_debName.isEmpty())
+            s_extract = RunCommand(QStringLiteral("dpkg-deb"), {QStringLiteral("-x"), Deb(), PackageRoot()});
+    }
+
+    static void TearDownTestSuite() { s_stage.reset(); }
+
+    static QString InstallRoot() { return s_stage->filePath(QStringLiteral("install")); }
+    static QString PackageRoot() { return s_stage->filePath(QStringLiteral("root")); }
+    static QString Deb() { return s_stage->filePath(QStringLiteral("deb/") + s_debName); }
+
+    // Stops the test unless the install, or the package and its unpacking, worked.
+    static void RequireInstall() { ASSERT_TRUE(s_install.Succeeded()) << s_install.Report(); }
+    static void RequirePackage()
+    {
+        ASSERT_TRUE(s_cpack.Succeeded()) << s_cpack.Report();
+        ASSERT_FALSE(s_debName.isEmpty()) << "not exactly one .deb made\n" << s_cpack.Report();
+        ASSERT_TRUE(s_extract.Succeeded()) << s_extract.Report();
+    }
+
+    static inline std::unique_ptr<QTemporaryDir> s_stage;
+    static inline CommandResult s_install;
+    static inline CommandResult s_cpack;
+    static inline CommandResult s_extract;
+    static inline QString s_debName;
+};
+
+TEST_F(PackageTest, InstallPutsBothProgramsInBinAsExecutables)
+{
+    ASSERT_NO_FATAL_FAILURE(RequireInstall());
+    for (const char* name : {"km302", "km302-sim"}) {
+        const QFileInfo program(InstallRoot() + QStringLiteral("/usr/bin/") + QLatin1String(name));
+        EXPECT_TRUE(program.isFile() && program.isExecutable()) << name;
+        EXPECT_TRUE(program.permissions().testFlag(QFile::ExeOther)) << name << " is not executable by every user";
+    }
+    const CommandResult help = RunCommand(InstallRoot() + QStringLiteral("/usr/bin/km302-sim"), {QStringLiteral("--help")});
+    EXPECT_TRUE(help.Succeeded()) << help.Report();
+    EXPECT_TRUE(help.strOutput.contains(QLatin1String("--link")));
+}
+
+TEST_F(PackageTest, HelpPageLiesWhereTheProgramLooksForIt)
+{
+    ASSERT_NO_FATAL_FAILURE(RequireInstall());
+    // The program opens <its own folder>/../share/km302/help/KM302.html.
+    const QString installed = InstallRoot() + QStringLiteral("/usr/bin/../share/km302/help/KM302.html");
+    ASSERT_TRUE(QFileInfo(installed).isFile());
+    EXPECT_EQ(ReadAll(QStringLiteral(PACKAGE_SOURCE_DIR "/res/help/KM302.html")), ReadAll(installed));
+}
+
+TEST_F(PackageTest, DesktopEntryIsValidAndStartsTheInstalledProgram)
+{
+    ASSERT_NO_FATAL_FAILURE(RequireInstall());
+    const QString path = InstallRoot() + QStringLiteral("/usr/share/applications/km302.desktop");
+    ASSERT_TRUE(QFileInfo(path).isFile());
+
+    const QString validator = QStandardPaths::findExecutable(QStringLiteral("desktop-file-validate"));
+    if (validator.isEmpty()) {
+        std::cout << "desktop-file-validate is not installed (desktop-file-utils); only the keys are checked\n";
+    } else {
+        // Hints (two main categories) are advice; errors and warnings are faults.
+        const CommandResult check = RunCommand(validator, {path});
+        EXPECT_TRUE(check.Succeeded()) << check.Report();
+        EXPECT_FALSE(check.strOutput.contains(QLatin1String("error:"))) << check.Report();
+        EXPECT_FALSE(check.strOutput.contains(QLatin1String("warning:"))) << check.Report();
+    }
+
+    const QMap<QString, QString> entry = ReadDesktopEntry(path);
+    EXPECT_EQ("Application", entry.value(QStringLiteral("Type")));
+    EXPECT_EQ("KM302", entry.value(QStringLiteral("Name")));
+    EXPECT_EQ("false", entry.value(QStringLiteral("Terminal")));
+    EXPECT_FALSE(entry.value(QStringLiteral("GenericName[pl]")).isEmpty());
+    EXPECT_FALSE(entry.value(QStringLiteral("Comment[pl]")).isEmpty());
+    const QStringList categories = entry.value(QStringLiteral("Categories")).split(QLatin1Char(';'));
+    EXPECT_TRUE(categories.contains(QLatin1String("Science")) && categories.contains(QLatin1String("Utility")))
+        << entry.value(QStringLiteral("Categories")).toStdString();
+
+    // The menu starts the command found on PATH, i.e. the one installed in bin/.
+    const QString command = entry.value(QStringLiteral("Exec")).section(QLatin1Char(' '), 0, 0);
+    EXPECT_EQ("km302", command);
+    EXPECT_TRUE(QFileInfo(InstallRoot() + QStringLiteral("/usr/bin/") + command).isExecutable());
+    const QString icon = entry.value(QStringLiteral("Icon"));
+    EXPECT_FALSE(FilesUnder(InstallRoot() + QStringLiteral("/usr/share/icons/hicolor"))
+                     .filter(QRegularExpression(QStringLiteral("^[0-9]+x[0-9]+/apps/") + QRegularExpression::escape(icon)
+                                                + QStringLiteral("\\.png$")))
+                     .isEmpty())
+        << "no hicolor icon named " << icon.toStdString();
+}
+
+TEST_F(PackageTest, EachIconSitsInTheFolderOfItsSize)
+{
+    ASSERT_NO_FATAL_FAILURE(RequireInstall());
+    const QString hicolor = InstallRoot() + QStringLiteral("/usr/share/icons/hicolor");
+    QList<int> sizes;
+    for (const QString& file : FilesUnder(hicolor)) {
+        const QRegularExpressionMatch folder =
+            QRegularExpression(QStringLiteral("^([0-9]+)x([0-9]+)/apps/km302\\.png$")).match(file);
+        ASSERT_TRUE(folder.hasMatch()) << "unexpected file in hicolor: " << file.toStdString();
+        // A desktop takes the folder's word for the size and scales from there.
+        const QSize actual = QImageReader(hicolor + QLatin1Char('/') + file).size();
+        EXPECT_EQ(file.section(QLatin1Char('/'), 0, 0),
+                  QStringLiteral("%1x%2").arg(actual.width()).arg(actual.height()))
+            << file.toStdString();
+        sizes << actual.width();
+    }
+    EXPECT_TRUE(sizes.contains(32));
+    // Menus and docks ask for 48 px and more.
+    EXPECT_TRUE(std::any_of(sizes.begin(), sizes.end(), [](int size) { return size >= 48; }));
+}
+
+TEST_F(PackageTest, PackageControlNamesTheProgramItsVersionAndItsLibraries)
+{
+    ASSERT_NO_FATAL_FAILURE(RequirePackage());
+    const CommandResult architecture = RunCommand(QStringLiteral("dpkg"), {QStringLiteral("--print-architecture")});
+    ASSERT_TRUE(architecture.Succeeded()) << architecture.Report();
+    const QString arch = architecture.strOutput.trimmed();
+    EXPECT_EQ(QStringLiteral("km302_" PACKAGE_VERSION "_") + arch + QStringLiteral(".deb"), s_debName);
+
+    const CommandResult control = RunCommand(QStringLiteral("dpkg-deb"), {QStringLiteral("-f"), Deb()});
+    ASSERT_TRUE(control.Succeeded()) << control.Report();
+    const QMap<QString, QString> fields = ParseControl(control.strOutput);
+    EXPECT_EQ("km302", fields.value(QStringLiteral("Package")));
+    EXPECT_EQ(PACKAGE_VERSION, fields.value(QStringLiteral("Version")));
+    EXPECT_EQ(arch, fields.value(QStringLiteral("Architecture")));
+    EXPECT_EQ("science", fields.value(QStringLiteral("Section")));
+    EXPECT_TRUE(fields.value(QStringLiteral("Maintainer")).contains(QRegularExpression(QStringLiteral("^.+ <.+@.+>$"))))
+        << fields.value(QStringLiteral("Maintainer")).toStdString();
+
+    // Computed from the binaries: every Qt library the program links, and the C++ runtime.
+    const QStringList depends = fields.value(QStringLiteral("Depends"))
+                                    .split(QRegularExpression(QStringLiteral("\\s*,\\s*")))
+                                    .replaceInStrings(QRegularExpression(QStringLiteral("\\s*\\(.*\\)")), QString());
+    for (const char* library :
+         {"libqt6core6", "libqt6gui6", "libqt6widgets6", "libqt6dbus6", "libqt6serialport6", "libstdc++6", "libc6"})
+        EXPECT_TRUE(depends.contains(QLatin1String(library))) << library << " missing from Depends: "
+                                                               << fields.value(QStringLiteral("Depends")).toStdString();
+
+    const QStringList description = fields.value(QStringLiteral("Description")).split(QLatin1Char('\n'));
+    EXPECT_FALSE(description.first().isEmpty());
+    EXPECT_GE(description.size(), 2) << "no extended description";
+}
+
+TEST_F(PackageTest, PackageHoldsTheInstalledFilesOwnedByRoot)
+{
+    ASSERT_NO_FATAL_FAILURE(RequireInstall());
+    ASSERT_NO_FATAL_FAILURE(RequirePackage());
+    const QStringList files = FilesUnder(PackageRoot());
+    EXPECT_EQ(FilesUnder(InstallRoot()), files);
+    // The binaries are stripped in the package; everything else is as installed.
+    for (const QString& file : files) {
+        if (file.startsWith(QLatin1String("usr/bin/")))
+            continue;
+        EXPECT_EQ(ReadAll(InstallRoot() + QLatin1Char('/') + file), ReadAll(PackageRoot() + QLatin1Char('/') + file))
+            << file.toStdString();
+    }
+
+    const CommandResult listing = RunCommand(QStringLiteral("dpkg-deb"), {QStringLiteral("-c"), Deb()});
+    ASSERT_TRUE(listing.Succeeded()) << listing.Report();
+    int entries = 0;
+    for (const QString& line : listing.strOutput.split(QLatin1Char('\n'))) {
+        const QStringList columns = line.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        if (columns.size() < 6)
+            continue;
+        ++entries;
+        const QString path = columns.last();
+        EXPECT_EQ("root/root", columns.at(1)) << line.toStdString();
+        const QString expectedMode = path.endsWith(QLatin1Char('/'))    ? QStringLiteral("drwxr-xr-x")
+                                     : path.startsWith(QLatin1String("./usr/bin/")) ? QStringLiteral("-rwxr-xr-x")
+                                                                                    : QStringLiteral("-rw-r--r--");
+        EXPECT_EQ(expectedMode, columns.at(0)) << line.toStdString();
+    }
+    EXPECT_GT(entries, files.size());   // the files and their folders
+}
+
+TEST_F(PackageTest, UnpackedProgramStartsAndStopsCleanly)
+{
+    ASSERT_NO_FATAL_FAILURE(RequirePackage());
+    const QString bin = PackageRoot() + QStringLiteral("/usr/bin/");
+    EXPECT_TRUE(QFileInfo(bin + QStringLiteral("../share/km302/help/KM302.html")).isFile());
+    const CommandResult help = RunCommand(bin + QStringLiteral("km302-sim"), {QStringLiteral("--help")});
+    EXPECT_TRUE(help.Succeeded()) << help.Report();
+
+    // The stripped program runs up to its first dialog and, on a logout's
+    // signal, stops normally and writes its settings: nothing it needs was
+    // left out of the package.
+    QTemporaryDir config;
+    QProcess program;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), config.path());
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    program.setProcessEnvironment(env);
+    program.setProcessChannelMode(QProcess::ForwardedChannels);
+    program.start(bin + QStringLiteral("km302"), {});
+    ASSERT_TRUE(program.waitForStarted(10000)) << program.errorString().toStdString();
+    QThread::msleep(1500);
+    ::kill(pid_t(program.processId()), SIGTERM);
+    if (!program.waitForFinished(20000)) {
+        program.kill();
+        program.waitForFinished();
+        FAIL() << "km302 did not stop on SIGTERM";
+    }
+    EXPECT_EQ(QProcess::NormalExit, program.exitStatus());
+    EXPECT_EQ(0, program.exitCode());
+    EXPECT_TRUE(QFileInfo(config.filePath(QStringLiteral("KM302/KM302.ini"))).isFile());
+}
+
+}   // namespace
