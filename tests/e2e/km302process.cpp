@@ -142,17 +142,28 @@ std::optional<double> CKm302Process::CpuSeconds() const
 
 std::optional<long> CKm302Process::ResidentKb() const
 {
+    const std::optional<long long> kb = ProcNumber("status", "VmRSS:");
+    return kb ? std::optional<long>(long(*kb)) : std::nullopt;
+}
+
+std::optional<long long> CKm302Process::ReadCalls() const
+{
+    return ProcNumber("io", "syscr:");
+}
+
+std::optional<long long> CKm302Process::ProcNumber(const char* file, const QByteArray& key) const
+{
     if (m_pid <= 0)
         return std::nullopt;
-    QFile file(QStringLiteral("/proc/%1/status").arg(m_pid));
-    if (!file.open(QIODevice::ReadOnly))
+    QFile f(QStringLiteral("/proc/%1/%2").arg(m_pid).arg(QLatin1String(file)));
+    if (!f.open(QIODevice::ReadOnly))
         return std::nullopt;
-    for (const QByteArray& line : file.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:")) {
+    for (const QByteArray& line : f.readAll().split('\n')) {
+        if (line.startsWith(key)) {
             bool ok = false;
-            const long kb = line.mid(6).trimmed().split(' ').value(0).toLong(&ok);
+            const long long n = line.mid(key.size()).trimmed().split(' ').value(0).toLongLong(&ok);
             if (ok)
-                return kb;
+                return n;
         }
     }
     return std::nullopt;

@@ -9,6 +9,7 @@
 // for the reliability figures. Every wait is bounded. The destructor kills
 // (SIGKILL) and collects a child still running. Test thread only.
 
+#include <QByteArray>
 #include <QString>
 
 #include <sys/types.h>
@@ -36,9 +37,15 @@ public:
     std::optional<double> CpuSeconds() const;
     // VmRSS, in kilobytes.
     std::optional<long> ResidentKb() const;
+    // Read calls made so far (syscr of /proc/<pid>/io): a count that a
+    // reader looping on a dead descriptor drives up whatever the machine's
+    // load, where its processor share depends on what else runs.
+    std::optional<long long> ReadCalls() const;
 
 private:
     bool Reap(int options);
+    // The first number after `key` in /proc/<pid>/<file>.
+    std::optional<long long> ProcNumber(const char* file, const QByteArray& key) const;
 
     QString m_strConfigHome;
     double m_dTimeScale;
