@@ -95,7 +95,7 @@ TEST_F(ProgramTest, DamagedSettingsStartWithDefaultsAndExitCleanly)
     QByteArray garbage("\xEF\xBB\xBF[GENERAL\r\n\0\0\xFF\xFE=\r\n[PRESSURE]\r\nFONT_HEIGHT_PRESSURE=-2147483648\r\n"
                        "FONT_NAME_PRESSURE=\r\nWINDOW_LEFT=abc\r\n[GENERAL]\r\nWINDOW_RIGHT=99999999999\r\n"
                        "WINDOW_BOTTOM=-5\r\nPORT_NR=999\r\n",
-                       180);
+                       172);   // the literal's length: its embedded NULs rule out strlen
     garbage.append(QByteArray(200000, 'x'));
     WriteSettings(garbage);
     EXPECT_EQ(0, RunFor(800));
