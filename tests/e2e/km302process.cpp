@@ -7,7 +7,7 @@
 #include <chrono>
 #include <csignal>
 #include <fcntl.h>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <string>
 #include <sys/wait.h>
 #include <thread>
@@ -74,14 +74,23 @@ bool CKm302Process::Start()
 
     std::string program = KM302_PATH;
     char* argv[] = {program.data(), nullptr};
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    const int spawned = posix_spawn(&m_pid, KM302_PATH, &actions, nullptr, argv, envp.data());
-    posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0) {
+    const pid_t parent = ::getpid();
+    m_pid = ::fork();
+    if (m_pid < 0) {
         m_pid = -1;
         return false;
+    }
+    if (m_pid == 0) {
+        // Only async-signal-safe calls here. The program dies with the test
+        // process, even when that one is ended by a sanitizer or a crash.
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (::getppid() != parent)
+            ::_exit(127);
+        const int null = ::open("/dev/null", O_RDONLY);
+        if (null >= 0)
+            ::dup2(null, 0);
+        ::execve(argv[0], argv, envp.data());
+        ::_exit(127);
     }
     m_nStatus = -1;
     return true;

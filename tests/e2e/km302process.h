@@ -7,7 +7,9 @@
 //
 // It also reads the child's processor time and resident memory from /proc,
 // for the reliability figures. Every wait is bounded. The destructor kills
-// (SIGKILL) and collects a child still running. Test thread only.
+// (SIGKILL) and collects a child still running; a test process that dies
+// without running it takes the child with it (parent-death signal). Test
+// thread only.
 
 #include <QByteArray>
 #include <QString>

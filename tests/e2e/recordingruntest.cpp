@@ -55,7 +55,8 @@ protected:
     {
         int n = 0;
         CTextLogScan::Kind header = CTextLogScan::Kind::Malformed;
-        for (const CTextLogScan::Line& line : TextLog().Lines()) {
+        const CTextLogScan scan = TextLog();
+        for (const CTextLogScan::Line& line : scan.Lines()) {
             if (line.kind == CTextLogScan::Kind::HeaderHpa || line.kind == CTextLogScan::Kind::HeaderPa) {
                 header = line.kind;
                 n = 0;
