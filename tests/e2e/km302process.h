@@ -1,0 +1,56 @@
+#pragma once
+// CKm302Process: the real km302 binary run as a child, as a user's desktop
+// would start it, with its settings folder (XDG_CONFIG_HOME), the offscreen
+// platform and a time scale for its window timers (KM302_TIME_SCALE), so that
+// the 10 s start-up opening of the logs and the 5 s no-communication timeout
+// shrink for the tests. Its standard output and error go to the test's.
+//
+// It also reads the child's processor time and resident memory from /proc,
+// for the reliability figures. Every wait is bounded. The destructor kills
+// (SIGKILL) and collects a child still running; a test process that dies
+// without running it takes the child with it (parent-death signal). Test
+// thread only.
+
+#include <QByteArray>
+#include <QString>
+
+#include <sys/types.h>
+
+#include <optional>
+
+class CKm302Process {
+public:
+    CKm302Process(QString configHome, double timeScale);
+    ~CKm302Process();
+    CKm302Process(const CKm302Process&) = delete;
+    CKm302Process& operator=(const CKm302Process&) = delete;
+
+    // False when the binary cannot be spawned or one is still running.
+    bool Start();
+    bool IsRunning();
+    pid_t Pid() const { return m_pid; }
+
+    void Signal(int signal);
+    // The exit status; 128 + signal when a signal ended it; -1 when it does
+    // not end within `timeoutMs` (it is then killed) or none was started.
+    int WaitExit(int timeoutMs);
+
+    // User plus system processor time so far, in seconds.
+    std::optional<double> CpuSeconds() const;
+    // VmRSS, in kilobytes.
+    std::optional<long> ResidentKb() const;
+    // Read calls made so far (syscr of /proc/<pid>/io): a count that a
+    // reader looping on a dead descriptor drives up whatever the machine's
+    // load, where its processor share depends on what else runs.
+    std::optional<long long> ReadCalls() const;
+
+private:
+    bool Reap(int options);
+    // The first number after `key` in /proc/<pid>/<file>.
+    std::optional<long long> ProcNumber(const char* file, const QByteArray& key) const;
+
+    QString m_strConfigHome;
+    double m_dTimeScale;
+    pid_t m_pid = -1;
+    int m_nStatus = -1;
+};
