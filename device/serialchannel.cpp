@@ -139,7 +139,9 @@ int CSerialChannel::ConfigureAndOpen(const QString& path)
     if (m_nStopBits == 2)
         tio.c_cflag |= CSTOPB;
     tio.c_iflag &= ~(IXON | IXOFF | IXANY);
-    tio.c_cc[VMIN] = 0;
+    // VMIN 1: an empty queue reads as EAGAIN on the non-blocking descriptor;
+    // with 0 it would read as 0 bytes, which is what a hang-up looks like.
+    tio.c_cc[VMIN] = 1;
     tio.c_cc[VTIME] = 0;
     (void)tcsetattr(fd, TCSANOW, &tio);
 

@@ -100,6 +100,22 @@ TEST_F(SerialChannel, FramesWrittenTogetherArriveByteByByteInOrder)
     EXPECT_FALSE(sink.wrongThread);
 }
 
+// At 300 baud the characters come one by one, 30 ms apart: the quiet
+// moments between them are no hang-up, and none of them may be lost.
+TEST_F(SerialChannel, CharactersArrivingOneByOneAreAllDelivered)
+{
+    CSerialChannel channel;
+    ASSERT_EQ(1, OpenOn(channel, sink, pty.slavePath()));
+    ASSERT_EQ(1, channel.StartReader());
+    const std::string frame = "\x40\x70\x3D\x32\x70\x34\x31\x70\x31\x73\x32\r";
+    for (std::size_t i = 0; i < frame.size(); ++i) {
+        pty.Write(frame.substr(i, 1));
+        ASSERT_TRUE(WaitFor([&] { return sink.bytes.size() > i; }, 2s)) << "character " << i;
+        std::this_thread::sleep_for(5ms);
+    }
+    EXPECT_EQ(frame, sink.bytes);
+}
+
 TEST_F(SerialChannel, BytesQueuedBeforeOpenAndBeforeTheReaderAreDiscarded)
 {
     pty.Write("old");
