@@ -19,6 +19,22 @@ QByteArray ReadAll(const QString& path)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
+// Whether process `pid` has a handler for `signal` (SigCgt of /proc/<pid>/status).
+bool Catches(pid_t pid, int signal)
+{
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return false;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("SigCgt:")) {
+            bool ok = false;
+            const qulonglong mask = line.mid(7).trimmed().toULongLong(&ok, 16);
+            return ok && (mask & (1ULL << (signal - 1))) != 0;
+        }
+    }
+    return false;
+}
+
 class ProgramTest : public ::testing::Test {
 protected:
     QString SettingsPath() const { return config.filePath(QStringLiteral("KM302/KM302.ini")); }
@@ -44,7 +60,12 @@ protected:
         if (!program.waitForStarted(10000))
             return -2;
         QThread::msleep(ms);
-        ::kill(pid_t(program.processId()), signal);
+        // A signal that comes before the program has installed its handler
+        // would end it the default way; wait (bounded) until it is caught.
+        const pid_t pid = pid_t(program.processId());
+        for (int i = 0; i < 400 && !Catches(pid, signal); ++i)
+            QThread::msleep(50);
+        ::kill(pid, signal);
         if (!program.waitForFinished(20000)) {
             program.kill();
             program.waitForFinished();
