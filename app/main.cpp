@@ -15,6 +15,9 @@ int main(int argc, char** argv)
     QApplication::setApplicationName(QStringLiteral("KM302"));
     QApplication::setApplicationDisplayName(QStringLiteral("KM302"));
     QApplication::setWindowIcon(ProgramIcon());
+    // Lets the desktop match the windows to km302.desktop (its icon and name
+    // in task bars, the Wayland application id).
+    QApplication::setDesktopFileName(QStringLiteral("km302"));
     CMeterApp meter;
     meter.InitInstance();
     return 0;

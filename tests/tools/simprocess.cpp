@@ -4,7 +4,7 @@
 #include <csignal>
 #include <fcntl.h>
 #include <poll.h>
-#include <spawn.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -55,18 +55,30 @@ bool CSimProcess::Start(const std::vector<std::string>& args)
         pointers.push_back(arg.data());
     pointers.push_back(nullptr);
 
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-    posix_spawn_file_actions_adddup2(&actions, err[1], 2);
-    const int spawned = posix_spawn(&m_pid, KM302_SIM_PATH, &actions, nullptr, pointers.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
+    std::string program = KM302_SIM_PATH;
+    const pid_t parent = ::getpid();
+    m_pid = ::fork();
+    if (m_pid == 0) {
+        // Only async-signal-safe calls here. The simulator dies with the test
+        // process, even when that one is ended by a sanitizer or a crash, so
+        // no simulator is left feeding a link nobody reads.
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (::getppid() != parent)
+            ::_exit(127);
+        const int null = ::open("/dev/null", O_RDONLY);
+        if (null >= 0)
+            ::dup2(null, 0);
+        ::dup2(out[1], 1);
+        ::dup2(err[1], 2);
+        ::execve(program.c_str(), pointers.data(), environ);
+        ::_exit(127);
+    }
+    const bool spawned = m_pid > 0;
     ::close(out[1]);
     ::close(err[1]);
     m_nOutFd = out[0];
     m_nErrFd = err[0];
-    if (spawned != 0) {
+    if (!spawned) {
         m_pid = -1;
         return false;
     }

@@ -1,7 +1,9 @@
 #pragma once
 // CSimProcess: runs km302-sim as a child process with its standard output and
 // error in pipes. Every wait takes an upper bound and reports running out of
-// it instead of hanging the test. The destructor kills a child still running.
+// it instead of hanging the test. The destructor kills a child still running;
+// a test process that dies without running it takes the child with it
+// (parent-death signal).
 // Test-thread only.
 
 #include <sys/types.h>
