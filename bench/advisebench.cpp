@@ -47,7 +47,7 @@
 #include "device/portmap.h"
 #include "framelog.h"
 #include "latencysamples.h"
-#include "platform/qtservices.h"
+#include "printingservices.h"
 #include "sessionbus.h"
 #include "ui/maindialog.h"
 #include "ui/portdialog.h"
@@ -163,11 +163,7 @@ void BM_AdviseLatencyFlood(benchmark::State& state)
             state.SkipWithError("the last frames' advises did not come within 60 s");
         state.SetIterationTime(std::chrono::duration<double>(kFlood).count());
     }
-    CLatencySamples us;
-    for (long long k = first; k < end; ++k) {
-        if (const std::optional<double> latency = g_log.LatencyUs(k))
-            us.Add(*latency);
-    }
+    CLatencySamples us = g_log.LatenciesUs(first, end);
     const double seconds = std::chrono::duration<double>(kFlood).count();
     const double rate = double(std::max(0LL, advisedAtStop - first + 1)) / seconds;
     const long long backlog = end - 1 - advisedAtStop;
@@ -207,17 +203,6 @@ void BM_RequestsWhileStreaming(benchmark::State& state)
     state.counters["frames_written"] = benchmark::Counter(double(frames), benchmark::Counter::kIsRate);
     state.counters["refused"] = double(refused);
 }
-
-// The main window's message boxes would wait for a click that never comes
-// offscreen: they are printed and answered with OK.
-class CPrintingServices : public CQtServices {
-public:
-    int MessageBox(const QString& text, UINT) override
-    {
-        std::printf("message box: %s\n", text.toUtf8().constData());
-        return IDOK;
-    }
-};
 
 } // namespace
 

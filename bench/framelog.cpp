@@ -66,6 +66,16 @@ std::optional<double> CFrameLog::LatencyUs(long long k) const
     return double(std::max(0LL, received - m_sent[Slot(k)].load())) / 1e3;
 }
 
+CLatencySamples CFrameLog::LatenciesUs(long long first, long long end) const
+{
+    CLatencySamples us;
+    for (long long k = first; k < end; ++k) {
+        if (const std::optional<double> latency = LatencyUs(k))
+            us.Add(*latency);
+    }
+    return us;
+}
+
 long long CFrameLog::Advised(long long first, long long end) const
 {
     long long count = 0;

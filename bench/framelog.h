@@ -16,6 +16,8 @@
 #include <string>
 #include <vector>
 
+#include "latencysamples.h"
+
 class CFrameLog {
 public:
     static constexpr int kSerialNumber = 1234;
@@ -42,6 +44,8 @@ public:
     // k's advise never came. A writer that stamps after its write returns may
     // be preempted before it does: such an advise counts as 0.
     std::optional<double> LatencyUs(long long k) const;
+    // The latencies of the frames in [first, end) whose advise came.
+    CLatencySamples LatenciesUs(long long first, long long end) const;
     // Frames in [first, end) whose advise came.
     long long Advised(long long first, long long end) const;
 

@@ -231,11 +231,7 @@ void BM_Flood(benchmark::State& state)
                                             : "the last frame's advise did not come within 60 s");
         state.SetIterationTime(std::chrono::duration<double>(kFlood).count());
     }
-    CLatencySamples us;
-    for (long long k = first; k < end; ++k) {
-        if (const std::optional<double> latency = g_log.LatencyUs(k))
-            us.Add(*latency);
-    }
+    CLatencySamples us = g_log.LatenciesUs(first, end);
     const double seconds = std::chrono::duration<double>(kFlood).count();
     const long long sent = end - first;
     const long long accepted = g_log.Advised(first, end);

@@ -189,10 +189,13 @@ private:
             const std::string bytes = m_bytes;
             lock.unlock();
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
-            const long long stamp = CLatencySamples::NowNs();
+            // Stamped before the write: the user-interface thread may read
+            // the stamp as soon as the bytes arrive.
+            lock.lock();
+            m_writtenNs = CLatencySamples::NowNs();
+            lock.unlock();
             m_pty.Write(bytes.data(), bytes.size());
             lock.lock();
-            m_writtenNs = stamp;
         }
     }
 
