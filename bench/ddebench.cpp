@@ -6,22 +6,20 @@
 // so "x_refresh" on AdviseAll says how many such refresh rates one core
 // could advise.
 //
-// Without DBUS_SESSION_BUS_ADDRESS the benchmark re-runs itself inside
-// dbus-run-session, or says why it cannot and does nothing.
+// The benchmark runs inside a session bus of its own (dbus-run-session).
 
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
-#include <QDBusConnection>
 #include <QDBusMessage>
 #include <QMetaObject>
 
-#include <atomic>
 #include <cstdio>
 #include <memory>
 #include <thread>
-#include <unistd.h>
-#include <vector>
+
+#include "busclient.h"
+#include "sessionbus.h"
 
 #include "dde/ddebustransport.h"
 #include "dde/ddeserver.h"
@@ -34,43 +32,12 @@ CDdeServer* g_pServer = nullptr;   // lives on the main thread
 
 constexpr double kRefreshesPerSecond = 300.0 / 9.0 / 11.0;   // frames of 11 characters
 
-class CBenchClient {
-public:
-    CBenchClient()
-        : m_name(QStringLiteral("km302-bench-%1").arg(++s_count)),
-          m_connection(QDBusConnection::connectToBus(
-              qEnvironmentVariable("DBUS_SESSION_BUS_ADDRESS"), m_name))
-    {
-    }
-    ~CBenchClient()
-    {
-        m_connection = QDBusConnection(QString());
-        QDBusConnection::disconnectFromBus(m_name);
-    }
-    CBenchClient(const CBenchClient&) = delete;
-    CBenchClient& operator=(const CBenchClient&) = delete;
-
-    QDBusMessage Call(const QString& method, const QString& topic, const QString& item)
-    {
-        QDBusMessage message = QDBusMessage::createMethodCall(
-            QStringLiteral("pl.km302.KM302"), QStringLiteral("/pl/km302/KM302"),
-            QStringLiteral("pl.km302.KM302.Dde"), method);
-        message << topic << item;
-        return m_connection.call(message, QDBus::Block);
-    }
-
-private:
-    static inline std::atomic<int> s_count{0};
-    QString m_name;
-    QDBusConnection m_connection;
-};
-
 void Requests(benchmark::State& state, const QString& item, QDBusMessage::MessageType expected)
 {
-    CBenchClient client;
+    CBusClient client;
     std::int64_t wrong = 0;
     for (auto _ : state)
-        wrong += client.Call(QStringLiteral("Request"), kTopic, item).type() != expected;
+        wrong += client.Call(QStringLiteral("Request"), kTopic, item, -1).type() != expected;
     state.counters["requests"] =
         benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
     if (wrong != 0)
@@ -92,7 +59,7 @@ void BM_RequestRefused(benchmark::State& state)
 // end of every Refresh runs it.
 void BM_AdviseAll(benchmark::State& state)
 {
-    CBenchClient client;
+    CBusClient client;
     for (const char* item : {"Wynik", "Pomiar", "Status"})
         client.Call(QStringLiteral("AdviseStart"), kTopic, QString::fromLatin1(item));
     for (auto _ : state) {
@@ -114,15 +81,8 @@ BENCHMARK(BM_AdviseAll)->UseRealTime();
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS")) {
-        std::vector<char*> args{const_cast<char*>("dbus-run-session"), const_cast<char*>("--")};
-        args.insert(args.end(), argv, argv + argc);
-        args.push_back(nullptr);
-        execvp(args[0], args.data());
-        std::printf("km302_bench_dde skipped: no D-Bus session bus and no dbus-run-session "
-                    "(package dbus) to start one\n");
+    if (!CSessionBus::EnsurePrivate(argc, argv, "km302_bench_dde"))
         return 0;
-    }
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     benchmark::Initialize(&argc, argv);

@@ -27,22 +27,17 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cmath>
 #include <condition_variable>
 #include <cstdio>
-#include <ctime>
-#include <fcntl.h>
 #include <mutex>
-#include <pty.h>
 #include <string>
 #include <sys/resource.h>
-#include <termios.h>
 #include <thread>
-#include <unistd.h>
-#include <vector>
 
+#include "benchpty.h"
 #include "device/serialbytesink.h"
 #include "device/serialchannel.h"
+#include "latencysamples.h"
 #include "tools/frameencoder.h"
 
 namespace {
@@ -51,15 +46,6 @@ constexpr double kLineBytesPerSecond = 300.0 / 9.0;
 constexpr int kPortNr = 40;
 constexpr int kGuardMs = 5000;   // a delivery that never comes ends the run
 
-std::vector<std::string> g_summary;
-
-long long MonotonicNs()
-{
-    timespec ts{};
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return (long long)ts.tv_sec * 1000000000LL + ts.tv_nsec;
-}
-
 double ProcessCpuSeconds()
 {
     rusage usage{};
@@ -67,58 +53,6 @@ double ProcessCpuSeconds()
     return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
          + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
-
-// A pseudo-terminal: the benchmark writes the master side as the instrument
-// would; the channel opens the slave path. The slave stays open here too, so
-// the line never hangs up between the channel's opens.
-class CPty {
-public:
-    CPty()
-    {
-        char name[256] = {};
-        if (openpty(&m_master, &m_slave, name, nullptr, nullptr) != 0) {
-            m_master = m_slave = -1;
-            return;
-        }
-        termios tio{};
-        tcgetattr(m_slave, &tio);
-        cfmakeraw(&tio);
-        tcsetattr(m_slave, TCSANOW, &tio);
-        fcntl(m_master, F_SETFD, FD_CLOEXEC);
-        fcntl(m_slave, F_SETFD, FD_CLOEXEC);
-        m_slavePath = QString::fromLocal8Bit(name);
-    }
-    ~CPty()
-    {
-        if (m_slave >= 0)
-            ::close(m_slave);
-        if (m_master >= 0)
-            ::close(m_master);
-    }
-    CPty(const CPty&) = delete;
-    CPty& operator=(const CPty&) = delete;
-
-    bool Ok() const { return m_master >= 0; }
-    QString SlavePath() const { return m_slavePath; }
-
-    // Blocks while the line's queue is full, as a flooding far end does.
-    bool Write(const char* bytes, std::size_t size)
-    {
-        std::size_t done = 0;
-        while (done < size) {
-            const ssize_t n = ::write(m_master, bytes + done, size - done);
-            if (n <= 0)
-                return false;
-            done += std::size_t(n);
-        }
-        return true;
-    }
-
-private:
-    int m_master = -1;
-    int m_slave = -1;
-    QString m_slavePath;
-};
 
 // The owner's side: counts the delivered bytes, stamps the last one and ends
 // the event loop once the expected count has arrived. User-interface thread.
@@ -133,7 +67,7 @@ public:
     {
         ++m_count;
         if (m_count == m_target) {
-            m_lastNs = MonotonicNs();
+            m_lastNs = CLatencySamples::NowNs();
             if (m_pLoop)
                 m_pLoop->quit();
         }
@@ -150,7 +84,7 @@ private:
 
 // The channel as the main window opens it, on a fresh pseudo-terminal.
 struct ChannelOnPty {
-    CPty pty;
+    CBenchPty pty;
     CCountingSink sink;
     CSerialChannel channel;
 
@@ -181,12 +115,6 @@ bool RunUntilDelivered(CCountingSink& sink, long long count)
     return !timedOut;
 }
 
-double Percentile(const std::vector<double>& sorted, double p)
-{
-    const std::size_t rank = std::size_t(std::ceil(p * double(sorted.size())));
-    return sorted[std::min(sorted.size() - 1, rank == 0 ? 0 : rank - 1)];
-}
-
 void BM_DeliveryThroughput(benchmark::State& state)
 {
     const std::size_t chunk = std::size_t(state.range(0));
@@ -198,7 +126,7 @@ void BM_DeliveryThroughput(benchmark::State& state)
     }
     const std::string data(chunk, '\x40');
     const double cpuBefore = ProcessCpuSeconds();
-    const long long startNs = MonotonicNs();
+    const long long startNs = CLatencySamples::NowNs();
     for (auto _ : state) {
         std::thread writer([&] {
             for (std::size_t written = 0; written < kBatch; written += chunk)
@@ -213,7 +141,7 @@ void BM_DeliveryThroughput(benchmark::State& state)
     }
     const double bytes = double(state.iterations()) * double(kBatch);
     state.SetBytesProcessed(std::int64_t(bytes));
-    const double seconds = double(MonotonicNs() - startNs) / 1e9;
+    const double seconds = double(CLatencySamples::NowNs() - startNs) / 1e9;
     state.counters["x_line"] = bytes / seconds / kLineBytesPerSecond;
     state.counters["cpu_ns_per_byte"] = (ProcessCpuSeconds() - cpuBefore) * 1e9 / bytes;
 }
@@ -221,7 +149,7 @@ void BM_DeliveryThroughput(benchmark::State& state)
 // The far end: on each request it waits 1 ms, stamps and writes.
 class CPacedWriter {
 public:
-    explicit CPacedWriter(CPty& pty) : m_pty(pty), m_thread([this] { Run(); }) {}
+    explicit CPacedWriter(CBenchPty& pty) : m_pty(pty), m_thread([this] { Run(); }) {}
     ~CPacedWriter()
     {
         {
@@ -261,14 +189,17 @@ private:
             const std::string bytes = m_bytes;
             lock.unlock();
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
-            const long long stamp = MonotonicNs();
+            // Stamped before the write: the user-interface thread may read
+            // the stamp as soon as the bytes arrive.
+            lock.lock();
+            m_writtenNs = CLatencySamples::NowNs();
+            lock.unlock();
             m_pty.Write(bytes.data(), bytes.size());
             lock.lock();
-            m_writtenNs = stamp;
         }
     }
 
-    CPty& m_pty;
+    CBenchPty& m_pty;
     std::mutex m_lock;
     std::condition_variable m_wake;
     std::string m_bytes;
@@ -288,7 +219,7 @@ void BM_DeliveryLatency(benchmark::State& state)
     }
     const std::string bytes = size == 12 ? CFrameEncoder::Encode(FrameContent{1234, 10132})
                                          : std::string(std::size_t(size), '\r');
-    std::vector<double> us;
+    CLatencySamples us;
     CPacedWriter writer(line.pty);
     for (auto _ : state) {
         writer.Request(bytes);
@@ -298,19 +229,14 @@ void BM_DeliveryLatency(benchmark::State& state)
         }
         const double seconds = double(line.sink.LastNs() - writer.WrittenNs()) / 1e9;
         state.SetIterationTime(seconds);
-        us.push_back(seconds * 1e6);
+        us.Add(seconds * 1e6);
     }
-    std::sort(us.begin(), us.end());
-    state.counters["median_us"] = Percentile(us, 0.5);
-    state.counters["p99_us"] = Percentile(us, 0.99);
-    state.counters["max_us"] = us.back();
-    char text[256];
-    std::snprintf(text, sizeof text,
-                  "latency far-end write of %d byte%s -> OnSerialByte of the last on the UI thread, "
-                  "%zu samples: median %.1f us, p99 %.1f us, max %.1f us (one character at 300 baud "
-                  "lasts 30000 us)",
-                  size, size == 1 ? "" : "s", us.size(), Percentile(us, 0.5), Percentile(us, 0.99), us.back());
-    g_summary.emplace_back(text);
+    char what[160];
+    std::snprintf(what, sizeof what,
+                  "latency far-end write of %d byte%s -> OnSerialByte of the last on the UI thread "
+                  "(one character at 300 baud lasts 30000 us)",
+                  size, size == 1 ? "" : "s");
+    us.Report(state, what);
 }
 
 } // namespace
@@ -323,8 +249,7 @@ int main(int argc, char** argv)
     benchmark::Initialize(&argc, argv);
     QCoreApplication app(argc, argv);
     benchmark::RunSpecifiedBenchmarks();
-    for (const std::string& line : g_summary)
-        std::printf("%s\n", line.c_str());
+    CLatencySamples::PrintSummary();
     benchmark::Shutdown();
     return 0;
 }

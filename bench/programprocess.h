@@ -1,0 +1,59 @@
+#pragma once
+// CProgramProcess: a program run as a child of the benchmark, as a desktop
+// would start it, with some environment variables set or replaced. Standard
+// input is /dev/null; output and errors go to the benchmark's. It reads the
+// child's processor time and resident memory from /proc. The destructor
+// kills (SIGKILL) and collects a child still running; a benchmark that dies
+// without running it takes the child with it (parent-death signal). One
+// thread.
+
+#include <sys/types.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+class CProgramProcess {
+public:
+    CProgramProcess() = default;
+    ~CProgramProcess();
+    CProgramProcess(const CProgramProcess&) = delete;
+    CProgramProcess& operator=(const CProgramProcess&) = delete;
+
+    // env: "NAME=value" entries that replace or add to the benchmark's
+    // environment. False when it cannot be spawned or one is still running.
+    bool Start(const std::string& path, const std::vector<std::string>& args, const std::vector<std::string>& env);
+    pid_t Pid() const { return m_pid; }
+    // CLOCK_MONOTONIC just before the fork, in nanoseconds.
+    long long StartNs() const { return m_startNs; }
+    bool IsRunning();
+
+    void Signal(int signal);
+    // The exit status; 128 + signal when a signal ended it; -1 when it does
+    // not end within `timeoutMs` (it is then killed) or none was started.
+    int WaitExit(int timeoutMs);
+
+    // User plus system processor time so far, in seconds.
+    std::optional<double> CpuSeconds() const;
+    // Processor time of the threads alive now, in seconds, to the
+    // nanosecond (the scheduler's schedstat, where the clock ticks of
+    // CpuSeconds are too coarse for an idle program).
+    std::optional<double> ThreadCpuSeconds() const;
+    // Voluntary and involuntary context switches of the threads alive now:
+    // how often the program woke, whatever the machine's load.
+    std::optional<long long> ContextSwitches() const;
+    // VmRSS, in kilobytes.
+    std::optional<long> ResidentKb() const;
+    // Whether one of the child's open descriptors is `path`.
+    bool HasOpen(const std::string& path) const;
+
+private:
+    bool Reap(int options);
+    // The sum over the threads of what `parse` finds in task/<tid>/<file>.
+    template <typename Parse>
+    std::optional<long long> SumOverThreads(const char* file, Parse parse) const;
+
+    pid_t m_pid = -1;
+    int m_nStatus = -1;
+    long long m_startNs = 0;
+};
