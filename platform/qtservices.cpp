@@ -16,6 +16,8 @@
 #include <QStandardPaths>
 #include <QUrl>
 
+#include <cstdio>
+
 #include "platform/colorconvert.h"
 #include "platform/dialog.h"
 #include "platform/filefilter.h"
@@ -68,10 +70,20 @@ QString FindProgram(const QString& program)
     return QStandardPaths::findExecutable(program);
 }
 
+// What the user is told goes to the standard error too (the journal of a
+// desktop session), one line a box: a box nobody sees (no display, a locked
+// screen) still leaves its trace.
+void LogMessage(const QString& text)
+{
+    std::fprintf(stderr, "km302: %s\n", text.simplified().toLocal8Bit().constData());
+    std::fflush(stderr);
+}
+
 }  // namespace
 
 int CQtServices::MessageBox(const QString& text, UINT type)
 {
+    LogMessage(text);
     QPointer<QMessageBox> box = new QMessageBox(OwnerWindow());
     box->setWindowTitle(QStringLiteral("KM302"));
     box->setTextFormat(Qt::PlainText);

@@ -5,7 +5,9 @@
 //   "Anuluj", "Tak", "Nie"). As on Windows, a Yes/No box cannot be escaped or
 //   closed without an answer; OK and OK/Cancel boxes end with Escape as OK and
 //   Cancel. A box ended by CDialog::CancelAllModal returns IDCANCEL whatever
-//   its buttons: callers must not take that for "No".
+//   its buttons: callers must not take that for "No". Each box is also
+//   written to the standard error as it opens, as one line "km302: <text>"
+//   with every run of white space (line breaks too) as one blank.
 // - ChooseOpenFile: QFileDialog in open mode that accepts names of files that
 //   do not exist yet. It neither applies the default extension nor asks about
 //   overwriting (the Windows open dialog ignores that flag too); the caller

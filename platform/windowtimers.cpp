@@ -60,12 +60,26 @@ void CWindowTimers::timerEvent(QTimerEvent* event)
 {
     for (const auto& [id, timer] : m_timers) {
         if (timer.timerId() == event->timerId()) {
-            // Copied first: the handler may kill or restart this very timer.
-            const UINT tickId = id;
-            if (m_onTimer)
-                m_onTimer(tickId);
+            // Qt sends a timer no further events while its own event is being
+            // handled: a handler that opens a message box (a recording tick
+            // that failed to write) would stop its own timer until the box is
+            // closed. The tick is handed over through the event queue, so the
+            // timer keeps ticking in the box's loop.
+            QMetaObject::invokeMethod(
+                this, [this, tickId = id, qtId = event->timerId()] { Deliver(tickId, qtId); },
+                Qt::QueuedConnection);
             return;
         }
     }
     QObject::timerEvent(event);
+}
+
+void CWindowTimers::Deliver(UINT id, int qtTimerId)
+{
+    // A timer killed or restarted since the event owes no tick.
+    const auto it = m_timers.find(id);
+    if (it == m_timers.end() || it->second.timerId() != qtTimerId)
+        return;
+    if (m_onTimer)
+        m_onTimer(id);
 }

@@ -3,7 +3,8 @@
 // display). Each timer keeps the fixed id it was started with and ticks
 // periodically until killed; every tick calls the owner's callback with the id,
 // from the event loop of the user-interface thread, also while a modal dialog
-// or message box runs its own loop.
+// or message box runs its own loop, the loop of a box that the handler itself
+// opened included (the handler is then entered again).
 //
 // SetTimer with an id that is already running restarts it with the new period.
 // A period of 0 is taken as 10 ms, the shortest that window timers have. Id 0
@@ -35,6 +36,10 @@ protected:
     void timerEvent(QTimerEvent* event) override;
 
 private:
+    // Calls the handler for a tick of `id` unless the timer has been killed
+    // or restarted since Qt's timer `qtTimerId` fired.
+    void Deliver(UINT id, int qtTimerId);
+
     TickHandler m_onTimer;
     std::map<UINT, QBasicTimer> m_timers;
 };

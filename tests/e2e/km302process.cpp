@@ -4,9 +4,11 @@
 #include <QFile>
 #include <QList>
 
+#include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/prctl.h>
 #include <string>
 #include <sys/wait.h>
@@ -46,6 +48,7 @@ CKm302Process::~CKm302Process()
         ::kill(m_pid, SIGKILL);
         ::waitpid(m_pid, nullptr, 0);
     }
+    StopReader();
 }
 
 bool CKm302Process::Start()
@@ -74,10 +77,15 @@ bool CKm302Process::Start()
 
     std::string program = KM302_PATH;
     char* argv[] = {program.data(), nullptr};
+    int errors[2] = {-1, -1};
+    if (::pipe2(errors, O_CLOEXEC) != 0)
+        return false;
     const pid_t parent = ::getpid();
     m_pid = ::fork();
     if (m_pid < 0) {
         m_pid = -1;
+        ::close(errors[0]);
+        ::close(errors[1]);
         return false;
     }
     if (m_pid == 0) {
@@ -89,11 +97,66 @@ bool CKm302Process::Start()
         const int null = ::open("/dev/null", O_RDONLY);
         if (null >= 0)
             ::dup2(null, 0);
+        ::dup2(errors[1], 2);
         ::execve(argv[0], argv, envp.data());
         ::_exit(127);
     }
+    ::close(errors[1]);
     m_nStatus = -1;
+    {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        m_errors.clear();
+    }
+    m_bChildGone = false;
+    m_reader = std::thread([this, fd = errors[0]] { ReadErrors(fd); });
     return true;
+}
+
+void CKm302Process::ReadErrors(int fd)
+{
+    // Until the pipe ends, or, once the child is gone, until it stays quiet
+    // (a grandchild may hold the pipe open).
+    char buffer[4096];
+    for (;;) {
+        pollfd ready {fd, POLLIN, 0};
+        const int n = ::poll(&ready, 1, 100);
+        if (n < 0 && errno != EINTR)
+            break;
+        if (n <= 0) {
+            if (m_bChildGone)
+                break;
+            continue;
+        }
+        const ssize_t got = ::read(fd, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0)
+            break;
+        {
+            const std::lock_guard<std::mutex> lock(m_mutex);
+            m_errors.append(buffer, got);
+        }
+        for (ssize_t done = 0; done < got;) {
+            const ssize_t put = ::write(2, buffer + done, size_t(got - done));
+            if (put <= 0)
+                break;
+            done += put;
+        }
+    }
+    ::close(fd);
+}
+
+void CKm302Process::StopReader()
+{
+    m_bChildGone = true;
+    if (m_reader.joinable())
+        m_reader.join();
+}
+
+QByteArray CKm302Process::ErrorOutput() const
+{
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    return m_errors;
 }
 
 bool CKm302Process::Reap(int options)
@@ -103,12 +166,18 @@ bool CKm302Process::Reap(int options)
     int status = 0;
     if (::waitpid(m_pid, &status, options) != m_pid)
         return false;
+    Collected(status);
+    return true;
+}
+
+void CKm302Process::Collected(int status)
+{
     m_pid = -1;
     if (WIFEXITED(status))
         m_nStatus = WEXITSTATUS(status);
     else if (WIFSIGNALED(status))
         m_nStatus = 128 + WTERMSIG(status);
-    return true;
+    StopReader();
 }
 
 bool CKm302Process::IsRunning()
@@ -132,6 +201,7 @@ int CKm302Process::WaitExit(int timeoutMs)
             ::kill(m_pid, SIGKILL);
             ::waitpid(m_pid, nullptr, 0);
             m_pid = -1;
+            StopReader();
             return -1;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(10));

@@ -3,20 +3,25 @@
 // would start it, with its settings folder (XDG_CONFIG_HOME), the offscreen
 // platform and a time scale for its window timers (KM302_TIME_SCALE), so that
 // the 10 s start-up opening of the logs and the 5 s no-communication timeout
-// shrink for the tests. Its standard output and error go to the test's.
+// shrink for the tests. Its standard output goes to the test's; its standard
+// error goes through a pipe, is kept for ErrorOutput and copied to the test's
+// (a pipe, not a file: a file-size limit set on the program would cut a file).
 //
 // It also reads the child's processor time and resident memory from /proc,
 // for the reliability figures. Every wait is bounded. The destructor kills
 // (SIGKILL) and collects a child still running; a test process that dies
 // without running it takes the child with it (parent-death signal). Test
-// thread only.
+// thread only; a reader thread of its own drains the pipe while a child runs.
 
 #include <QByteArray>
 #include <QString>
 
 #include <sys/types.h>
 
+#include <atomic>
+#include <mutex>
 #include <optional>
+#include <thread>
 
 class CKm302Process {
 public:
@@ -44,8 +49,15 @@ public:
     // load, where its processor share depends on what else runs.
     std::optional<long long> ReadCalls() const;
 
+    // What the child has written on its standard error since Start.
+    QByteArray ErrorOutput() const;
+
 private:
     bool Reap(int options);
+    // Collects the child: `status` as waitpid gave it, the reader finished.
+    void Collected(int status);
+    void ReadErrors(int fd);
+    void StopReader();
     // The first number after `key` in /proc/<pid>/<file>.
     std::optional<long long> ProcNumber(const char* file, const QByteArray& key) const;
 
@@ -53,4 +65,9 @@ private:
     double m_dTimeScale;
     pid_t m_pid = -1;
     int m_nStatus = -1;
+
+    std::thread m_reader;
+    std::atomic<bool> m_bChildGone {false};
+    mutable std::mutex m_mutex;
+    QByteArray m_errors;   // guarded by m_mutex
 };

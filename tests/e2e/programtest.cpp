@@ -10,8 +10,56 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <random>
+#include <utility>
 
 namespace {
+
+// Every key the program saves, with its section.
+const std::pair<const char*, const char*> kSavedKeys[] = {
+    {"PRESSURE", "BACKGROUND_PRESSURE"}, {"PRESSURE", "TEXT_PRESSURE"}, {"PRESSURE", "FONT_HEIGHT_PRESSURE"},
+    {"PRESSURE", "FONT_NAME_PRESSURE"}, {"PRESSURE", "FONT_ITALIC_PRESSURE"}, {"PRESSURE", "FONT_WEIGHT_PRESSURE"},
+    {"GENERAL", "PORT_NR"}, {"GENERAL", "WINDOW_TOP"}, {"GENERAL", "WINDOW_BOTTOM"}, {"GENERAL", "WINDOW_LEFT"},
+    {"GENERAL", "WINDOW_RIGHT"}, {"GENERAL", "TOPMOST"}, {"GENERAL", "LANGUAGE"}, {"GENERAL", "SHOW_ADV"},
+    {"LOG", "FILE_NAME"}, {"LOG", "FILE_NAME_BIN"}, {"LOG", "FILE_LOG"}, {"LOG", "FILE_LOG_BIN"},
+    {"LOG", "FILE_SEP_FORMAT"}, {"LOG", "FILE_INTERVAL"}, {"LOG", "FILE_CHECK_COMMENT"},
+    {"LOG", "FILE_CHECK_COMMENT_SN"},
+};
+
+QList<QByteArray> LinesOf(const QByteArray& file)
+{
+    QList<QByteArray> lines = file.split('\n');
+    if (!lines.isEmpty() && lines.last().isEmpty())
+        lines.removeLast();
+    for (QByteArray& line : lines) {
+        if (line.endsWith('\r'))
+            line.chop(1);
+    }
+    return lines;
+}
+
+bool IsSectionLine(const QByteArray& line)
+{
+    return line.startsWith('[') && line.endsWith(']');
+}
+
+// The value of `key` in `section` of a saved file; "<missing>" or "<twice>"
+// when it is not there exactly once.
+QByteArray Setting(const QByteArray& file, const QByteArray& section, const QByteArray& key)
+{
+    QByteArray value = "<missing>";
+    bool inSection = false;
+    int found = 0;
+    for (const QByteArray& line : LinesOf(file)) {
+        if (IsSectionLine(line)) {
+            inSection = line == '[' + section + ']';
+        } else if (inSection && line.startsWith(key + '=')) {
+            value = line.mid(key.size() + 1);
+            ++found;
+        }
+    }
+    return found > 1 ? QByteArray("<twice>") : value;
+}
 
 QByteArray ReadAll(const QString& path)
 {
@@ -74,6 +122,42 @@ protected:
         return program.exitStatus() == QProcess::NormalExit ? program.exitCode() : -1;
     }
 
+    // Runs km302 on a settings file holding `bytes`; the file it saved.
+    QByteArray RunOnSettings(const QByteArray& bytes)
+    {
+        WriteSettings(bytes);
+        EXPECT_EQ(0, RunFor(800));
+        return ReadAll(SettingsPath());
+    }
+
+    // Whole lines ended by CR LF (a bare CR inside a value is the value's
+    // own and is kept), in UTF-8, each section and each key of the
+    // program once, and read back by the program to the same settings: a
+    // second run leaves the file as it is.
+    void ExpectWellFormed(const QByteArray& file)
+    {
+        ASSERT_TRUE(file.endsWith("\r\n"));
+        EXPECT_EQ(file, QString::fromUtf8(file).toUtf8()) << "not UTF-8";
+        const QList<QByteArray> lines = file.split('\n');
+        for (qsizetype i = 0; i + 1 < lines.size(); ++i) {
+            const QByteArray& line = lines[i];
+            EXPECT_TRUE(line.endsWith('\r')) << "line " << i + 1 << ": " << line.left(80).toStdString();
+        }
+        QList<QByteArray> sections;
+        for (const QByteArray& line : LinesOf(file)) {
+            if (IsSectionLine(line)) {
+                EXPECT_FALSE(sections.contains(line)) << line.left(80).toStdString();
+                sections << line;
+            }
+        }
+        for (const auto& [section, key] : kSavedKeys) {
+            const QByteArray value = Setting(file, section, key);
+            EXPECT_TRUE(value != "<missing>" && value != "<twice>") << section << "/" << key << ": " << value.toStdString();
+        }
+        ASSERT_EQ(0, RunFor(300));
+        EXPECT_TRUE(ReadAll(SettingsPath()) == file) << "the saved file changed on the next run";
+    }
+
     QTemporaryDir config;
 };
 
@@ -111,19 +195,94 @@ TEST_F(ProgramTest, ARemarkIsDroppedAndTheRestKept)
     EXPECT_TRUE(file.contains("[PORTS]\r\nCOM40=/tmp/nowhere\r\n"));
 }
 
-TEST_F(ProgramTest, DamagedSettingsStartWithDefaultsAndExitCleanly)
+// A damaged settings file: the program starts, takes the defaults for what
+// it cannot find, keeps what it can read, stops cleanly and saves a file of
+// whole lines that it reads back to the same settings.
+TEST_F(ProgramTest, ATruncatedSettingsFileKeepsWhatPrecedesTheCut)
 {
-    // Embedded NUL bytes: the size comes from the array, not from strlen.
-    static const char damaged[] =
-        "\xEF\xBB\xBF[GENERAL\r\n\0\0\xFF\xFE=\r\n[PRESSURE]\r\nFONT_HEIGHT_PRESSURE=-2147483648\r\n"
-        "FONT_NAME_PRESSURE=\r\nWINDOW_LEFT=abc\r\n[GENERAL]\r\nWINDOW_RIGHT=99999999999\r\n"
-        "WINDOW_BOTTOM=-5\r\nPORT_NR=999\r\n";
-    QByteArray garbage(damaged, sizeof damaged - 1);
-    garbage.append(QByteArray(200000, 'x'));
-    WriteSettings(garbage);
-    EXPECT_EQ(0, RunFor(800));
-    const QByteArray file = ReadAll(SettingsPath());
-    EXPECT_TRUE(file.contains("BACKGROUND_PRESSURE=16770250\r\n"));
+    const QByteArray whole = "[PRESSURE]\r\nBACKGROUND_PRESSURE=255\r\nFONT_HEIGHT_PRESSURE=44\r\n"
+                             "FONT_NAME_PRESSURE=Courier\r\n[GENERAL]\r\nWINDOW_TOP=120\r\nTOPMOST=1\r\n"
+                             "SHOW_ADV=0\r\n[LOG]\r\nFILE_SEP_FORMAT=2\r\nFILE_INTERVAL=15\r\n";
+    // Cut in the middle of the section name "[LOG]", then in a key of it.
+    for (const char* cut : {"OG]", "RVAL=15"}) {
+        SCOPED_TRACE(cut);
+        const QByteArray file = RunOnSettings(whole.left(whole.indexOf(cut)));
+        ExpectWellFormed(file);
+        EXPECT_EQ("255", Setting(file, "PRESSURE", "BACKGROUND_PRESSURE"));
+        EXPECT_EQ("Courier", Setting(file, "PRESSURE", "FONT_NAME_PRESSURE"));
+        EXPECT_EQ("120", Setting(file, "GENERAL", "WINDOW_TOP"));
+        EXPECT_EQ("0", Setting(file, "GENERAL", "SHOW_ADV"));
+        EXPECT_EQ("8404992", Setting(file, "PRESSURE", "TEXT_PRESSURE"));
+        EXPECT_EQ("700", Setting(file, "GENERAL", "WINDOW_RIGHT"));
+        EXPECT_EQ("60", Setting(file, "LOG", "FILE_INTERVAL"));
+        EXPECT_EQ(QByteArray(qstrcmp(cut, "OG]") == 0 ? "0" : "2"), Setting(file, "LOG", "FILE_SEP_FORMAT"));
+    }
+}
+
+TEST_F(ProgramTest, RandomBytesInTheSettingsFileLeaveTheLinesAroundThemReadable)
+{
+    // Every byte value, NUL, 0xFF and bare CRs among them, in a byte-order
+    // mark's place and between the lines of three sections.
+    std::mt19937 random(302);
+    const auto noise = [&random] {
+        QByteArray bytes("\0\xFF\xFE\rx\r\r", 7);
+        for (int i = 0; i < 3000; ++i)
+            bytes += char(random() & 0xFF);
+        return bytes;
+    };
+    const QByteArray file = RunOnSettings(noise() + "\r\n[GENERAL]\r\nTOPMOST=1\r\n" + noise()
+                                          + "\r\n[PRESSURE]\r\nFONT_HEIGHT_PRESSURE=44\r\n" + noise()
+                                          + "\r\n[LOG]\r\nFILE_INTERVAL=15\r\n" + noise());
+    ExpectWellFormed(file);
+    EXPECT_EQ("1", Setting(file, "GENERAL", "TOPMOST"));
+    EXPECT_EQ("44", Setting(file, "PRESSURE", "FONT_HEIGHT_PRESSURE"));
+    EXPECT_EQ("15", Setting(file, "LOG", "FILE_INTERVAL"));
+    EXPECT_EQ("16770250", Setting(file, "PRESSURE", "BACKGROUND_PRESSURE"));
+    EXPECT_EQ("Arial", Setting(file, "PRESSURE", "FONT_NAME_PRESSURE"));
+    EXPECT_EQ("100", Setting(file, "GENERAL", "WINDOW_TOP"));
+    EXPECT_EQ("1", Setting(file, "GENERAL", "SHOW_ADV"));
+    EXPECT_EQ("0", Setting(file, "LOG", "FILE_LOG"));
+}
+
+TEST_F(ProgramTest, MegabyteLinesInTheSettingsFileAreKeptWhole)
+{
+    const QByteArray longValue(3 << 20, 'v');
+    const QByteArray longKey(2 << 20, 'K');
+    const QByteArray file = RunOnSettings("[GENERAL]\r\nWINDOW_LEFT=150\r\n" + longKey + "=1\r\nSHOW_ADV=0\r\n"
+                                          "[LOG]\r\nFILE_NAME=/tmp/" + longValue + "\r\nFILE_INTERVAL=15\r\n");
+    ExpectWellFormed(file);
+    EXPECT_EQ("150", Setting(file, "GENERAL", "WINDOW_LEFT"));
+    EXPECT_EQ("0", Setting(file, "GENERAL", "SHOW_ADV"));
+    EXPECT_EQ("1", Setting(file, "GENERAL", longKey));
+    EXPECT_EQ("/tmp/" + longValue, Setting(file, "LOG", "FILE_NAME"));
+    EXPECT_EQ("15", Setting(file, "LOG", "FILE_INTERVAL"));
+    EXPECT_EQ("8404992", Setting(file, "PRESSURE", "TEXT_PRESSURE"));
+    EXPECT_EQ("500", Setting(file, "GENERAL", "WINDOW_BOTTOM"));
+}
+
+TEST_F(ProgramTest, NumbersOfTheWrongKindAreReadAsTheProgramAlwaysReadThem)
+{
+    // Read as atoi reads: digits up to the first other character, 0 without
+    // any, clamped to the type's range.
+    const QByteArray file = RunOnSettings("[PRESSURE]\r\nBACKGROUND_PRESSURE=99999999999\r\nTEXT_PRESSURE=-1\r\n"
+                                          "FONT_HEIGHT_PRESSURE=abc\r\nFONT_ITALIC_PRESSURE=300\r\n"
+                                          "FONT_WEIGHT_PRESSURE=-99999999999\r\n[GENERAL]\r\nWINDOW_TOP=x12\r\n"
+                                          "WINDOW_LEFT=12x\r\nSHOW_ADV=yes\r\nTOPMOST=1\r\n"
+                                          "[LOG]\r\nFILE_INTERVAL=-5\r\nFILE_SEP_FORMAT=7\r\nFILE_LOG= 1.5\r\n");
+    ExpectWellFormed(file);
+    EXPECT_EQ("4294967295", Setting(file, "PRESSURE", "BACKGROUND_PRESSURE"));
+    EXPECT_EQ("4294967295", Setting(file, "PRESSURE", "TEXT_PRESSURE"));
+    EXPECT_EQ("0", Setting(file, "PRESSURE", "FONT_HEIGHT_PRESSURE"));
+    EXPECT_EQ("44", Setting(file, "PRESSURE", "FONT_ITALIC_PRESSURE"));
+    EXPECT_EQ("-2147483648", Setting(file, "PRESSURE", "FONT_WEIGHT_PRESSURE"));
+    EXPECT_EQ("0", Setting(file, "GENERAL", "WINDOW_TOP"));
+    EXPECT_EQ("12", Setting(file, "GENERAL", "WINDOW_LEFT"));
+    EXPECT_EQ("0", Setting(file, "GENERAL", "SHOW_ADV"));
+    EXPECT_EQ("1", Setting(file, "GENERAL", "TOPMOST"));
+    EXPECT_EQ("7", Setting(file, "LOG", "FILE_SEP_FORMAT"));
+    EXPECT_EQ("1", Setting(file, "LOG", "FILE_LOG"));
+    EXPECT_EQ("Arial", Setting(file, "PRESSURE", "FONT_NAME_PRESSURE"));
+    EXPECT_EQ("0", Setting(file, "LOG", "FILE_CHECK_COMMENT"));
 }
 
 } // namespace

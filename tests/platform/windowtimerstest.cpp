@@ -2,6 +2,8 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QEventLoop>
+#include <QTimer>
 #include <QTest>
 
 #include <vector>
@@ -68,6 +70,32 @@ TEST(WindowTimers, AHandlerMayKillItsOwnTimerForAOneShot)
     EXPECT_EQ(ticks[0], 1036u);
     EXPECT_EQ(ticks[1], 1070u);
     EXPECT_FALSE(timers.IsRunning(1036));
+}
+
+TEST(WindowTimers, TicksGoOnWhileTheirOwnHandlerRunsAModalLoop)
+{
+    // As a recording tick that shows a message box: the ticks that come while
+    // the box is open reach the handler.
+    int nestedTicks = 0;
+    QEventLoop* box = nullptr;
+    CWindowTimers* self = nullptr;
+    CWindowTimers timers([&](UINT id) {
+        if (box) {
+            if (++nestedTicks == 3)
+                box->quit();
+            return;
+        }
+        QEventLoop loop;
+        box = &loop;
+        QTimer::singleShot(kPatienceMs, &loop, &QEventLoop::quit);
+        loop.exec();
+        box = nullptr;
+        self->KillTimer(id);
+    });
+    self = &timers;
+    timers.SetTimer(1034, 10);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !timers.IsRunning(1034); }, 2 * kPatienceMs));
+    EXPECT_EQ(3, nestedTicks);
 }
 
 }  // namespace
