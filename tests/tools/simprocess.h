@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/childprocess.h"
+
 class CSimProcess {
 public:
     static constexpr int kWaitMs = 5000;
@@ -21,7 +23,8 @@ public:
     CSimProcess& operator=(const CSimProcess&) = delete;
     ~CSimProcess();
 
-    // Starts the simulator binary with `args`. False when it cannot be spawned.
+    // Starts the simulator binary with `args`. False when it cannot be spawned or
+    // one is still running.
     bool Start(const std::vector<std::string>& args);
 
     // The next line of standard output without its line feed, or nothing when
@@ -40,7 +43,7 @@ public:
 private:
     bool Pump(int timeoutMs);
 
-    pid_t m_pid = -1;
+    CChildProcess m_child;
     int m_nOutFd = -1;
     int m_nErrFd = -1;
     std::string m_sOut;
