@@ -104,8 +104,9 @@ bool CProcStats::HasOpen(const std::string& path) const
 {
     if (m_pid <= 0)
         return false;
+    // Devices, pipes and sockets list as System, files and folders as AllEntries.
     const QDir fds(QStringLiteral("/proc/%1/fd").arg(m_pid));
-    for (const QFileInfo& fd : fds.entryInfoList(QDir::System | QDir::NoDotAndDotDot)) {
+    for (const QFileInfo& fd : fds.entryInfoList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)) {
         if (fd.symLinkTarget().toStdString() == path)
             return true;
     }
