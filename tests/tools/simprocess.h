@@ -6,8 +6,6 @@
 // (parent-death signal).
 // Test-thread only.
 
-#include <sys/types.h>
-
 #include <optional>
 #include <string>
 #include <vector>
