@@ -13,25 +13,22 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/childprocess.h"
+
 class CProgramProcess {
 public:
-    CProgramProcess() = default;
-    ~CProgramProcess();
-    CProgramProcess(const CProgramProcess&) = delete;
-    CProgramProcess& operator=(const CProgramProcess&) = delete;
-
     // env: "NAME=value" entries that replace or add to the benchmark's
     // environment. False when it cannot be spawned or one is still running.
     bool Start(const std::string& path, const std::vector<std::string>& args, const std::vector<std::string>& env);
-    pid_t Pid() const { return m_pid; }
+    pid_t Pid() const { return m_child.Pid(); }
     // CLOCK_MONOTONIC just before the fork, in nanoseconds.
-    long long StartNs() const { return m_startNs; }
-    bool IsRunning();
+    long long StartNs() const;
+    bool IsRunning() { return m_child.IsRunning(); }
 
-    void Signal(int signal);
+    void Signal(int signal) { m_child.Signal(signal); }
     // The exit status; 128 + signal when a signal ended it; -1 when it does
     // not end within `timeoutMs` (it is then killed) or none was started.
-    int WaitExit(int timeoutMs);
+    int WaitExit(int timeoutMs) { return m_child.WaitExit(timeoutMs); }
 
     // User plus system processor time so far, in seconds.
     std::optional<double> CpuSeconds() const;
@@ -48,12 +45,5 @@ public:
     bool HasOpen(const std::string& path) const;
 
 private:
-    bool Reap(int options);
-    // The sum over the threads of what `parse` finds in task/<tid>/<file>.
-    template <typename Parse>
-    std::optional<long long> SumOverThreads(const char* file, Parse parse) const;
-
-    pid_t m_pid = -1;
-    int m_nStatus = -1;
-    long long m_startNs = 0;
+    CChildProcess m_child;
 };

@@ -23,6 +23,8 @@
 #include <optional>
 #include <thread>
 
+#include "tests/support/childprocess.h"
+
 class CKm302Process {
 public:
     CKm302Process(QString configHome, double timeScale);
@@ -33,7 +35,7 @@ public:
     // False when the binary cannot be spawned or one is still running.
     bool Start();
     bool IsRunning();
-    pid_t Pid() const { return m_pid; }
+    pid_t Pid() const { return m_child.Pid(); }
 
     void Signal(int signal);
     // The exit status; 128 + signal when a signal ended it; -1 when it does
@@ -53,18 +55,12 @@ public:
     QByteArray ErrorOutput() const;
 
 private:
-    bool Reap(int options);
-    // Collects the child: `status` as waitpid gave it, the reader finished.
-    void Collected(int status);
     void ReadErrors(int fd);
     void StopReader();
-    // The first number after `key` in /proc/<pid>/<file>.
-    std::optional<long long> ProcNumber(const char* file, const QByteArray& key) const;
 
     QString m_strConfigHome;
     double m_dTimeScale;
-    pid_t m_pid = -1;
-    int m_nStatus = -1;
+    CChildProcess m_child;
 
     std::thread m_reader;
     std::atomic<bool> m_bChildGone {false};

@@ -4,11 +4,7 @@
 #include <csignal>
 #include <fcntl.h>
 #include <poll.h>
-#include <sys/prctl.h>
-#include <sys/wait.h>
 #include <unistd.h>
-
-extern char** environ;
 
 namespace {
 using Clock = std::chrono::steady_clock;
@@ -29,10 +25,8 @@ void CloseFd(int& fd)
 
 CSimProcess::~CSimProcess()
 {
-    if (m_pid > 0) {
-        ::kill(m_pid, SIGKILL);
-        ::waitpid(m_pid, nullptr, 0);
-    }
+    // Killed before its pipes close, so it never sees them broken.
+    m_child.Signal(SIGKILL);
     CloseFd(m_nOutFd);
     CloseFd(m_nErrFd);
 }
@@ -48,40 +42,21 @@ bool CSimProcess::Start(const std::vector<std::string>& args)
         ::close(out[1]);
         return false;
     }
-    std::vector<std::string> argv {KM302_SIM_PATH};
-    argv.insert(argv.end(), args.begin(), args.end());
-    std::vector<char*> pointers;
-    for (std::string& arg : argv)
-        pointers.push_back(arg.data());
-    pointers.push_back(nullptr);
-
-    std::string program = KM302_SIM_PATH;
-    const pid_t parent = ::getpid();
-    m_pid = ::fork();
-    if (m_pid == 0) {
-        // Only async-signal-safe calls here. The simulator dies with the test
-        // process, even when that one is ended by a sanitizer or a crash, so
-        // no simulator is left feeding a link nobody reads.
-        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
-        if (::getppid() != parent)
-            ::_exit(127);
-        const int null = ::open("/dev/null", O_RDONLY);
-        if (null >= 0)
-            ::dup2(null, 0);
-        ::dup2(out[1], 1);
-        ::dup2(err[1], 2);
-        ::execve(program.c_str(), pointers.data(), environ);
-        ::_exit(127);
-    }
-    const bool spawned = m_pid > 0;
+    // The simulator dies with the test process, even when that one is ended
+    // by a sanitizer or a crash, so no simulator is left feeding a link
+    // nobody reads.
+    const bool spawned = m_child.Start(KM302_SIM_PATH, args, {}, out[1], err[1]);
     ::close(out[1]);
     ::close(err[1]);
-    m_nOutFd = out[0];
-    m_nErrFd = err[0];
     if (!spawned) {
-        m_pid = -1;
+        ::close(out[0]);
+        ::close(err[0]);
         return false;
     }
+    CloseFd(m_nOutFd);
+    CloseFd(m_nErrFd);
+    m_nOutFd = out[0];
+    m_nErrFd = err[0];
     return true;
 }
 
@@ -124,28 +99,18 @@ std::optional<std::string> CSimProcess::ReadLine(int timeoutMs)
 
 void CSimProcess::Signal(int signal)
 {
-    if (m_pid > 0)
-        ::kill(m_pid, signal);
+    m_child.Signal(signal);
 }
 
 int CSimProcess::WaitExit(int timeoutMs)
 {
-    if (m_pid <= 0)
+    if (m_child.Pid() <= 0)
         return -1;
-    // Both pipes end when the child exits; then waitpid returns at once.
+    // Both pipes end when the child exits; the exit itself follows at once.
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     while (m_nOutFd >= 0 || m_nErrFd >= 0) {
-        if (!Pump(RemainingMs(deadline))) {
-            ::kill(m_pid, SIGKILL);
-            ::waitpid(m_pid, nullptr, 0);
-            m_pid = -1;
-            return -1;
-        }
+        if (!Pump(RemainingMs(deadline)))
+            return m_child.WaitExit(0);
     }
-    int status = 0;
-    ::waitpid(m_pid, &status, 0);
-    m_pid = -1;
-    if (WIFEXITED(status))
-        return WEXITSTATUS(status);
-    return WIFSIGNALED(status) ? 128 + WTERMSIG(status) : -1;
+    return m_child.WaitExit(timeoutMs);
 }

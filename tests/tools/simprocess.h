@@ -6,11 +6,11 @@
 // (parent-death signal).
 // Test-thread only.
 
-#include <sys/types.h>
-
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "tests/support/childprocess.h"
 
 class CSimProcess {
 public:
@@ -21,7 +21,8 @@ public:
     CSimProcess& operator=(const CSimProcess&) = delete;
     ~CSimProcess();
 
-    // Starts the simulator binary with `args`. False when it cannot be spawned.
+    // Starts the simulator binary with `args`. False when it cannot be spawned or
+    // one is still running.
     bool Start(const std::vector<std::string>& args);
 
     // The next line of standard output without its line feed, or nothing when
@@ -40,7 +41,7 @@ public:
 private:
     bool Pump(int timeoutMs);
 
-    pid_t m_pid = -1;
+    CChildProcess m_child;
     int m_nOutFd = -1;
     int m_nErrFd = -1;
     std::string m_sOut;
