@@ -460,8 +460,13 @@ TEST_F(FrameStreamTest, RandomBytesAreFramedAndJudgedByTheWireFormat)
             c.calibrationError = seen[i].calibrationError != 0;
             ASSERT_EQ(Normalised(f), Normalised(CFrameEncoder::Encode(c)));
         }
-        EXPECT_GT(accepted, 400u);
-        EXPECT_GT(reencoded, 150u);
+        // The stream must give the checks above something to judge. Over 300
+        // fresh seeds it gave 390..649 accepted (median 503) and 184..327
+        // re-encoded (median 246) frames: these floors sit near half the
+        // median, far below what any seed gives, so that the fresh seed of
+        // each run cannot fail them by chance.
+        EXPECT_GT(accepted, 250u);
+        EXPECT_GT(reencoded, 120u);
     }
 }
 
