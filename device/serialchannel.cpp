@@ -11,6 +11,8 @@
 #include <sys/eventfd.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <system_error>
 #include <termios.h>
 #include <unistd.h>
@@ -49,6 +51,18 @@ tcflag_t SizeFor(int dataBits)
     case 8: return CS8;
     default: return CS7;
     }
+}
+
+// Unix98 pseudo-terminal slaves (the nodes of /dev/pts) have the major
+// numbers 136..143. The path is looked at as given, not resolved: a symbolic
+// link to such a node is not one.
+bool IsPseudoTerminalNode(const QString& path)
+{
+    struct stat node {};
+    if (::lstat(path.toLocal8Bit().constData(), &node) != 0 || !S_ISCHR(node.st_mode))
+        return false;
+    const unsigned major = ::major(node.st_rdev);
+    return major >= 136 && major <= 143;
 }
 
 void SetModemLines(int fd, bool raise)
@@ -99,6 +113,9 @@ int CSerialChannel::OpenPath(ISerialByteSink* owner, int portNr, const QString& 
     if (fd < 0)
         return 0;
     m_hPort = fd;
+    // Decided while the node is there: after a hang-up it is gone, and its
+    // number soon names someone else's terminal.
+    m_bReopenAfterHangup = !IsPseudoTerminalNode(path);
     return 1;
 }
 
@@ -263,6 +280,9 @@ void CSerialChannel::CloseDevice()
 {
     std::lock_guard lock(m_portLock);
     if (m_hPort >= 0) {
+        // The exclusive flag outlives the descriptor on a terminal whose far
+        // end stays open; left set, it keeps every ordinary user out.
+        (void)ioctl(m_hPort, TIOCNXCL);
         ::close(m_hPort);
         m_hPort = -1;
     }
@@ -270,6 +290,14 @@ void CSerialChannel::CloseDevice()
 
 bool CSerialChannel::WaitForDevice()
 {
+    // A pseudo-terminal node that hung up never comes back as the same
+    // device: wait for the stop request only.
+    if (!m_bReopenAfterHangup) {
+        pollfd stop{m_hStop, POLLIN, 0};
+        while (poll(&stop, 1, -1) < 0 && errno == EINTR) {
+        }
+        return false;
+    }
     // Reopen the configured path (a replugged adapter may come back under the
     // same link with another node), never a cached device node.
     int backoffMs = kFirstBackoffMs;

@@ -19,7 +19,15 @@
 // once and forever. The reader then closes the descriptor and reopens the
 // configured path with a back-off from 100 ms doubling to 1.6 s, stop-aware,
 // configuring it as Open did; meanwhile nothing is delivered and the owner's
-// no-communication timeout takes effect.
+// no-communication timeout takes effect. A configured path that is itself a
+// pseudo-terminal node (/dev/pts/N, not a link to one) is not reopened: such a
+// node never comes back as the same device, and its number is soon reused by
+// an unrelated terminal that must not be taken over. The reader then only
+// waits for the stop request.
+//
+// The port is opened exclusively (TIOCEXCL and flock); the exclusive flag is
+// cleared before every close of the descriptor, so an ordinary user can open
+// the port again while its far end stays open.
 //
 // The port number maps to a device path through the port map (CPortMap).
 
@@ -88,6 +96,7 @@ private:
     std::mutex m_portLock;          // guards m_hPort between the two threads
     int m_hStop = -1;               // eventfd: the stop request
     int m_hPort = -1;               // the open device, or -1 while it is gone
+    bool m_bReopenAfterHangup = true; // false for a pseudo-terminal node
     QString m_devicePath;
     int m_nBaud = 300;
     char m_cParity = 'N';

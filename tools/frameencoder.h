@@ -8,8 +8,9 @@
 
 struct FrameContent {
     int serialNumber = 0;          // 0..65535
-    // The number as sent: tenths of the unit unless wholeUnits. 0..99999, or
-    // -9999..-1 (a negative number has no ten-thousands digit).
+    // The number as sent: tenths of the unit unless wholeUnits. 0..159999 (the
+    // ten-thousands place takes the codes 0..15), or -9999..-1 (a negative
+    // number has a minus sign in that place).
     int number = 0;
     bool valueError = false;
     bool pascals = false;
@@ -21,7 +22,7 @@ class CFrameEncoder {
 public:
     // The range of FrameContent::number.
     static constexpr int kMinNumber = -9999;
-    static constexpr int kMaxNumber = 99999;
+    static constexpr int kMaxNumber = 159999;
 
     // The 12 bytes of a valid frame, carriage return last, each data byte with
     // its odd-parity bit 6. Numbers out of range are clamped into it.

@@ -144,8 +144,8 @@ bool CSimulatorOptions::Parse(const std::vector<std::string>& args, std::string&
     }
     // Checked last: --whole may follow --value.
     if (!ValueFits(m_dValue, m_bWholeUnits)) {
-        error = m_bWholeUnits ? "--value must lie between -9999 and 99999 with --whole"
-                              : "--value must lie between -999.9 and 9999.9 (or use --whole)";
+        error = m_bWholeUnits ? "--value must lie between -9999 and 159999 with --whole"
+                              : "--value must lie between -999.9 and 15999.9 (or use --whole)";
         return false;
     }
     return true;
@@ -165,8 +165,8 @@ carriage return) to whoever opens that path.
   --serial N           the instrument's serial number, 0..65535 (default 1234)
   --interval SECONDS   time between frames, fractions allowed (default 1)
   --value X            the measured value (default 1013.2), in hPa, or in Pa
-                       with --pa; it must fit the frame: -999.9..9999.9, or
-                       -9999..99999 with --whole
+                       with --pa; it must fit the frame: -999.9..15999.9, or
+                       -9999..159999 with --whole (101325 Pa needs --whole)
   --pa                 the value is in pascals (default: hectopascals)
   --whole              send whole units (default: tenths)
   --value-error        set the instrument's value-error flag

@@ -210,7 +210,8 @@ private:
         FrameContent c;
         const int edge = Uniform(0, 9);
         c.serialNumber = edge == 0 ? 0 : edge == 1 ? 0xFFFF : Uniform(0, 0xFFFF);
-        c.number = edge == 2 ? -9999 : edge == 3 ? 99999 : Uniform(-9999, 99999);
+        c.number = edge == 2 ? CFrameEncoder::kMinNumber : edge == 3 ? CFrameEncoder::kMaxNumber
+                                                 : Uniform(CFrameEncoder::kMinNumber, CFrameEncoder::kMaxNumber);
         c.valueError = flags & 1;
         c.pascals = flags & 2;
         c.calibrationError = flags & 4;

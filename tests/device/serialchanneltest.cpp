@@ -7,19 +7,28 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <dirent.h>
 #include <fcntl.h>
-#include <unistd.h>
+#include <fstream>
+#include <functional>
 #include <memory>
+#include <pty.h>
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
+#include <termios.h>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 #include "device/portmap.h"
 #include "device/serialbytesink.h"
 #include "device/serialchannel.h"
 #include "tests/device/ptypair.h"
+#include "tests/support/unprivileged.h"
 
 namespace {
 
@@ -77,6 +86,42 @@ double ProcessCpuSeconds()
 int OpenOn(CSerialChannel& channel, ISerialByteSink& sink, const QString& path)
 {
     return channel.OpenPath(&sink, 40, path, 300, 'N', 7, 1, EV_RXCHAR, 512);
+}
+
+// Runs `body` in a child with pseudo-terminals of its own: a fresh devpts
+// instance over /dev/pts, so the numbers it hands out are the test's alone and
+// no other program's terminal can be touched. Not root: a user namespace
+// grants the mounts. Returns the child's exit status, or -1.
+int RunWithOwnTerminals(const std::function<int()>& body)
+{
+    const uid_t uid = geteuid();
+    const gid_t gid = getegid();
+    const pid_t pid = fork();
+    if (pid < 0)
+        return -1;
+    if (pid == 0) {
+        alarm(20);
+        if (uid != 0) {
+            if (unshare(CLONE_NEWUSER | CLONE_NEWNS) != 0)
+                _exit(200);
+            std::ofstream("/proc/self/setgroups") << "deny";
+            std::ofstream("/proc/self/uid_map") << "0 " << uid << " 1";
+            std::ofstream("/proc/self/gid_map") << "0 " << gid << " 1";
+        } else if (unshare(CLONE_NEWNS) != 0) {
+            _exit(200);
+        }
+        if (mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0
+            || mount("devpts", "/dev/pts", "devpts", 0, "newinstance,ptmxmode=0666,mode=0620") != 0
+            || mount("/dev/pts/ptmx", "/dev/ptmx", nullptr, MS_BIND, nullptr) != 0)
+            _exit(201);
+        _exit(body());
+    }
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0) {
+        if (errno != EINTR)
+            return -1;
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 class SerialChannel : public ::testing::Test {
@@ -209,6 +254,72 @@ TEST(SerialChannelOpen, PortNumberGoesThroughThePortMap)
     EXPECT_EQ(12, channel.PortNumber());
     EXPECT_EQ(pty.slavePath(), channel.DevicePath());
     CPortMap::Instance().SetEntries(saved);
+}
+
+// An ordinary user, unlike root, is kept out by a terminal's exclusive flag:
+// closing, switching to another port and back must leave none behind.
+TEST(SerialChannelOpen, AnOrdinaryUserOpensAPortAgainAfterClosingItAndAfterSwitchingAway)
+{
+    RecordingSink sink;
+    PtyPair first;
+    PtyPair second;
+    ASSERT_TRUE(first.ok() && second.ok());
+    ASSERT_TRUE(GiveToUnprivileged(first.slavePath().toStdString()));
+    ASSERT_TRUE(GiveToUnprivileged(second.slavePath().toStdString()));
+    const auto saved = CPortMap::Instance().Entries();
+    CPortMap::Instance().SetEntry(40, first.slavePath());
+    CPortMap::Instance().SetEntry(41, second.slavePath());
+
+    // The far ends stay open throughout, as a running instrument's do.
+    const int status = RunUnprivileged([&] {
+        const int ports[] = {40, 40, 41, 40};
+        for (int step = 0; step < 4; ++step) {
+            CSerialChannel channel;
+            if (channel.Open(&sink, ports[step], 300, 'N', 7, 1, EV_RXCHAR, 512) != 1)
+                return 10 + step;
+        }
+        return 0;
+    });
+    CPortMap::Instance().SetEntries(saved);
+    EXPECT_EQ(0, status) << "10 + the open that failed";
+}
+
+// A /dev/pts/N node that hung up is gone for good; its number goes to the next
+// terminal anyone opens, which must not be switched to raw mode and read.
+TEST(SerialChannelUnplug, APseudoTerminalNodeIsNotReopenedWhenItsNumberIsReused)
+{
+    const int status = RunWithOwnTerminals([] {
+        auto instrument = std::make_unique<PtyPair>();
+        const QString path = instrument->slavePath();
+        RecordingSink sink;
+        CSerialChannel channel;
+        if (!instrument->ok() || OpenOn(channel, sink, path) != 1 || channel.StartReader() != 1)
+            return 10;
+        instrument.reset();
+
+        // A new terminal session: takes the lowest free number, the old one
+        // as soon as the channel has let go of it.
+        int master = -1;
+        int slave = -1;
+        std::string name;
+        for (int i = 0; i < 400 && name != path.toStdString(); ++i) {
+            char buffer[64] = {};
+            if (openpty(&master, &slave, buffer, nullptr, nullptr) != 0)
+                return 11;
+            name = buffer;
+            std::this_thread::sleep_for(5ms);
+        }
+        if (name != path.toStdString())
+            return 12;
+        // Longer than the first reopen attempts after a hang-up.
+        std::this_thread::sleep_for(700ms);
+        termios tio{};
+        if (tcgetattr(slave, &tio) != 0 || (tio.c_lflag & (ICANON | ECHO)) != (ICANON | ECHO))
+            return 13;
+        channel.Close();
+        return channel.ReaderExitCode() == kReaderExitCode ? 0 : 14;
+    });
+    EXPECT_EQ(0, status) << "13: the unrelated terminal was taken over";
 }
 
 TEST(SerialChannelUnplug, WaitsQuietlyAndResumesWhenTheDeviceIsBackAtTheSamePath)

@@ -18,7 +18,7 @@
 namespace {
 
 constexpr double kHpaValue = 1013.2;
-constexpr double kPaValue = 98765.0;
+constexpr double kPaValue = 101325.0;
 // The service shows the tenth the value has reached, not the nearest one.
 constexpr double kDdeTolerance = 0.15;
 
@@ -91,7 +91,7 @@ TEST_F(RecordingRunTest, ASessionWithAnOutageAndAUnitChangeIsLoggedAndPublished)
         << TextLog().Story().toStdString();
 
     // It comes back reporting in pascals: a new header, the value in pascals.
-    ASSERT_TRUE(rig.StartSim({"--pa", "--whole", "--value", "98765"}));
+    ASSERT_TRUE(rig.StartSim({"--pa", "--whole", "--value", "101325"}));
     ASSERT_TRUE(CLiveRig::WaitUntil([&] { return Measurement(QStringLiteral("Pa")).has_value(); }, 10000));
     EXPECT_NEAR(kPaValue, *Measurement(QStringLiteral("Pa")), kDdeTolerance);
     ASSERT_TRUE(CLiveRig::WaitUntil([&] { return ValuesUnder(CTextLogScan::Kind::HeaderPa) >= 3; }, 10000))

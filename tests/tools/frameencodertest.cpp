@@ -38,7 +38,7 @@ TEST(FrameEncoder, MakesTheInstrumentsWorkedExample)
 
 TEST(FrameEncoder, EveryFlagCombinationDecodesToWhatItWasMadeFrom)
 {
-    const int numbers[] = {0, 1, 9, 10132, 12345, 99999, -1, -123, -9999};
+    const int numbers[] = {0, 1, 9, 10132, 12345, 99999, 101325, 159999, -1, -123, -9999};
     for (int flags = 0; flags < 16; ++flags) {
         for (int number : numbers) {
             FrameContent content;
@@ -83,11 +83,11 @@ TEST(FrameEncoder, ContentOutOfRangeIsClampedIntoAValidFrame)
 {
     FrameContent content;
     content.serialNumber = 70000;
-    content.number = 150000;
+    content.number = 160000;
     Decoded d = Decode(CFrameEncoder::Encode(content));
     ASSERT_EQ(1, d.accepted);
     EXPECT_EQ(65535, d.reading.m_nSerialNumber);
-    EXPECT_EQ(ExpectedValue(99999, false), d.reading.m_dValue);
+    EXPECT_EQ(ExpectedValue(159999, false), d.reading.m_dValue);
 
     content.serialNumber = -5;
     content.number = -20000;
@@ -113,11 +113,12 @@ TEST(FrameEncoder, NumberForRoundsHalvesAwayFromZero)
 TEST(FrameEncoder, NumberForClampsIntoTheFramesRange)
 {
     const double inf = std::numeric_limits<double>::infinity();
-    EXPECT_EQ(99999, CFrameEncoder::NumberFor(9999.96, false));
-    EXPECT_EQ(99999, CFrameEncoder::NumberFor(1e12, true));
+    EXPECT_EQ(101325, CFrameEncoder::NumberFor(101325.0, true));
+    EXPECT_EQ(159999, CFrameEncoder::NumberFor(15999.96, false));
+    EXPECT_EQ(159999, CFrameEncoder::NumberFor(1e12, true));
     EXPECT_EQ(-9999, CFrameEncoder::NumberFor(-999.96, false));
     EXPECT_EQ(-9999, CFrameEncoder::NumberFor(-1e12, true));
-    EXPECT_EQ(99999, CFrameEncoder::NumberFor(inf, false));
+    EXPECT_EQ(159999, CFrameEncoder::NumberFor(inf, false));
     EXPECT_EQ(-9999, CFrameEncoder::NumberFor(-inf, true));
     EXPECT_EQ(0, CFrameEncoder::NumberFor(std::nan(""), false));
 }

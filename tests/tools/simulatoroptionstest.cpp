@@ -52,11 +52,14 @@ TEST(SimulatorOptions, FaultsRepeatAndSplitAtCommasInTheOrderGiven)
 
 TEST(SimulatorOptions, ValueRangeFollowsTheResolutionWhereverWholeStands)
 {
-    EXPECT_TRUE(Parse({"--value", "99999", "--whole"}).ok);
-    EXPECT_TRUE(Parse({"--value", "9999.9"}).ok);
+    // A normal pressure in pascals fits: the ten-thousands place goes up to 15.
+    EXPECT_TRUE(Parse({"--pa", "--whole", "--value", "101325"}).ok);
+    EXPECT_TRUE(Parse({"--value", "159999", "--whole"}).ok);
+    EXPECT_TRUE(Parse({"--value", "15999.9"}).ok);
     EXPECT_TRUE(Parse({"--value", "-999.9"}).ok);
-    EXPECT_FALSE(Parse({"--value", "10000"}).ok);
-    EXPECT_FALSE(Parse({"--whole", "--value", "100000"}).ok);
+    EXPECT_FALSE(Parse({"--value", "16000"}).ok);
+    EXPECT_FALSE(Parse({"--pa", "--value", "101325"}).ok) << "in tenths it does not fit";
+    EXPECT_FALSE(Parse({"--whole", "--value", "160000"}).ok);
     EXPECT_FALSE(Parse({"--value", "-10000", "--whole"}).ok);
 }
 
