@@ -32,7 +32,7 @@ std::string ValidFrames(int count)
     for (int i = 0; i < count; ++i) {
         const int flags = uniform(0, 15);
         s += CFrameEncoder::Encode({.serialNumber = uniform(0, 0xFFFF),
-                                    .number = uniform(-9999, 99999),
+                                    .number = uniform(CFrameEncoder::kMinNumber, CFrameEncoder::kMaxNumber),
                                     .valueError = (flags & 1) != 0,
                                     .pascals = (flags & 2) != 0,
                                     .calibrationError = (flags & 4) != 0,

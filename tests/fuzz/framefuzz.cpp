@@ -67,8 +67,9 @@ void CheckAccepted(const CFrameDecoder& d)
             "flags taken from byte 1");
 
     const FrameContent c = ContentOf(d);
-    if (c.serialNumber < 0 || c.serialNumber > 0xFFFF || c.number < -9999 || c.number > 99999)
-        return;   // digit codes outside 0..9 give readings the instrument cannot send
+    if (c.serialNumber < 0 || c.serialNumber > 0xFFFF || c.number < CFrameEncoder::kMinNumber
+        || c.number > CFrameEncoder::kMaxNumber)
+        return;   // digit codes past those a frame carries give readings the instrument cannot send
     const std::string again = CFrameEncoder::Encode(c);
     CFrameDecoder fresh;
     Require(fresh.Decode(again.data(), int(again.size())) == 1, "re-encoded frame accepted");
@@ -77,7 +78,8 @@ void CheckAccepted(const CFrameDecoder& d)
                 && fresh.m_bCalibrationError == d.m_bCalibrationError && fresh.m_bWholeUnits == d.m_bWholeUnits,
             "reading -> frame -> reading");
 
-    bool canonical = m(6) == 0x2D ? c.number != 0 : m(6) >= 0x30 && m(6) <= 0x39;
+    // The ten-thousands place takes codes up to 15 (0x3F), the others 0..9.
+    bool canonical = m(6) == 0x2D ? c.number != 0 : m(6) >= 0x30;
     for (int k = 2; k <= 5; ++k)
         canonical = canonical && m(k) >= 0x30;
     for (int k = 7; k <= 10; ++k)
