@@ -40,7 +40,10 @@ CDialog::~CDialog() = default;
 
 int CDialog::DoModal()
 {
-    if (m_inModal || CancellationInProgress())
+    if (m_inModal)
+        return IDCANCEL;
+    m_cancelledByStop = CancellationInProgress();
+    if (m_cancelledByStop)
         return IDCANCEL;
     m_inModal = true;
     m_ended = false;
@@ -54,6 +57,7 @@ int CDialog::DoModal()
         if (!m_ended)
             m_result = execResult == 0 ? IDCANCEL : execResult;
     }
+    m_cancelledByStop = loops[index].forced;
     loops.pop_back();
     m_inModal = false;
     return m_result;

@@ -21,7 +21,8 @@
 // RunModal returns IDCANCEL at once without showing anything, so that the code
 // behind a cancelled dialog cannot open a new one. A loop whose dialog had
 // already ended keeps its own result. Used when the program is asked to stop
-// (SIGTERM) while dialogs are open.
+// (SIGTERM) while dialogs are open. WasCancelledByStop() tells the code behind
+// a dialog that its IDCANCEL came from there, not from the user.
 //
 // Dialogs are made on the stack of the command that runs them; the object must
 // outlive its DoModal. User-interface thread only.
@@ -38,6 +39,8 @@ public:
 
     virtual int DoModal();
     void EndDialog(int result);
+    // true when the last DoModal was ended or refused by CancelAllModal.
+    bool WasCancelledByStop() const { return m_cancelledByStop; }
 
     virtual BOOL OnInitDialog();
     virtual void OnOK();
@@ -68,5 +71,6 @@ private:
     bool m_initialized = false;
     bool m_ended = false;
     bool m_inModal = false;
+    bool m_cancelledByStop = false;
     int m_result = IDCANCEL;
 };
