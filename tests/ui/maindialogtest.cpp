@@ -293,8 +293,10 @@ TEST_F(MainDialogTest, AlwaysOnTopTogglesBothWaysAndTheRunningWindowStaysInPlace
         EXPECT_EQ(onTop, steps[i].flag);
         EXPECT_EQ(placed, steps[i].geometry);
         EXPECT_EQ(placedRect, steps[i].rect);
-        if (xcb)
-            EXPECT_EQ(onTop, steps[i].wmState.contains(QLatin1String("_NET_WM_STATE_ABOVE"))) << steps[i].wmState.toStdString();
+        if (xcb) {
+            EXPECT_EQ(onTop, steps[i].wmState.contains(QLatin1String("_NET_WM_STATE_ABOVE")))
+                << steps[i].wmState.toStdString();
+        }
     }
     EXPECT_EQ(1, window.m_topmost);
 }

@@ -325,7 +325,7 @@ TEST_F(RecordingControllerTest, AnEmptyPathFailsThenTheDialogAgainAndAnulujSwitc
     EXPECT_EQ(0, controller.m_bFileLog);
     EXPECT_FALSE(timers.IsRunning(kRecordingTimerId));
     EXPECT_TRUE(controller.RecordingStatusText().isEmpty());
-    EXPECT_EQ(1, statusRebuilds);
+    EXPECT_EQ(2, statusRebuilds);
 }
 
 TEST_F(RecordingControllerTest, ALockedFileFailsAndTheDialogShowsItsPathForAnotherChoice)
@@ -348,15 +348,15 @@ TEST_F(RecordingControllerTest, ALockedFileFailsAndTheDialogShowsItsPathForAnoth
     });
     controller.OnRecordingSettings();
 
-    // The binary log was left to the second run, which opened both.
+    // The binary log opened and recorded at the first run, and was kept open by the second.
     EXPECT_EQ((QStringList{kMessage106}), Messages());
     EXPECT_EQ(otherPath, controller.m_strFileName);
     EXPECT_TRUE(controller.m_textLog.IsOpen());
     EXPECT_TRUE(controller.m_binaryLog.IsOpen());
     EXPECT_EQ(kHeaderHpa + "2024.03.05 14:07:09\t???\r\n", CScratchFolder::Read(otherPath));
-    EXPECT_EQ(18, CScratchFolder::Read(binaryPath).size());
+    EXPECT_EQ(36, CScratchFolder::Read(binaryPath).size());
     EXPECT_TRUE(timers.IsRunning(kRecordingTimerId));
-    EXPECT_EQ(1, statusRebuilds);
+    EXPECT_EQ(2, statusRebuilds);
 }
 
 TEST_F(RecordingControllerTest, ABinaryFileInAMissingFolderGives107)
@@ -423,7 +423,7 @@ TEST_F(RecordingControllerTest, StartupFailureRunsTheCommandWhichOpensBothLogs)
     EXPECT_EQ(std::vector<bool>{true}, commandEnabled);
 }
 
-TEST_F(RecordingControllerTest, StartupFailureCancelledSwitchesOffTheLogsNotYetOpen)
+TEST_F(RecordingControllerTest, StartupFailureCancelledSwitchesOffOnlyTheLogThatDidNotOpen)
 {
     controller.m_bFileLog = 1;
     controller.m_strFileName = folder.Path(QStringLiteral("brak/pomiary.txt"));
@@ -434,9 +434,9 @@ TEST_F(RecordingControllerTest, StartupFailureCancelledSwitchesOffTheLogsNotYetO
 
     EXPECT_EQ((QStringList{kMessage106}), Messages());
     EXPECT_EQ(0, controller.m_bFileLog);
-    EXPECT_EQ(0, controller.m_bFileLogBin);
-    EXPECT_FALSE(controller.m_binaryLog.IsOpen());
-    EXPECT_FALSE(timers.IsRunning(kRecordingTimerId));
+    EXPECT_EQ(1, controller.m_bFileLogBin);
+    EXPECT_TRUE(controller.m_binaryLog.IsOpen());
+    EXPECT_TRUE(timers.IsRunning(kRecordingTimerId));
     EXPECT_EQ(std::vector<bool>{true}, commandEnabled);
 }
 
