@@ -1,5 +1,6 @@
 #include "platform/dialog.h"
 
+#include <QLayout>
 #include <QPointer>
 
 #include <vector>
@@ -123,7 +124,19 @@ void CDialog::RunInitOnce()
     if (m_initialized)
         return;
     m_initialized = true;
+    MakeFixedBox();
     OnInitDialog();
+}
+
+void CDialog::MakeFixedBox()
+{
+    // A dialog box has the size its layout gives it and only a close button:
+    // window managers offer minimise and maximise to whatever does not say so.
+    if (windowType() != Qt::Dialog || windowFlags().testFlag(Qt::FramelessWindowHint))
+        return;
+    if (layout())
+        layout()->setSizeConstraint(QLayout::SetFixedSize);
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
 }
 
 int CDialog::RunModal(QDialog& dialog, bool* cancelled)

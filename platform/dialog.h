@@ -2,6 +2,9 @@
 // CDialog: the dialog base of the program's windows, over QDialog, with the
 // window framework's life cycle.
 //
+// - A dialog box (window type Qt::Dialog, with a frame) is given, before
+//   OnInitDialog, the fixed size of its layout and a title bar with only a
+//   close button; its title is exactly its window title.
 // - OnInitDialog() runs once, before the dialog first shows (from DoModal, or
 //   from show() for a dialog that is not run modally). The base version calls
 //   UpdateData(FALSE) and returns TRUE. Its result keeps the framework's
@@ -67,6 +70,7 @@ public slots:
 
 private:
     void RunInitOnce();
+    void MakeFixedBox();
 
     bool m_initialized = false;
     bool m_ended = false;
