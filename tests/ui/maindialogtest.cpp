@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <utility>
 #include <vector>
 
 #include "device/portmap.h"
@@ -444,12 +445,16 @@ TEST_F(MainDialogTest, ANameHeldByAnotherProgramIsReportedAfterTheDeliveryAndTak
     window.show();
     // While the box is open, frames keep updating the reading, and neither the
     // watchdog nor a new valid state opens a second box.
-    services.SetMessageBoxHook([this](const QString&, UINT) {
+    bool boxOpen = false;
+    services.SetMessageBoxHook([&](const QString&, UINT) {
+        if (std::exchange(boxOpen, true))
+            return;
         FeedFrame(1234, 1015.5);
         EXPECT_DOUBLE_EQ(1015.5, window.Display().GetRawValue());
         window.OnTimer(kNoCommTimerId);
         FeedFrame(1234, 1016.5);
         QCoreApplication::processEvents();
+        boxOpen = false;
     });
     FeedFrame(1234, 1013.2);
     FeedFrame(1234, 1013.3);
