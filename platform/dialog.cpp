@@ -136,7 +136,8 @@ void CDialog::MakeFixedBox()
         return;
     if (layout())
         layout()->setSizeConstraint(QLayout::SetFixedSize);
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    setWindowFlags((windowFlags() & ~(Qt::WindowMinMaxButtonsHint | Qt::WindowContextHelpButtonHint))
+                   | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
 }
 
 int CDialog::RunModal(QDialog& dialog, bool* cancelled)
