@@ -6,7 +6,6 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QGuiApplication>
-#include <QProcess>
 #include <QTest>
 #include <QTimer>
 
@@ -21,6 +20,7 @@
 #include "platform/timerids.h"
 #include "tests/device/ptypair.h"
 #include "tests/support/scriptedservices.h"
+#include "tests/ui/dialogdriver.h"
 #include "tools/frameencoder.h"
 #include "ui/maindialog.h"
 #include "ui/portdialog.h"
@@ -235,18 +235,6 @@ TEST_F(MainDialogTest, BytesFromTheChannelReachTheWindow)
     EXPECT_EQ(QStringLiteral("KM-302 nr 4321. Pomiar prawidłowy. "), window.StatusEdit().text());
 }
 
-// The state of the window manager, where there is one: _NET_WM_STATE as xprop reads it.
-QString WindowManagerState(const QWidget& window)
-{
-    if (QGuiApplication::platformName() != QLatin1String("xcb"))
-        return {};
-    QProcess xprop;
-    xprop.start(QStringLiteral("xprop"), {QStringLiteral("-id"), QString::number(window.winId()),
-                                          QStringLiteral("_NET_WM_STATE")});
-    xprop.waitForFinished();
-    return QString::fromLocal8Bit(xprop.readAllStandardOutput());
-}
-
 // Run the way the program runs it: inside DoModal, each step a turn of its
 // loop. Hiding a modal window (as re-creating it for new flags does) would
 // end the loop, and the program with it.
@@ -273,7 +261,7 @@ TEST_F(MainDialogTest, AlwaysOnTopTogglesBothWaysAndTheRunningWindowStaysInPlace
             QTest::qWait(100);   // the window manager's answer
             steps.push_back({window.isVisible(), window.CommandAction(ID_TOPMOST)->isChecked(),
                              window.windowFlags().testFlag(Qt::WindowStaysOnTopHint),
-                             window.geometry(), window.m_windowRect, WindowManagerState(window)});
+                             window.geometry(), window.m_windowRect, WindowProperty(window, "_NET_WM_STATE")});
         }
         if (steps.size() == 2) {
             window.CommandAction(ID_CLOSE)->trigger();

@@ -1,7 +1,6 @@
 #include <QGuiApplication>
 #include <QImage>
 #include <QLabel>
-#include <QProcess>
 #include <QTest>
 #include <QWindow>
 
@@ -293,15 +292,6 @@ TEST_F(FontsDialogTest, TheChooserStartsFromTheFontTheDisplayUses)
     });
     ASSERT_EQ(1u, services.FontRequests().size());
     EXPECT_EQ(LogFontFromQFont(shown), services.FontRequests()[0]);
-}
-
-// A property of a window as the X server holds it (xprop's line).
-QString WindowProperty(const QWidget& window, const char* name)
-{
-    QProcess xprop;
-    xprop.start(QStringLiteral("xprop"), {QStringLiteral("-id"), QString::number(window.winId()), QLatin1String(name)});
-    xprop.waitForFinished();
-    return QString::fromLocal8Bit(xprop.readAllStandardOutput()).trimmed();
 }
 
 // The program's dialog boxes as the window manager gets them: their own
