@@ -230,8 +230,8 @@ TEST_F(MainDialogTest, BytesFromTheChannelReachTheWindow)
     window.show();
     ASSERT_NE(nullptr, window.m_pChannel);
     pty.Write(CFrameEncoder::Encode(FrameContent{4321, 9876}));
-    for (int i = 0; i < 2000 && window.StatusEdit().text().indexOf(QStringLiteral("4321")) < 0; ++i)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    // processEvents alone does not wait for the reader thread on a busy machine.
+    QTest::qWaitFor([this] { return window.StatusEdit().text().contains(QStringLiteral("4321")); }, 20000);
     EXPECT_EQ(QStringLiteral("KM-302 nr 4321. Pomiar prawidłowy. "), window.StatusEdit().text());
 }
 
