@@ -231,7 +231,7 @@ TEST_F(MainDialogTest, BytesFromTheChannelReachTheWindow)
     ASSERT_NE(nullptr, window.m_pChannel);
     pty.Write(CFrameEncoder::Encode(FrameContent{4321, 9876}));
     // processEvents alone does not wait for the reader thread on a busy machine.
-    QTest::qWaitFor([this] { return window.StatusEdit().text().contains(QStringLiteral("4321")); }, 20000);
+    EXPECT_TRUE(QTest::qWaitFor([this] { return window.StatusEdit().text().contains(QStringLiteral("4321")); }, 20000));
     EXPECT_EQ(QStringLiteral("KM-302 nr 4321. Pomiar prawidłowy. "), window.StatusEdit().text());
 }
 
