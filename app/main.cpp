@@ -4,6 +4,7 @@
 #include <csignal>
 
 #include "app/meterapp.h"
+#include "platform/qttranslations.h"
 #include "ui/km302resources.h"
 
 int main(int argc, char** argv)
@@ -13,7 +14,7 @@ int main(int argc, char** argv)
     std::signal(SIGXFSZ, SIG_IGN);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("KM302"));
-    QApplication::setApplicationDisplayName(QStringLiteral("KM302"));
+    InstallQtTranslations();
     QApplication::setWindowIcon(ProgramIcon());
     // Lets the desktop match the windows to km302.desktop (its icon and name
     // in task bars, the Wayland application id).

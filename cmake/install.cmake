@@ -42,6 +42,8 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION science)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# Qt's own Polish texts (the colour, font and file choosers).
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-translations-l10n")
 # The help page and the maker's links are opened with xdg-open on desktops
 # that have no portal of their own.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils")

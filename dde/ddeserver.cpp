@@ -26,7 +26,12 @@ int CDdeServer::Register(long serialNumber)
     m_hszTopic = QString::asprintf("%s#%li", m_strTopicBase.toUtf8().constData(), serialNumber);
     for (int i = 0; i < 3; ++i)
         m_hszItems[i] = m_strItems[i];
-    return m_transport->NameService(m_hszService, DNS_REGISTER) ? 1 : 0;
+    if (m_transport->NameService(m_hszService, DNS_REGISTER))
+        return 1;
+    // A failed registration leaves nothing behind: the next Register starts
+    // afresh, on a new connection, and takes a name freed meanwhile.
+    Unregister();
+    return 0;
 }
 
 int CDdeServer::Unregister()

@@ -34,8 +34,8 @@ public:
 
     // Non-zero on success. 0 when already registered, when there is nothing
     // to connect to, or when the service name cannot be had (another program
-    // holds it); in that last case the instance stays connected, unreachable,
-    // until the next Unregister.
+    // holds it). A failed Register leaves the server unregistered and
+    // disconnected, so the next Register tries afresh.
     int Register(long serialNumber);
     // Withdraws the service and ends every link; harmless when not registered
     // (returns 1 then). Returns whether the disconnection succeeded.

@@ -1,5 +1,6 @@
 #include "platform/dialog.h"
 
+#include <QLayout>
 #include <QPointer>
 
 #include <vector>
@@ -40,7 +41,10 @@ CDialog::~CDialog() = default;
 
 int CDialog::DoModal()
 {
-    if (m_inModal || CancellationInProgress())
+    if (m_inModal)
+        return IDCANCEL;
+    m_cancelledByStop = CancellationInProgress();
+    if (m_cancelledByStop)
         return IDCANCEL;
     m_inModal = true;
     m_ended = false;
@@ -54,6 +58,7 @@ int CDialog::DoModal()
         if (!m_ended)
             m_result = execResult == 0 ? IDCANCEL : execResult;
     }
+    m_cancelledByStop = loops[index].forced;
     loops.pop_back();
     m_inModal = false;
     return m_result;
@@ -119,7 +124,20 @@ void CDialog::RunInitOnce()
     if (m_initialized)
         return;
     m_initialized = true;
+    MakeFixedBox();
     OnInitDialog();
+}
+
+void CDialog::MakeFixedBox()
+{
+    // A dialog box has the size its layout gives it and only a close button:
+    // window managers offer minimise and maximise to whatever does not say so.
+    if (windowType() != Qt::Dialog || windowFlags().testFlag(Qt::FramelessWindowHint))
+        return;
+    if (layout())
+        layout()->setSizeConstraint(QLayout::SetFixedSize);
+    setWindowFlags((windowFlags() & ~(Qt::WindowMinMaxButtonsHint | Qt::WindowContextHelpButtonHint))
+                   | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
 }
 
 int CDialog::RunModal(QDialog& dialog, bool* cancelled)

@@ -2,6 +2,9 @@
 // CDialog: the dialog base of the program's windows, over QDialog, with the
 // window framework's life cycle.
 //
+// - A dialog box (window type Qt::Dialog, with a frame) is given, before
+//   OnInitDialog, the fixed size of its layout and a title bar with only a
+//   close button; its title is exactly its window title.
 // - OnInitDialog() runs once, before the dialog first shows (from DoModal, or
 //   from show() for a dialog that is not run modally). The base version calls
 //   UpdateData(FALSE) and returns TRUE. Its result keeps the framework's
@@ -21,7 +24,8 @@
 // RunModal returns IDCANCEL at once without showing anything, so that the code
 // behind a cancelled dialog cannot open a new one. A loop whose dialog had
 // already ended keeps its own result. Used when the program is asked to stop
-// (SIGTERM) while dialogs are open.
+// (SIGTERM) while dialogs are open. WasCancelledByStop() tells the code behind
+// a dialog that its IDCANCEL came from there, not from the user.
 //
 // Dialogs are made on the stack of the command that runs them; the object must
 // outlive its DoModal. User-interface thread only.
@@ -38,6 +42,8 @@ public:
 
     virtual int DoModal();
     void EndDialog(int result);
+    // true when the last DoModal was ended or refused by CancelAllModal.
+    bool WasCancelledByStop() const { return m_cancelledByStop; }
 
     virtual BOOL OnInitDialog();
     virtual void OnOK();
@@ -64,9 +70,11 @@ public slots:
 
 private:
     void RunInitOnce();
+    void MakeFixedBox();
 
     bool m_initialized = false;
     bool m_ended = false;
     bool m_inModal = false;
+    bool m_cancelledByStop = false;
     int m_result = IDCANCEL;
 };

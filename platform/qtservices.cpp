@@ -1,6 +1,7 @@
 #include "platform/qtservices.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QColorDialog>
 #include <QDateTime>
 #include <QDesktopServices>
@@ -9,6 +10,7 @@
 #include <QFileInfo>
 #include <QFontDialog>
 #include <QFontInfo>
+#include <QGroupBox>
 #include <QMessageBox>
 #include <QPointer>
 #include <QProcess>
@@ -175,6 +177,14 @@ bool CQtServices::ChooseFont(LOGFONT& font)
     initial.setFamily(resolved);
     QPointer<QFontDialog> dialog = new QFontDialog(initial, OwnerWindow());
     dialog->setWindowTitle(QStringLiteral("Czcionka"));
+    // Only what the display shows and the settings keep is offered: family,
+    // style and size. Underline and strike-out (the "Effects" group, the only
+    // one with check boxes) would be lost.
+    dialog->setOption(QFontDialog::DontUseNativeDialog);
+    for (QGroupBox* group : dialog->findChildren<QGroupBox*>()) {
+        if (!group->findChildren<QCheckBox*>().isEmpty())
+            group->hide();
+    }
     const bool chosen = RunOwned(dialog);
     if (chosen) {
         const QFont selected = dialog->selectedFont();

@@ -12,7 +12,8 @@
 //   do not exist yet. It neither applies the default extension nor asks about
 //   overwriting (the Windows open dialog ignores that flag too); the caller
 //   does what the program needs.
-// - ChooseColor, ChooseFont: QColorDialog, QFontDialog.
+// - ChooseColor, ChooseFont: QColorDialog, QFontDialog (Qt's own, without
+//   underline and strike-out, which nothing keeps).
 // - ShellOpen: QDesktopServices; 42 on success, 31 (SE_ERR_NOASSOC) when no
 //   handler took the target, 2 (SE_ERR_FNF) for an empty target.
 // - LaunchProgram: a name without '/' is looked for in the program's

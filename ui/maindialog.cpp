@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QStyle>
+#include <QWindow>
 
 #include <algorithm>
 
@@ -212,7 +213,7 @@ void CMainDialog::Refresh(int commOk)
         // serial number of the reading that made the state good.
         m_dde.Unregister();
         if (commOk == 1 && m_decoder.m_nSerialNumber > 0 && !m_dde.Register(m_decoder.m_nSerialNumber))
-            Services().MessageBox(LoadString(IDS_DDE_FAILED), MB_OK | MB_ICONSTOP);
+            ReportServiceFailure();
     }
 
     // 2.
@@ -233,6 +234,24 @@ void CMainDialog::Refresh(int commOk)
 
     // 5. Every hot link gets the current text.
     m_dde.AdviseAll();
+}
+
+void CMainDialog::ReportServiceFailure()
+{
+    // Refresh runs inside the delivery of received bytes, and the reader
+    // waits for every delivery: a box opened here would stop all readings for
+    // as long as it stays open. It opens once the delivery has returned, and
+    // never while one is already queued or open.
+    if (m_bServiceFailureBox)
+        return;
+    m_bServiceFailureBox = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            Services().MessageBox(LoadString(IDS_DDE_FAILED), MB_OK | MB_ICONSTOP);
+            m_bServiceFailureBox = false;
+        },
+        Qt::QueuedConnection);
 }
 
 void CMainDialog::UpdateStatusLine()
@@ -259,6 +278,8 @@ void CMainDialog::UpdateStatusLine()
     if (text != m_statusText) {
         m_statusText = text;
         m_statusEdit->setText(text);
+        // The beginning says what matters; setText leaves the end in view.
+        m_statusEdit->setCursorPosition(0);
         m_display->setFocus();
     }
 }
@@ -429,11 +450,18 @@ void CMainDialog::OnPortCommand()
 
 void CMainDialog::OnAlwaysOnTop()
 {
-    // 1.-2.
-    const bool wasVisible = isVisible();
-    setWindowFlag(Qt::WindowStaysOnTopHint, m_topmost == 0);
-    if (wasVisible)
-        show();
+    // 1.-2. A window that exists takes the flag in place. QWidget::setWindowFlag
+    // would re-create it hidden, and hiding a modal dialog ends its loop: the
+    // program would end, and the window would lose its place.
+    const bool onTop = m_topmost == 0;
+    if (QWindow* native = windowHandle()) {
+        const Qt::WindowFlags flags = onTop ? windowFlags() | Qt::WindowStaysOnTopHint
+                                            : windowFlags() & ~Qt::WindowStaysOnTopHint;
+        overrideWindowFlags(flags);
+        native->setFlags(flags);
+    } else {
+        setWindowFlag(Qt::WindowStaysOnTopHint, onTop);
+    }
     m_topmost = m_topmost ? 0 : 1;
 
     // 3.

@@ -153,6 +153,7 @@ private:
     void RecordWindowRect();
     int MenuHeight() const;
     void ApplySize();
+    void ReportServiceFailure();
 
     std::unique_ptr<Ui::CMainDialog> m_ui;
     CWindowTimers m_timers;
@@ -162,4 +163,5 @@ private:
     CPressureDisplay* m_display = nullptr;
     std::unique_ptr<CRecordingController> m_recording;
     std::map<UINT, QAction*> m_actions;
+    bool m_bServiceFailureBox = false;   // message 108 queued or open
 };

@@ -62,12 +62,16 @@ bool CRecordingController::RunSettingsOnce()
     const int previousFileLogBin = m_bFileLogBin;
     const int previousSepFormat = m_nSepFormat;
 
-    // 2.-3. Cancel switches off a log whose file did not open.
+    // 2.-3. Cancel switches off a log whose file did not open. A dialog that
+    // the program closed because it was asked to stop is no answer of the
+    // user's: everything stays as it was, for the settings saved at exit.
     if (m_runDialog(dialog) != IDOK) {
-        if (!m_textLog.IsOpen())
-            m_bFileLog = 0;
-        if (!m_binaryLog.IsOpen())
-            m_bFileLogBin = 0;
+        if (!dialog.WasCancelledByStop()) {
+            if (!m_textLog.IsOpen())
+                m_bFileLog = 0;
+            if (!m_binaryLog.IsOpen())
+                m_bFileLogBin = 0;
+        }
         m_updateStatusLine();
         return false;
     }
@@ -99,60 +103,83 @@ bool CRecordingController::RunSettingsOnce()
         }
     }
 
+    // Every box waits until both logs had their turn and the timer runs: a
+    // box left open (or a full disk) must not keep the other log or the
+    // recording waiting.
+    WriteFailures failures;
+    UINT openFailure = 0;
+
     // 6. The text log: reopened when its path, switch or separator changed.
     if (m_bFileLog) {
         int error = 0;
+        bool opened = true;
         if (!(m_textLog.IsOpen() && m_strFileName == previousFileName
               && m_bFileLog == previousFileLog && m_nSepFormat == previousSepFormat)) {
             m_textLog.Close();
-            const LogOpenResult opened = m_textLog.Open(m_strFileName, true);
-            if (opened == LogOpenResult::Failed) {
-                Services().MessageBox(LoadString(IDS_TEXT_LOG_UNAVAILABLE), MB_OK | MB_ICONEXCLAMATION);
-                return true;
-            }
-            if (m_bCheckComment)
-                error = m_textLog.WriteStartComment(opened == LogOpenResult::AppendedByAnswer,
+            const LogOpenResult result = m_textLog.Open(m_strFileName, true);
+            opened = result != LogOpenResult::Failed;
+            if (!opened)
+                openFailure = IDS_TEXT_LOG_UNAVAILABLE;
+            else if (m_bCheckComment)
+                error = m_textLog.WriteStartComment(result == LogOpenResult::AppendedByAnswer,
                                                     m_strComment, m_bCheckCommentSn != 0,
                                                     m_decoder.m_nSerialNumber);
         }
-        if (error == 0)
+        if (opened && error == 0)
             error = WriteTextRecord();
         if (error != 0)
-            ReportWriteFailures({{m_textLog.Path(), error}});
+            failures.emplace_back(m_textLog.Path(), error);
     }
 
     // 7. The binary log: reopened when its path or switch changed.
     if (m_bFileLogBin) {
+        bool opened = true;
         if (!(m_binaryLog.IsOpen() && m_strFileNameBin == previousFileNameBin
               && m_bFileLogBin == previousFileLogBin)) {
             m_binaryLog.Close();
-            if (m_binaryLog.Open(m_strFileNameBin, true) == LogOpenResult::Failed) {
-                Services().MessageBox(LoadString(IDS_BINARY_LOG_UNAVAILABLE), MB_OK | MB_ICONEXCLAMATION);
-                return true;
-            }
+            opened = m_binaryLog.Open(m_strFileNameBin, true) != LogOpenResult::Failed;
+            if (!opened && openFailure == 0)
+                openFailure = IDS_BINARY_LOG_UNAVAILABLE;
         }
-        if (const int error = WriteBinaryRecord(); error != 0)
-            ReportWriteFailures({{m_binaryLog.Path(), error}});
+        if (opened) {
+            if (const int error = WriteBinaryRecord(); error != 0)
+                failures.emplace_back(m_binaryLog.Path(), error);
+        }
     }
 
-    // 8.-9.
-    StartRecordingTimer();
+    // 8.-9. Recording runs while any log is open.
+    if (m_textLog.IsOpen() || m_binaryLog.IsOpen())
+        StartRecordingTimer();
+    else
+        StopRecordingTimer();
     m_updateStatusLine();
-    return false;
+
+    // What failed, told now; a file that did not open brings the dialog back.
+    ReportWriteFailures(failures);
+    if (openFailure == 0)
+        return false;
+    Services().MessageBox(LoadString(openFailure), MB_OK | MB_ICONEXCLAMATION);
+    return true;
 }
 
 void CRecordingController::OpenAtStartup()
 {
     m_timers.KillTimer(kOpenLogsTimerId);
 
+    // Both logs are opened and the timer started before any box: a box left
+    // open must not keep the recording from running (a full disk or a missing
+    // folder at start-up is reported, and recording goes on once it is cured).
+    WriteFailures failures;
+    bool textFailed = false;
+    bool binaryFailed = false;
+
     // 1. The text log, appended to without a question.
     if (!m_strFileName.isEmpty() && m_bFileLog && !m_textLog.IsOpen()) {
         if (m_textLog.Open(m_strFileName, false) == LogOpenResult::Failed) {
-            Services().MessageBox(LoadString(IDS_TEXT_LOG_UNAVAILABLE), MB_OK | MB_ICONEXCLAMATION);
-            OnRecordingSettings();
+            textFailed = true;
         } else {
             if (const int error = WriteTextRecord(); error != 0)
-                ReportWriteFailures({{m_textLog.Path(), error}});
+                failures.emplace_back(m_textLog.Path(), error);
             StartRecordingTimer();
         }
     }
@@ -160,11 +187,10 @@ void CRecordingController::OpenAtStartup()
     // 2. The binary log likewise.
     if (!m_strFileNameBin.isEmpty() && m_bFileLogBin && !m_binaryLog.IsOpen()) {
         if (m_binaryLog.Open(m_strFileNameBin, false) == LogOpenResult::Failed) {
-            Services().MessageBox(LoadString(IDS_BINARY_LOG_UNAVAILABLE), MB_OK | MB_ICONEXCLAMATION);
-            OnRecordingSettings();
+            binaryFailed = true;
         } else {
             if (const int error = WriteBinaryRecord(); error != 0)
-                ReportWriteFailures({{m_binaryLog.Path(), error}});
+                failures.emplace_back(m_binaryLog.Path(), error);
             StartRecordingTimer();
         }
     }
@@ -173,6 +199,18 @@ void CRecordingController::OpenAtStartup()
     // at once rather than with the next frame.
     m_enableRecordingCommand(true);
     m_updateStatusLine();
+
+    // 4. Then what failed. The dialog that follows a file that did not open
+    // may open the other one too; it is asked about only if still closed.
+    ReportWriteFailures(failures);
+    if (textFailed) {
+        Services().MessageBox(LoadString(IDS_TEXT_LOG_UNAVAILABLE), MB_OK | MB_ICONEXCLAMATION);
+        OnRecordingSettings();
+    }
+    if (binaryFailed && m_bFileLogBin && !m_binaryLog.IsOpen()) {
+        Services().MessageBox(LoadString(IDS_BINARY_LOG_UNAVAILABLE), MB_OK | MB_ICONEXCLAMATION);
+        OnRecordingSettings();
+    }
 }
 
 void CRecordingController::OnRecordingTick()
@@ -205,6 +243,13 @@ void CRecordingController::StartRecordingTimer()
     if (m_nRecordingTimer != 0)
         m_timers.KillTimer(m_nRecordingTimer);
     m_nRecordingTimer = m_timers.SetTimer(kRecordingTimerId, static_cast<UINT>(IntervalSeconds()) * 1000);
+}
+
+void CRecordingController::StopRecordingTimer()
+{
+    // By its fixed id: a timer handed over for a restart has no id noted.
+    m_timers.KillTimer(kRecordingTimerId);
+    m_nRecordingTimer = 0;
 }
 
 CRecordingController::Reading CRecordingController::CurrentReading() const

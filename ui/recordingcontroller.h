@@ -18,7 +18,10 @@
 //
 // A log file that cannot be opened: message 106 (text) or 107 (binary), then
 // the dialog again with the failing path; cancelling it switches off every log
-// whose file is not open. A record or comment that cannot be written concerns
+// whose file is not open. No message or dialog is shown before both logs had
+// their turn and the recording timer runs (while any log is open), so a box
+// left open never holds up the recording. A dialog closed because the program
+// is stopping (CDialog::CancelAllModal) changes no setting. A record or comment that cannot be written concerns
 // only its own file: the file stays open, the record is tried again at the
 // next tick, and a message box (stop icon) names the file and the cause. At
 // most one such message is open at a time; failures meanwhile (a tick every
@@ -94,6 +97,7 @@ private:
     // One run of the command; true when it must run again (a file failed to open).
     bool RunSettingsOnce();
     void StartRecordingTimer();
+    void StopRecordingTimer();
     Reading CurrentReading() const;
     int WriteTextRecord();
     int WriteBinaryRecord();

@@ -1,17 +1,22 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QColorDialog>
 #include <QFileDialog>
 #include <QFontDialog>
 #include <QFontInfo>
+#include <QLabel>
+#include <QLibraryInfo>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QTranslator>
 
 #include <functional>
 
 #include "platform/dialog.h"
 #include "platform/qtservices.h"
+#include "platform/qttranslations.h"
 #include "platform/stringtable.h"
 
 namespace {
@@ -91,6 +96,32 @@ TEST(QtServices, ChoosersEndedFromOutsideChooseNothing)
     EXPECT_EQ(result.path, QStringLiteral("unchanged"));
 }
 
+// Qt's own texts of the choosers follow the interface, which is Polish: what
+// Qt's Polish catalogue says, not a guess of ours.
+TEST(QtServices, ChoosersSpeakTheLanguageOfTheInterface)
+{
+    const QString english = QStringLiteral("&Basic colors");
+    QTranslator catalogue;
+    ASSERT_TRUE(catalogue.load(QStringLiteral("qtbase_pl"), QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        << "Qt's Polish translations are not installed (qt6-translations-l10n)";
+    const QString polish = catalogue.translate("QColorDialog", "&Basic colors");
+    ASSERT_FALSE(polish.isEmpty());
+    ASSERT_NE(english, polish);
+
+    ASSERT_TRUE(InstallQtTranslations());
+    QStringList labels;
+    CDialogUser<QColorDialog> user([&](QColorDialog* dialog) {
+        for (const QLabel* label : dialog->findChildren<QLabel*>())
+            labels << label->text();
+        dialog->reject();
+    });
+    COLORREF color = RGB(1, 2, 3);
+    CQtServices services;
+    EXPECT_FALSE(services.ChooseColor(color));
+    EXPECT_TRUE(labels.contains(polish)) << labels.join(QLatin1Char('|')).toStdString();
+    EXPECT_FALSE(labels.contains(english));
+}
+
 TEST(QtServices, ColorChooserStartsAtTheColourAndReturnsTheChosenOne)
 {
     QColor initial;
@@ -106,11 +137,17 @@ TEST(QtServices, ColorChooserStartsAtTheColourAndReturnsTheChosenOne)
     EXPECT_EQ(color, RGB(0x10, 0x20, 0x30));
 }
 
-TEST(QtServices, FontChooserShowsTheFontItIsGivenAndCancelLeavesIt)
+TEST(QtServices, FontChooserShowsTheFontItIsGivenOffersNoEffectsAndCancelLeavesIt)
 {
     QFont shown;
+    QStringList effects;
     CDialogUser<QFontDialog> user([&](QFontDialog* dialog) {
         shown = dialog->currentFont();
+        // Underline and strike-out would not be kept.
+        for (const QCheckBox* box : dialog->findChildren<QCheckBox*>()) {
+            if (box->isVisible())
+                effects << box->text();
+        }
         dialog->reject();
     });
     LOGFONT font;
@@ -122,6 +159,7 @@ TEST(QtServices, FontChooserShowsTheFontItIsGivenAndCancelLeavesIt)
     EXPECT_FALSE(services.ChooseFont(font));
     EXPECT_TRUE(user.Found());
     EXPECT_EQ(font, before);
+    EXPECT_TRUE(effects.isEmpty()) << effects.join(QLatin1Char(' ')).toStdString();
     // "Arial" is an alias here; the chooser shows the family it stands for.
     EXPECT_EQ(shown.family(), QFontInfo(QFont(QStringLiteral("Arial"))).family());
     EXPECT_EQ(shown.weight(), QFont::Bold);

@@ -3,6 +3,8 @@
 // user, and send mouse events straight to a widget.
 
 #include <QCoreApplication>
+#include <QGuiApplication>
+#include <QProcess>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QTimer>
@@ -26,6 +28,18 @@ inline int RunModalWith(CDialog& dialog, const std::function<void()>& user)
             dialog.EndDialog(kStillOpen);
     });
     return dialog.DoModal();
+}
+
+// A property of a window as the window system holds it (xprop's line), or
+// empty where there is no X server (offscreen).
+inline QString WindowProperty(const QWidget& window, const char* name)
+{
+    if (QGuiApplication::platformName() != QLatin1String("xcb"))
+        return {};
+    QProcess xprop;
+    xprop.start(QStringLiteral("xprop"), {QStringLiteral("-id"), QString::number(window.winId()), QLatin1String(name)});
+    xprop.waitForFinished();
+    return QString::fromLocal8Bit(xprop.readAllStandardOutput()).trimmed();
 }
 
 // Clicks the push button named `name` in `dialog`.

@@ -5,10 +5,14 @@
 #include <QCoreApplication>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QGuiApplication>
+#include <QTest>
 #include <QTimer>
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <utility>
 #include <vector>
 
 #include "device/portmap.h"
@@ -16,6 +20,7 @@
 #include "platform/timerids.h"
 #include "tests/device/ptypair.h"
 #include "tests/support/scriptedservices.h"
+#include "tests/ui/dialogdriver.h"
 #include "tools/frameencoder.h"
 #include "ui/maindialog.h"
 #include "ui/portdialog.h"
@@ -146,6 +151,16 @@ TEST_F(MainDialogTest, ARejectedFrameOrFiveSecondsOfSilenceMeanNoCommunication)
     EXPECT_EQ(1, window.ReadError());
 }
 
+TEST_F(MainDialogTest, ANarrowStatusLineShowsItsBeginning)
+{
+    window.show();
+    window.resize(120, 200);
+    FeedFrame(555, 1013.2);
+    EXPECT_EQ(0, window.StatusEdit().cursorPosition());
+    FeedFrame(555, 1013.2, true);
+    EXPECT_EQ(0, window.StatusEdit().cursorPosition());
+}
+
 TEST_F(MainDialogTest, AnUnchangedStatusTextTouchesNothing)
 {
     window.show();
@@ -215,23 +230,64 @@ TEST_F(MainDialogTest, BytesFromTheChannelReachTheWindow)
     window.show();
     ASSERT_NE(nullptr, window.m_pChannel);
     pty.Write(CFrameEncoder::Encode(FrameContent{4321, 9876}));
-    for (int i = 0; i < 2000 && window.StatusEdit().text().indexOf(QStringLiteral("4321")) < 0; ++i)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    // processEvents alone does not wait for the reader thread on a busy machine.
+    EXPECT_TRUE(QTest::qWaitFor([this] { return window.StatusEdit().text().contains(QStringLiteral("4321")); }, 20000));
     EXPECT_EQ(QStringLiteral("KM-302 nr 4321. Pomiar prawidłowy. "), window.StatusEdit().text());
 }
 
-TEST_F(MainDialogTest, AlwaysOnTopTogglesWithItsCheckMark)
+// Run the way the program runs it: inside DoModal, each step a turn of its
+// loop. Hiding a modal window (as re-creating it for new flags does) would
+// end the loop, and the program with it.
+TEST_F(MainDialogTest, AlwaysOnTopTogglesBothWaysAndTheRunningWindowStaysInPlace)
 {
     window.m_topmost = 1;
-    window.show();
-    EXPECT_TRUE(window.CommandAction(ID_TOPMOST)->isChecked());
-    EXPECT_TRUE(window.windowFlags() & Qt::WindowStaysOnTopHint);
+    window.m_windowRect = RECT{120, 140, 620, 440};
+    struct Step {
+        bool visible, checked, flag;
+        QRect geometry;
+        RECT rect;
+        QString wmState;
+    };
+    std::vector<Step> steps;
+    QRect placed;
+    RECT placedRect{};
+    std::function<void()> step = [&] {
+        if (steps.empty() && placed.isNull()) {
+            EXPECT_TRUE(QTest::qWaitForWindowExposed(&window));
+            QTest::qWait(100);   // the window manager's placement
+            placed = window.geometry();
+            placedRect = window.m_windowRect;
+        } else {
+            QTest::qWait(100);   // the window manager's answer
+            steps.push_back({window.isVisible(), window.CommandAction(ID_TOPMOST)->isChecked(),
+                             window.windowFlags().testFlag(Qt::WindowStaysOnTopHint),
+                             window.geometry(), window.m_windowRect, WindowProperty(window, "_NET_WM_STATE")});
+        }
+        if (steps.size() == 2) {
+            window.CommandAction(ID_CLOSE)->trigger();
+            return;
+        }
+        window.CommandAction(ID_TOPMOST)->trigger();
+        QTimer::singleShot(0, &window, step);
+    };
+    QTimer::singleShot(0, &window, step);
+    EXPECT_EQ(IDOK, window.DoModal());
+
+    ASSERT_EQ(2u, steps.size()) << "the modal loop ended";
+    const bool xcb = QGuiApplication::platformName() == QLatin1String("xcb");
+    for (std::size_t i = 0; i < steps.size(); ++i) {
+        const bool onTop = i == 1;
+        EXPECT_TRUE(steps[i].visible);
+        EXPECT_EQ(onTop, steps[i].checked);
+        EXPECT_EQ(onTop, steps[i].flag);
+        EXPECT_EQ(placed, steps[i].geometry);
+        EXPECT_EQ(placedRect, steps[i].rect);
+        if (xcb) {
+            EXPECT_EQ(onTop, steps[i].wmState.contains(QLatin1String("_NET_WM_STATE_ABOVE")))
+                << steps[i].wmState.toStdString();
+        }
+    }
     EXPECT_EQ(1, window.m_topmost);
-    window.CommandAction(ID_TOPMOST)->trigger();
-    EXPECT_FALSE(window.CommandAction(ID_TOPMOST)->isChecked());
-    EXPECT_FALSE(window.windowFlags() & Qt::WindowStaysOnTopHint);
-    EXPECT_EQ(0, window.m_topmost);
-    EXPECT_TRUE(window.isVisible());
 }
 
 TEST_F(MainDialogTest, EnterAndEscapeDoNotCloseTheWindow)
@@ -370,20 +426,42 @@ TEST_F(MainDialogTest, SerialNumberZeroRegistersNothing)
     EXPECT_TRUE(services.MessageBoxes().empty());
 }
 
-TEST_F(MainDialogTest, ANameHeldByAnotherProgramShowsTheMessageOncePerChange)
+TEST_F(MainDialogTest, ANameHeldByAnotherProgramIsReportedAfterTheDeliveryAndTakenOnceFreed)
 {
     QDBusConnection other = QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("squatter"));
     ASSERT_TRUE(other.registerService(QStringLiteral("pl.km302.KM302")));
     window.show();
+    // While the box is open, frames keep updating the reading, and neither the
+    // watchdog nor a new valid state opens a second box.
+    bool boxOpen = false;
+    services.SetMessageBoxHook([&](const QString&, UINT) {
+        if (std::exchange(boxOpen, true))
+            return;
+        FeedFrame(1234, 1015.5);
+        EXPECT_DOUBLE_EQ(1015.5, window.Display().GetRawValue());
+        window.OnTimer(kNoCommTimerId);
+        FeedFrame(1234, 1016.5);
+        QCoreApplication::processEvents();
+        boxOpen = false;
+    });
     FeedFrame(1234, 1013.2);
     FeedFrame(1234, 1013.3);
+    EXPECT_TRUE(services.MessageBoxes().empty()) << "opened inside the byte delivery";
+    QCoreApplication::processEvents();
     ASSERT_EQ(1u, services.MessageBoxes().size());
     EXPECT_EQ(QStringLiteral("Błąd inicjalizacji DDE!"), services.MessageBoxes()[0].text);
     EXPECT_EQ(MB_OK | MB_ICONSTOP, services.MessageBoxes()[0].type);
-    // The display and the status line carry on.
     EXPECT_EQ(QStringLiteral("KM-302 nr 1234. Pomiar prawidłowy. "), window.StatusEdit().text());
+    EXPECT_DOUBLE_EQ(1016.5, window.Display().GetRawValue());
+
+    // The name freed by its holder is taken at the next change into the valid state.
     other.unregisterService(QStringLiteral("pl.km302.KM302"));
     QDBusConnection::disconnectFromBus(QStringLiteral("squatter"));
+    window.OnTimer(kNoCommTimerId);
+    FeedFrame(1234, 1013.2);
+    EXPECT_TRUE(NameOnBus());
+    QCoreApplication::processEvents();
+    EXPECT_EQ(1u, services.MessageBoxes().size());
 }
 
 } // namespace

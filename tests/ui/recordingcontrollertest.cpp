@@ -1,5 +1,6 @@
 #include <QFile>
 #include <QLineEdit>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -8,6 +9,7 @@
 #include <unistd.h>
 
 #include "device/framedecoder.h"
+#include "platform/dialog.h"
 #include "platform/timerids.h"
 #include "recording/binarylog.h"
 #include "recording/vrdreader.h"
@@ -323,7 +325,7 @@ TEST_F(RecordingControllerTest, AnEmptyPathFailsThenTheDialogAgainAndAnulujSwitc
     EXPECT_EQ(0, controller.m_bFileLog);
     EXPECT_FALSE(timers.IsRunning(kRecordingTimerId));
     EXPECT_TRUE(controller.RecordingStatusText().isEmpty());
-    EXPECT_EQ(1, statusRebuilds);
+    EXPECT_EQ(2, statusRebuilds);
 }
 
 TEST_F(RecordingControllerTest, ALockedFileFailsAndTheDialogShowsItsPathForAnotherChoice)
@@ -346,15 +348,15 @@ TEST_F(RecordingControllerTest, ALockedFileFailsAndTheDialogShowsItsPathForAnoth
     });
     controller.OnRecordingSettings();
 
-    // The binary log was left to the second run, which opened both.
+    // The binary log opened and recorded at the first run, and was kept open by the second.
     EXPECT_EQ((QStringList{kMessage106}), Messages());
     EXPECT_EQ(otherPath, controller.m_strFileName);
     EXPECT_TRUE(controller.m_textLog.IsOpen());
     EXPECT_TRUE(controller.m_binaryLog.IsOpen());
     EXPECT_EQ(kHeaderHpa + "2024.03.05 14:07:09\t???\r\n", CScratchFolder::Read(otherPath));
-    EXPECT_EQ(18, CScratchFolder::Read(binaryPath).size());
+    EXPECT_EQ(36, CScratchFolder::Read(binaryPath).size());
     EXPECT_TRUE(timers.IsRunning(kRecordingTimerId));
-    EXPECT_EQ(1, statusRebuilds);
+    EXPECT_EQ(2, statusRebuilds);
 }
 
 TEST_F(RecordingControllerTest, ABinaryFileInAMissingFolderGives107)
@@ -399,22 +401,29 @@ TEST_F(RecordingControllerTest, StartupFailureRunsTheCommandWhichOpensBothLogs)
     controller.m_strFileName = folder.Path(QStringLiteral("brak/pomiary.txt"));
     controller.m_bFileLogBin = 1;
     controller.m_strFileNameBin = binaryPath;
+    // The binary log records before the message and the dialog wait for the user.
+    bool recordingWhileAsked = false;
+    services.SetMessageBoxHook([&](const QString&, UINT) {
+        recordingWhileAsked = timers.IsRunning(kRecordingTimerId) && controller.m_binaryLog.IsOpen();
+    });
     Accept([&](CRecordingDialog& d) { d.m_strFileName = textPath; });
     controller.OpenAtStartup();
 
     EXPECT_EQ((QStringList{kMessage106}), Messages());
+    EXPECT_TRUE(recordingWhileAsked);
     ASSERT_EQ(1u, shown.size());
     EXPECT_EQ(folder.Path(QStringLiteral("brak/pomiary.txt")), shown[0].strFileName);
     EXPECT_TRUE(controller.m_textLog.IsOpen());
     EXPECT_TRUE(controller.m_binaryLog.IsOpen());
-    // The command wrote the first records; the start-up opening then found
-    // the binary log open and left it alone.
-    EXPECT_EQ(18, CScratchFolder::Read(binaryPath).size());
+    // A record at start-up and one from the command, which kept the binary log open.
+    CVrdReader reader;
+    reader.Parse(CScratchFolder::Read(binaryPath));
+    EXPECT_EQ(2u, reader.Records().size());
     EXPECT_TRUE(timers.IsRunning(kRecordingTimerId));
     EXPECT_EQ(std::vector<bool>{true}, commandEnabled);
 }
 
-TEST_F(RecordingControllerTest, StartupFailureCancelledSwitchesOffTheLogsNotYetOpen)
+TEST_F(RecordingControllerTest, StartupFailureCancelledSwitchesOffOnlyTheLogThatDidNotOpen)
 {
     controller.m_bFileLog = 1;
     controller.m_strFileName = folder.Path(QStringLiteral("brak/pomiary.txt"));
@@ -425,10 +434,27 @@ TEST_F(RecordingControllerTest, StartupFailureCancelledSwitchesOffTheLogsNotYetO
 
     EXPECT_EQ((QStringList{kMessage106}), Messages());
     EXPECT_EQ(0, controller.m_bFileLog);
-    EXPECT_EQ(0, controller.m_bFileLogBin);
-    EXPECT_FALSE(controller.m_binaryLog.IsOpen());
-    EXPECT_FALSE(timers.IsRunning(kRecordingTimerId));
+    EXPECT_EQ(1, controller.m_bFileLogBin);
+    EXPECT_TRUE(controller.m_binaryLog.IsOpen());
+    EXPECT_TRUE(timers.IsRunning(kRecordingTimerId));
     EXPECT_EQ(std::vector<bool>{true}, commandEnabled);
+}
+
+TEST_F(RecordingControllerTest, AStopRequestClosingTheDialogAfter106KeepsTheSettings)
+{
+    const QString missing = folder.Path(QStringLiteral("brak/pomiary.txt"));
+    controller.m_bFileLog = 1;
+    controller.m_strFileName = missing;
+    script.push_back([](CRecordingDialog& dialog) {
+        QTimer::singleShot(0, [] { CDialog::CancelAllModal(); });
+        return dialog.DoModal();
+    });
+    controller.OpenAtStartup();
+
+    EXPECT_EQ((QStringList{kMessage106}), Messages());
+    EXPECT_EQ(1u, shown.size());
+    EXPECT_EQ(1, controller.m_bFileLog);
+    EXPECT_EQ(missing, controller.m_strFileName);
 }
 
 TEST_F(RecordingControllerTest, StartupWithoutPathsOpensNothingButEnablesTheCommand)
@@ -452,7 +478,13 @@ TEST_F(RecordingControllerTest, AFullDiskShowsOneMessageAtATimeAndTheOtherLogCar
     controller.m_strFileNameBin = binaryPath;
     controller.m_nInterval = 1;
 
+    // The box waits for nothing else: the timer runs and the binary log has its record.
+    bool recordingWhileShown = false;
+    services.SetMessageBoxHook([&](const QString&, UINT) {
+        recordingWhileShown = timers.IsRunning(kRecordingTimerId) && CScratchFolder::Read(binaryPath).size() == 18;
+    });
     controller.OpenAtStartup();
+    EXPECT_TRUE(recordingWhileShown);
     ASSERT_EQ(1u, services.MessageBoxes().size());
     EXPECT_EQ(MB_OK | MB_ICONSTOP, services.MessageBoxes()[0].type);
     EXPECT_EQ(QStringLiteral("Błąd zapisu do pliku %1:\nbrak miejsca na dysku.").arg(full),

@@ -1,6 +1,8 @@
+#include <QGuiApplication>
 #include <QImage>
 #include <QLabel>
 #include <QTest>
+#include <QWindow>
 
 #include <gtest/gtest.h>
 
@@ -8,10 +10,13 @@
 #include "tests/support/faketimerhost.h"
 #include "tests/support/scriptedservices.h"
 #include "tests/ui/dialogdriver.h"
+#include "ui/aboutdialog.h"
+#include "ui/additionalsettingsdialog.h"
 #include "ui/colorsdialog.h"
 #include "ui/colorswatch.h"
 #include "ui/fontsdialog.h"
 #include "ui/pressuredisplay.h"
+#include "ui/recordingdialog.h"
 
 namespace {
 
@@ -287,6 +292,49 @@ TEST_F(FontsDialogTest, TheChooserStartsFromTheFontTheDisplayUses)
     });
     ASSERT_EQ(1u, services.FontRequests().size());
     EXPECT_EQ(LogFontFromQFont(shown), services.FontRequests()[0]);
+}
+
+// The program's dialog boxes as the window manager gets them: their own
+// title, a fixed size, and no minimise or maximise.
+TEST(DialogBoxes, HaveTheirOwnTitleAFixedSizeAndOnlyACloseButton)
+{
+    CScriptedServices services;
+    CColorsDialog colors;
+    CFontsDialog fonts;
+    CAboutDialog about;
+    CRecordingDialog recording;
+    CAdditionalSettingsDialog additional;
+    const std::vector<std::pair<CDialog*, QString>> boxes = {
+        {&colors, QStringLiteral("Kolory")},
+        {&fonts, QStringLiteral("Czcionki")},
+        {&about, QStringLiteral("O programie")},
+        {&recording, QStringLiteral("Rejestracja do pliku")},
+        {&additional, QStringLiteral("Ustawienia dodatkowe")},
+    };
+    for (const auto& [dialog, title] : boxes) {
+        SCOPED_TRACE(title.toStdString());
+        RunModalWith(*dialog, [dialog, &title] {
+            ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog));
+            EXPECT_EQ(title, dialog->windowHandle()->title());
+            const Qt::WindowFlags flags = dialog->windowHandle()->flags();
+            EXPECT_FALSE(flags & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
+            EXPECT_TRUE(flags & Qt::WindowCloseButtonHint);
+            EXPECT_EQ(dialog->minimumSize(), dialog->maximumSize());
+            EXPECT_EQ(dialog->size(), dialog->minimumSize());
+            if (QGuiApplication::platformName() == QLatin1String("xcb")) {
+                QTest::qWait(100);   // the window manager's answer
+                const QString actions = WindowProperty(*dialog, "_NET_WM_ALLOWED_ACTIONS");
+                EXPECT_TRUE(actions.contains(QLatin1String("_NET_WM_ACTION_CLOSE"))) << actions.toStdString();
+                EXPECT_FALSE(actions.contains(QLatin1String("MAXIMIZE"))) << actions.toStdString();
+                // flags, functions, decorations: neither function nor button to
+                // minimise (8, 0x20) or maximise (0x10, 0x40).
+                const QStringList motif = WindowProperty(*dialog, "_MOTIF_WM_HINTS").section(QLatin1Char('='), 1).split(QLatin1Char(','));
+                ASSERT_GE(motif.size(), 3);
+                EXPECT_EQ(0u, motif[1].trimmed().toUInt(nullptr, 16) & 0x18u);
+                EXPECT_EQ(0u, motif[2].trimmed().toUInt(nullptr, 16) & 0x60u);
+            }
+        });
+    }
 }
 
 }  // namespace

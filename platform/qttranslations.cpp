@@ -1,0 +1,27 @@
+#include "platform/qttranslations.h"
+
+#include <QCoreApplication>
+#include <QLibraryInfo>
+#include <QTranslator>
+
+#include "platform/stringtable.h"
+
+namespace {
+
+constexpr UINT IDS_LANGUAGE = 135;
+
+}  // namespace
+
+bool InstallQtTranslations()
+{
+    const QString language = LoadString(IDS_LANGUAGE).toLower();
+    if (language.isEmpty() || language == QLatin1String("en"))
+        return false;
+    auto* translator = new QTranslator(QCoreApplication::instance());
+    if (!translator->load(QStringLiteral("qtbase_") + language,
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        delete translator;
+        return false;
+    }
+    return QCoreApplication::installTranslator(translator);
+}
