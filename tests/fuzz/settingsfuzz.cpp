@@ -40,6 +40,7 @@ const QString& Folder()
         const QString base = QDir(QStringLiteral("/dev/shm")).exists() ? QStringLiteral("/dev/shm") : QDir::tempPath();
         QByteArray pattern = QFile::encodeName(base) + "/settingsfuzz-XXXXXX";
         Require(::mkdtemp(pattern.data()) != nullptr, "a folder for the files");
+        std::atexit([] { QDir(Folder()).removeRecursively(); });
         return QString::fromLocal8Bit(pattern);
     }();
     return folder;
