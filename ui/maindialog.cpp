@@ -175,7 +175,9 @@ BOOL CMainDialog::OnInitDialog()
 
     // 9. Position and size from the settings (the application has fitted
     //    them to the screen; 64 bits, as the rectangle may be any four ints).
-    const auto extent = [](LONG from, LONG to) { return int(std::clamp<qint64>(qint64(to) - from, 1, QWIDGETSIZE_MAX)); };
+    const auto extent = [](LONG from, LONG to) {
+        return int(std::clamp<qint64>(qint64(to) - from, 1, QWIDGETSIZE_MAX));
+    };
     move(m_windowRect.left, m_windowRect.top);
     resize(extent(m_windowRect.left, m_windowRect.right), extent(m_windowRect.top, m_windowRect.bottom));
     ApplySize();
