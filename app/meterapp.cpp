@@ -6,8 +6,8 @@
 #include <QStandardPaths>
 #include <QTimer>
 
+#include <algorithm>
 #include <cstdio>
-
 #include <memory>
 
 #include "app/metersettings.h"
@@ -20,8 +20,22 @@
 #include "ui/recordingcontroller.h"
 
 namespace {
+
 constexpr int kGrowStep = 4;
+
+// The free area of the screen a window at `rect` opens on: the screen under
+// its top-left corner, else the primary screen.
+QRect AvailableAreaAt(const RECT& rect)
+{
+    const QPoint corner(std::clamp<LONG>(rect.left, -kMaxWindowCoordinate, kMaxWindowCoordinate),
+                        std::clamp<LONG>(rect.top, -kMaxWindowCoordinate, kMaxWindowCoordinate));
+    const QScreen* screen = QGuiApplication::screenAt(corner);
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    return screen ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
 }
+
+} // namespace
 
 CMeterApp::CMeterApp() = default;
 CMeterApp::~CMeterApp() = default;
@@ -104,27 +118,39 @@ void CMeterApp::ScheduleScreenshot(CMainDialog& window)
 
 BOOL CMeterApp::InitInstance()
 {
-    // 2. The settings store, saved when it is destroyed (last).
+    // 1. A stop signal takes the "Zamknij" path. Caught from here (main
+    //    caught it even earlier) to the end, so that one arriving while the
+    //    settings are read or saved waits for the window's loop instead of
+    //    ending the program; only that loop delivers it, and the window
+    //    exists while it runs.
+    std::unique_ptr<CMainDialog> window;
+    CStopSignals stop([&window](int) {
+        if (window)
+            window->OnStopRequest();
+    });
+
+    // 2. The settings store, saved when it is destroyed (before the stop
+    //    handling goes).
     CSettingsFile store(kGrowStep);
     store.Load(SettingsPath());
     store.m_saveOnDestroy = true;
     store.m_backupOnSave = false;
 
     // 3. The main window.
-    auto window = std::make_unique<CMainDialog>();
+    window = std::make_unique<CMainDialog>();
     window->m_pLanguage = &m_language;
 
-    // 4. Every setting, in table order, into the window and its display.
+    // 4. Every setting, in table order, into the window and its display; the
+    //    window never larger than the screen it opens on, whatever the file
+    //    says (it is laid out and painted at that size).
     MeterSettings settings;
     ReadSettings(store, settings);
     ApplyToWindow(settings, *window);
+    window->m_windowRect = FitToScreen(settings.windowRect, AvailableAreaAt(settings.windowRect));
 
-    // 5. Run; a stop signal takes the "Zamknij" path.
-    {
-        CStopSignals stop([&window](int) { window->OnStopRequest(); });
-        ScheduleScreenshot(*window);
-        window->DoModal();
-    }
+    // 5. Run.
+    ScheduleScreenshot(*window);
+    window->DoModal();
 
     // 6. The serial channel goes first: its reader stops here.
     delete window->m_pChannel;

@@ -1,8 +1,10 @@
 #pragma once
 // CMeterApp: the application object. InitInstance is the whole life of the
 // program: it loads the settings, runs the main window modally until the user
-// (or a stop signal) closes it, then writes the settings back. The settings
-// store is made first and destroyed last, saving itself when anything changed.
+// (or a stop signal) closes it, then writes the settings back. Stop signals
+// are caught before the settings are read and until they are saved; the
+// settings store is made before the window and destroyed after it, saving
+// itself when anything changed.
 //
 // The settings file is KM302.ini in the application's configuration folder
 // (~/.config/KM302, or $XDG_CONFIG_HOME/KM302).

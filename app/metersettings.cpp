@@ -36,7 +36,7 @@ void ReadSettings(const CSettingsFile& store, MeterSettings& s)
         s.background = store.GetUnsigned(kPressure, QStringLiteral("BACKGROUND_PRESSURE"), 16770250);
         s.text = store.GetUnsigned(kPressure, QStringLiteral("TEXT_PRESSURE"), 8404992);
         s.font.lfHeight = store.GetInt(kPressure, QStringLiteral("FONT_HEIGHT_PRESSURE"), 60);
-        s.font.SetFaceName(store.GetString(kPressure, QStringLiteral("FONT_NAME_PRESSURE"), QStringLiteral("Arial")).toStdString());
+        s.font.SetFaceName(store.GetString(kPressure, QStringLiteral("FONT_NAME_PRESSURE"), QStringLiteral("Arial")));
         s.font.lfItalic = static_cast<BYTE>(store.GetInt(kPressure, QStringLiteral("FONT_ITALIC_PRESSURE"), 0) & 0xFF);
         s.font.lfWeight = store.GetInt(kPressure, QStringLiteral("FONT_WEIGHT_PRESSURE"), 0);
         s.portNr = store.GetInt(kGeneral, QStringLiteral("PORT_NR"), 0);
@@ -70,7 +70,7 @@ void WriteSettings(CSettingsFile& store, const MeterSettings& s)
         store.SetUnsigned(kPressure, QStringLiteral("BACKGROUND_PRESSURE"), s.background);
         store.SetUnsigned(kPressure, QStringLiteral("TEXT_PRESSURE"), s.text);
         store.SetInt(kPressure, QStringLiteral("FONT_HEIGHT_PRESSURE"), s.font.lfHeight);
-        store.SetString(kPressure, QStringLiteral("FONT_NAME_PRESSURE"), QString::fromStdString(s.font.FaceName()));
+        store.SetString(kPressure, QStringLiteral("FONT_NAME_PRESSURE"), s.font.FaceNameText());
         store.SetInt(kPressure, QStringLiteral("FONT_ITALIC_PRESSURE"), s.font.lfItalic);
         store.SetInt(kPressure, QStringLiteral("FONT_WEIGHT_PRESSURE"), s.font.lfWeight);
         store.SetInt(kGeneral, QStringLiteral("PORT_NR"), s.portNr);
@@ -116,4 +116,17 @@ RECT KeepOnScreen(RECT r, int cx, int cy)
     if (r.left < -kTolerance)
         r.left = 0;
     return r;
+}
+
+RECT FitToScreen(RECT r, const QRect& available)
+{
+    const auto extent = [](LONG from, LONG to, int room) {
+        const long long wanted = (long long)to - from;
+        return LONG(std::clamp<long long>(wanted, 1, std::clamp<long long>(room, 1, kMaxWindowCoordinate)));
+    };
+    const LONG width = extent(r.left, r.right, available.width());
+    const LONG height = extent(r.top, r.bottom, available.height());
+    const LONG left = std::clamp<LONG>(r.left, -kMaxWindowCoordinate, kMaxWindowCoordinate);
+    const LONG top = std::clamp<LONG>(r.top, -kMaxWindowCoordinate, kMaxWindowCoordinate);
+    return RECT{left, top, left + width, top + height};
 }

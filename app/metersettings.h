@@ -31,6 +31,7 @@
 // the end of their section; a first run writes the sections PRESSURE, GENERAL,
 // LOG in the order in which they are first written.
 
+#include <QRect>
 #include <QString>
 
 #include <map>
@@ -74,3 +75,12 @@ void WriteSettings(CSettingsFile& store, const MeterSettings& settings);
 // Brings a saved window rectangle back onto a screen of cx × cy pixels, with a
 // tolerance of 10 pixels in each direction.
 RECT KeepOnScreen(RECT rect, int cx, int cy);
+
+// The rectangle a saved window opens with, on a screen whose free area (the
+// screen without its panels) is `available`: the saved width and height, at
+// least 1 and at most the available width and height, so that a damaged file
+// never asks for a window larger than the screen; the saved top-left corner,
+// limited to ±kMaxWindowCoordinate so that no edge plus a size can overflow.
+// Any RECT is taken (right − left is computed in 64 bits).
+constexpr LONG kMaxWindowCoordinate = 16777215;   // Qt's largest widget size
+RECT FitToScreen(RECT rect, const QRect& available);

@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <climits>
 
+#include "platform/rawutf8.h"
+
 namespace {
 
 // Larger than any limit below, so accumulating digits can stop there without
@@ -40,12 +42,27 @@ qint64 ParseDecimal(QStringView text, qint64 low, qint64 high)
 }
 
 // A line break would split the pair into lines that read back as other keys
-// or sections; a blank keeps the file's structure.
+// or sections; a blank keeps the file's structure. Bytes that were not UTF-8
+// when read are written back as they were.
 QByteArray FileText(const QString& text)
 {
     QString oneLine = text;
     oneLine.replace(QLatin1Char('\n'), QLatin1Char(' '));
-    return oneLine.toUtf8();
+    return CRawUtf8::Encode(oneLine);
+}
+
+bool IsBlank(QChar c)
+{
+    return c == u' ' || c == u'\t';
+}
+
+QStringView TrimBlanks(QStringView text)
+{
+    while (!text.isEmpty() && IsBlank(text.front()))
+        text = text.sliced(1);
+    while (!text.isEmpty() && IsBlank(text.back()))
+        text.chop(1);
+    return text;
 }
 
 // Copies `from` over `to`; the old `to` stays whole unless the copy is
@@ -100,25 +117,63 @@ QString CSettingsFile::SectionName(int slot) const
     return slot < m_sectionNames.size() ? m_sectionNames[slot] : QString();
 }
 
+QString CSettingsFile::IndexKey(const QString& text) const
+{
+    if (!m_ignoreCase)
+        return text;
+    // Folded unit by unit as the case-insensitive comparison folds: a low
+    // surrogate after a high one as part of its character, every other unit
+    // alone. Equal strings by Same() then have equal keys.
+    QString folded(text.size(), Qt::Uninitialized);
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t unit = text[i].unicode();
+        if (i > 0 && QChar::isLowSurrogate(unit) && QChar::isHighSurrogate(text[i - 1].unicode())) {
+            const char32_t c = QChar::toCaseFolded(QChar::surrogateToUcs4(text[i - 1].unicode(), unit));
+            folded[i] = QChar(QChar::lowSurrogate(c));
+        } else {
+            folded[i] = QChar(char16_t(QChar::toCaseFolded(char32_t(unit))));
+        }
+    }
+    return folded;
+}
+
+void CSettingsFile::SyncIndex() const
+{
+    if (m_indexIgnoresCase == m_ignoreCase)
+        return;
+    m_indexIgnoresCase = m_ignoreCase;
+    m_sectionIndex.clear();
+    m_keyIndex.clear();
+    for (int slot = 1; slot <= m_lastSection; ++slot)
+        m_sectionIndex.emplace(IndexKey(SectionName(slot)), slot);   // keeps the first
+    m_keyIndex.resize(m_keyLists.size());
+    for (std::size_t slot = 0; slot < m_keyLists.size(); ++slot) {
+        if (!m_keyLists[slot])
+            continue;
+        const QStringList& keys = *m_keyLists[slot];
+        for (qsizetype i = 0; i < keys.size(); ++i)
+            m_keyIndex[slot].insert_or_assign(IndexKey(keys[i]), int(i));   // the last wins
+    }
+}
+
 int CSettingsFile::FindSection(const QString& section) const
 {
-    for (int slot = 0; slot <= m_lastSection; ++slot) {
-        if (Same(SectionName(slot), section))
-            return slot;
-    }
-    return -1;
+    // Slot 0 is the only one named "" (an empty name finds it, never a new slot).
+    if (section.isEmpty())
+        return 0;
+    SyncIndex();
+    const auto it = m_sectionIndex.find(IndexKey(section));
+    return it == m_sectionIndex.end() ? -1 : it->second;
 }
 
 int CSettingsFile::FindKey(int slot, const QString& key) const
 {
-    if (slot >= int(m_keyLists.size()) || !m_keyLists[slot])
+    SyncIndex();
+    if (slot >= int(m_keyIndex.size()))
         return -1;
-    const QStringList& keys = *m_keyLists[slot];
-    for (qsizetype i = keys.size() - 1; i >= 0; --i) {
-        if (Same(keys[i], key))
-            return int(i);
-    }
-    return -1;
+    const auto& keys = m_keyIndex[slot];
+    const auto it = keys.find(IndexKey(key));
+    return it == keys.end() ? -1 : it->second;
 }
 
 void CSettingsFile::GrowFor(int slot)
@@ -141,6 +196,8 @@ int CSettingsFile::AddSection(const QString& section)
         m_sectionNames.append(QString());
     m_sectionNames[slot] = section;
     m_lastSection = slot;
+    SyncIndex();
+    m_sectionIndex.emplace(IndexKey(section), slot);
     return slot;
 }
 
@@ -154,6 +211,10 @@ void CSettingsFile::AddPair(int slot, const QString& key, const QString& value)
     }
     m_keyLists[slot]->append(key);
     m_valueLists[slot]->append(value);
+    SyncIndex();
+    if (slot >= int(m_keyIndex.size()))
+        m_keyIndex.resize(slot + 1);
+    m_keyIndex[slot].insert_or_assign(IndexKey(key), int(m_keyLists[slot]->size() - 1));
 }
 
 QString CSettingsFile::GetString(const QString& section, const QString& key, const QString& defaultValue) const
@@ -163,10 +224,11 @@ QString CSettingsFile::GetString(const QString& section, const QString& key, con
     const int index = slot < 0 ? -1 : FindKey(slot, key);
     if (index < 0)
         return defaultValue;
-    // 2. The value without its remark, cut at the last ";" only.
+    // 2. The value without its remark, cut at the last ";" only, and without
+    //    the blanks and tabs that set it off ("/dev/ttyUSB0 ; left socket").
     const QString& value = m_valueLists[slot]->at(index);
     const qsizetype remark = value.lastIndexOf(QLatin1Char(';'));
-    return remark < 0 ? value : value.left(remark);
+    return TrimBlanks(QStringView(value).first(remark < 0 ? value.size() : remark)).toString();
 }
 
 int CSettingsFile::GetInt(const QString& section, const QString& key, int defaultValue) const
@@ -297,6 +359,8 @@ void CSettingsFile::Clear()
     m_valueLists.clear();
     m_sectionNames.clear();
     m_lastSection = 0;
+    m_sectionIndex.clear();
+    m_keyIndex.clear();
     m_path.clear();
     m_modified = false;
 }
@@ -321,7 +385,7 @@ bool CSettingsFile::Load(const QString& path)
         rest = end < 0 ? QByteArrayView() : rest.sliced(end + 1);
         if (line.endsWith('\r'))
             line.chop(1);
-        ReadLine(QString::fromUtf8(line), slot);
+        ReadLine(CRawUtf8::Decode(line), slot);
     }
     m_modified = false;
     return complete;
@@ -333,7 +397,7 @@ void CSettingsFile::ReadLine(const QString& line, int& slot)
     if (trimmed.isEmpty())
         return;
     if (trimmed.size() >= 2 && trimmed.startsWith(QLatin1Char('[')) && trimmed.endsWith(QLatin1Char(']'))) {
-        const QString name = trimmed.mid(1, trimmed.size() - 2);
+        const QString name = TrimBlanks(QStringView(trimmed).sliced(1, trimmed.size() - 2)).toString();
         slot = FindSection(name);
         if (slot < 0)
             slot = AddSection(name);
@@ -341,7 +405,8 @@ void CSettingsFile::ReadLine(const QString& line, int& slot)
     }
     const qsizetype equals = line.indexOf(QLatin1Char('='));
     if (equals < 0)
-        AddPair(slot, QString(), line);
+        AddPair(slot, QString(), TrimBlanks(line).toString());
     else
-        AddPair(slot, line.left(equals), line.mid(equals + 1));
+        AddPair(slot, TrimBlanks(QStringView(line).first(equals)).toString(),
+                TrimBlanks(QStringView(line).sliced(equals + 1)).toString());
 }

@@ -24,9 +24,16 @@
 // section line, so they come back on the next load.
 //
 // Comparisons of section names, keys and values ignore letter case while
-// m_ignoreCase is set, with Unicode case folding. Sections are found from slot
-// 0 upwards (first match wins), keys from the last to the first (last match
-// wins: a key that occurs twice is read and replaced at its later occurrence).
+// m_ignoreCase is set, with Unicode case folding. A section name that occurs
+// in more than one slot is found at the first (lowest) of them, a key that
+// occurs twice in a section at its later occurrence, where it is read and
+// replaced. Lookups go through hash tables, so reading a file of n lines
+// takes time in proportion to n.
+//
+// Strings are not validated: bytes that are not UTF-8 are held as the lone
+// surrogates of CRawUtf8 and written back as the same bytes, so a value read
+// and saved again keeps every byte; what the program sets is valid Unicode
+// and is written as UTF-8.
 //
 // File format. UTF-8 without byte-order mark, every line ending in CR LF, no
 // blank lines:
@@ -40,13 +47,15 @@
 //
 // Reading (Load), the rules:
 // - A file written by Save reads back to the same sections, keys, values and
-//   order, provided keys contain no "=" and are not empty (values may contain
-//   "=" and ";"; no white space is removed from keys or values).
+//   order, provided keys contain no "=" and are not empty, and no name, key or
+//   value begins or ends with a blank or a tab (values may contain "=" and ";").
 // - LF and CR LF line endings are both taken; a UTF-8 byte-order mark at the
 //   start is skipped; bytes that are not valid UTF-8 (NUL included) never stop
-//   the reading: invalid sequences become U+FFFD, NUL stays a character, and
-//   the lines around them are read as usual. Line length is not limited.
+//   the reading and are kept (above); the lines around them are read as usual.
+//   Line length is not limited.
 // - A line that is empty or only white space is skipped.
+// - Blanks and tabs around section names, keys and values are removed, as
+//   people who edit such files expect ("PORT_NR = 40" is PORT_NR).
 // - A section line is a line that, without white space around it, starts with
 //   "[" and ends with "]"; the name is what lies between. "[]" names slot 0.
 //   A section that occurs again continues its first slot (compared as lookups
@@ -69,6 +78,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <unordered_map>
 #include <vector>
 
 class CSettingsFile {
@@ -81,8 +91,9 @@ public:
     CSettingsFile(const CSettingsFile&) = delete;
     CSettingsFile& operator=(const CSettingsFile&) = delete;
 
-    // The stored value cut before its last ";" (a remark), or `defaultValue`
-    // unchanged when the section or key is missing.
+    // The stored value cut before its last ";" (a remark), without blanks and
+    // tabs around what is left, or `defaultValue` unchanged when the section
+    // or key is missing.
     QString GetString(const QString& section, const QString& key, const QString& defaultValue) const;
     // The value read as atoi reads it (leading white space, sign, decimal
     // digits; 0 without digits), clamped to INT_MIN..INT_MAX.
@@ -140,7 +151,11 @@ public:
     bool m_modified = false;
 
 private:
+    using NameIndex = std::unordered_map<QString, int>;
+
     bool Same(const QString& a, const QString& b) const;
+    QString IndexKey(const QString& text) const;
+    void SyncIndex() const;
     QString SectionName(int slot) const;
     int FindSection(const QString& section) const;          // -1 when missing
     int FindKey(int slot, const QString& key) const;         // -1 when missing
@@ -150,4 +165,12 @@ private:
     void ReadLine(const QString& line, int& slot);
     void ComputeBackupPath();
     QByteArray FileContents() const;
+
+    // Lookup tables over the lists above, keyed by IndexKey (the name itself,
+    // or its case folding while m_ignoreCase is set): the first slot of each
+    // section name, and per slot the last index of each key. Kept up to date
+    // by every operation; rebuilt when m_ignoreCase has changed since.
+    mutable NameIndex m_sectionIndex;
+    mutable std::vector<NameIndex> m_keyIndex;
+    mutable bool m_indexIgnoresCase = true;
 };

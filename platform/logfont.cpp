@@ -1,21 +1,29 @@
 #include "platform/logfont.h"
 
 #include <algorithm>
-#include <cstring>
+
+void LOGFONT::SetFaceName(QStringView name)
+{
+    qsizetype n = std::min<qsizetype>(name.size(), LF_FACESIZE - 1);
+    // A surrogate pair is one character: it goes whole or not at all.
+    if (n > 0 && n < name.size() && name[n - 1].isHighSurrogate() && name[n].isLowSurrogate())
+        --n;
+    lfFaceName.fill(0);
+    std::copy_n(name.utf16(), n, lfFaceName.begin());
+}
 
 void LOGFONT::SetFaceName(const std::string& name)
 {
-    std::size_t n = std::min<std::size_t>(name.size(), LF_FACESIZE - 1);
-    // Do not cut a UTF-8 sequence in half: back up to the start of the character.
-    if (n < name.size()) {
-        while (n > 0 && (static_cast<unsigned char>(name[n]) & 0xC0) == 0x80)
-            --n;
-    }
-    lfFaceName.fill(0);
-    std::memcpy(lfFaceName.data(), name.data(), n);
+    SetFaceName(QString::fromStdString(name));
+}
+
+QString LOGFONT::FaceNameText() const
+{
+    const auto end = std::find(lfFaceName.begin(), lfFaceName.end(), u'\0');
+    return QString::fromUtf16(lfFaceName.data(), end - lfFaceName.begin());
 }
 
 std::string LOGFONT::FaceName() const
 {
-    return std::string(lfFaceName.data(), strnlen(lfFaceName.data(), LF_FACESIZE));
+    return FaceNameText().toStdString();
 }

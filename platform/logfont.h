@@ -6,7 +6,12 @@
 // lfHeight > 0 is the character cell height in pixels, < 0 the character height
 // (cell minus internal leading) in pixels, 0 the default size. lfWeight 0 is the
 // default weight, otherwise 100..900 (400 normal, 700 bold). lfItalic is a byte,
-// non-zero for italic. lfFaceName holds at most 31 characters.
+// non-zero for italic. lfFaceName holds at most 31 characters of any script, in
+// UTF-16 as QString holds them (a character outside the Basic Multilingual
+// Plane takes two of the 31 places and is never cut in half).
+
+#include <QString>
+#include <QStringView>
 
 #include <array>
 #include <string>
@@ -21,10 +26,15 @@ struct LOGFONT {
     LONG lfWeight = 0;
     BYTE lfItalic = 0;
     BYTE lfCharSet = 0;
-    std::array<char, LF_FACESIZE> lfFaceName = {};   // UTF-8, NUL-terminated
+    std::array<char16_t, LF_FACESIZE> lfFaceName = {};   // UTF-16, NUL-terminated
 
-    // Copies at most 31 bytes of `name` (never splitting a UTF-8 sequence).
+    // Takes at most the first 31 characters of `name`; the text is kept unit
+    // for unit (a name read from the settings comes back as it was).
+    void SetFaceName(QStringView name);
+    // The same for a UTF-8 name.
     void SetFaceName(const std::string& name);
+    QString FaceNameText() const;
+    // FaceNameText in UTF-8.
     std::string FaceName() const;
 
     friend bool operator==(const LOGFONT&, const LOGFONT&) = default;

@@ -8,6 +8,12 @@
 // calls the handler there. One instance per process; made and destroyed on the
 // user-interface thread; the previous signal dispositions come back when it is
 // destroyed.
+//
+// CatchEarly installs the signal handler alone, at the very start of the
+// program, before the application object, the settings and the window exist:
+// a signal from then on waits in the socket pair instead of ending the
+// process, and the instance made later delivers it as soon as its event loop
+// runs. "Previous" then means before CatchEarly.
 
 #include <QObject>
 
@@ -22,6 +28,10 @@ public:
     explicit CStopSignals(std::function<void(int signal)> onStop, QObject* parent = nullptr);
     ~CStopSignals() override;
 
+    // False when the socket pair cannot be made (the signals keep their
+    // dispositions); calling it again after success does nothing.
+    static bool CatchEarly();
+
     bool IsInstalled() const { return m_notifier != nullptr; }
 
 private:
@@ -29,5 +39,4 @@ private:
 
     std::function<void(int)> m_onStop;
     QSocketNotifier* m_notifier = nullptr;
-    struct sigaction m_previous[3] = {};
 };

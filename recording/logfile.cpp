@@ -1,13 +1,12 @@
 #include "recording/logfile.h"
 
-#include <QFile>
-
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/rawutf8.h"
 #include "platform/services.h"
 #include "platform/stringtable.h"
 
@@ -82,7 +81,7 @@ LogOpenResult CLogFile::Open(const QString& path, bool ask, UINT questionId)
         return LogOpenResult::Failed;
 
     bool existed = false;
-    const int fd = OpenOrCreate(QFile::encodeName(path), existed);
+    const int fd = OpenOrCreate(CRawUtf8::Encode(path), existed);
     if (fd < 0)
         return LogOpenResult::Failed;
     const auto fail = [fd] {

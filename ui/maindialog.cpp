@@ -174,11 +174,13 @@ BOOL CMainDialog::OnInitDialog()
     // 8.
     m_bInitialising = false;
 
-    // 9. Position and size from the settings.
-    const int width = m_windowRect.right - m_windowRect.left;
-    const int height = m_windowRect.bottom - m_windowRect.top;
+    // 9. Position and size from the settings (the application has fitted
+    //    them to the screen; 64 bits, as the rectangle may be any four ints).
+    const auto extent = [](LONG from, LONG to) {
+        return int(std::clamp<qint64>(qint64(to) - from, 1, QWIDGETSIZE_MAX));
+    };
     move(m_windowRect.left, m_windowRect.top);
-    resize(std::max(width, 1), std::max(height, 1));
+    resize(extent(m_windowRect.left, m_windowRect.right), extent(m_windowRect.top, m_windowRect.bottom));
     ApplySize();
 
     // 10.
@@ -367,7 +369,8 @@ void CMainDialog::OnSize(int type, int cx, int cy)
 void CMainDialog::RecordWindowRect()
 {
     const QPoint at = pos();
-    m_windowRect = RECT{at.x(), at.y(), at.x() + width(), at.y() + height()};
+    const auto edge = [](int from, int size) { return LONG(std::min<qint64>(qint64(from) + size, INT32_MAX)); };
+    m_windowRect = RECT{at.x(), at.y(), edge(at.x(), width()), edge(at.y(), height())};
 }
 
 void CMainDialog::resizeEvent(QResizeEvent* event)

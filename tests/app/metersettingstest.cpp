@@ -1,6 +1,9 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <utility>
+#include <vector>
+
 #include <gtest/gtest.h>
 
 #include "app/metersettings.h"
@@ -115,13 +118,25 @@ TEST(MeterSettings, ARemarkIsReadWithoutItAndDroppedAtExit)
 
 TEST(MeterSettings, FaceNameIsCutTo31CharactersAndItalicToItsLowByte)
 {
-    CSettingsFile store(4);
-    store.SetString(QStringLiteral("PRESSURE"), QStringLiteral("FONT_NAME_PRESSURE"), QString(40, QLatin1Char('x')));
-    store.SetInt(QStringLiteral("PRESSURE"), QStringLiteral("FONT_ITALIC_PRESSURE"), 0x1FF);
-    MeterSettings s;
-    ReadSettings(store, s);
-    EXPECT_EQ(std::string(31, 'x'), s.font.FaceName());
-    EXPECT_EQ(0xFF, s.font.lfItalic);
+    const QString polish = QStringLiteral("ąćęłńóśźżĄĆĘŁŃÓŚŹŻąć");   // 20 letters, 40 bytes
+    const QString key = QStringLiteral("FONT_NAME_PRESSURE");
+    const std::vector<std::pair<QString, QString>> cases = {
+        {QString(40, QLatin1Char('x')), QString(31, QLatin1Char('x'))},
+        {polish, polish},
+        {polish + polish, polish + polish.left(11)},
+        {QString(30, QLatin1Char('x')) + QStringLiteral("😀"), QString(30, QLatin1Char('x'))},   // a pair is not split
+    };
+    for (const auto& [stored, taken] : cases) {
+        CSettingsFile store(4);
+        store.SetString(QStringLiteral("PRESSURE"), key, stored);
+        store.SetInt(QStringLiteral("PRESSURE"), QStringLiteral("FONT_ITALIC_PRESSURE"), 0x1FF);
+        MeterSettings s;
+        ReadSettings(store, s);
+        EXPECT_EQ(taken, s.font.FaceNameText());
+        EXPECT_EQ(0xFF, s.font.lfItalic);
+        WriteSettings(store, s);
+        EXPECT_EQ(taken, store.GetString(QStringLiteral("PRESSURE"), key, QString()));
+    }
 }
 
 TEST(MeterSettings, PortMapEntriesComeAfterTheTableAndReadBack)
@@ -154,6 +169,21 @@ TEST(KeepOnScreen, RectanglesComeBackWithATenPixelTolerance)
     EXPECT_EQ(0, wild.top);
     EXPECT_EQ(1024, wild.right);
     EXPECT_EQ(768, wild.bottom);
+}
+
+TEST(FitToScreen, ARestoredWindowIsNeverLargerThanItsScreenAndNothingOverflows)
+{
+    const QRect screen(0, 0, 1024, 740);   // a panel takes the rest
+    EXPECT_EQ((RECT{100, 100, 700, 500}), FitToScreen(RECT{100, 100, 700, 500}, screen));
+    EXPECT_EQ((RECT{100, 100, 1124, 101}), FitToScreen(RECT{100, 100, INT32_MAX, 100}, screen));
+    EXPECT_EQ((RECT{100, 100, 1124, 840}), FitToScreen(RECT{100, 100, 1000000, 1000000}, screen));
+    EXPECT_EQ((RECT{-kMaxWindowCoordinate, -kMaxWindowCoordinate, -kMaxWindowCoordinate + 1024,
+                    -kMaxWindowCoordinate + 740}),
+              FitToScreen(RECT{INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX}, screen));
+    EXPECT_EQ((RECT{kMaxWindowCoordinate, 5, kMaxWindowCoordinate + 1, 6}),
+              FitToScreen(RECT{INT32_MAX, 5, INT32_MIN, 5}, screen));
+    // A second screen to the right: its own size bounds the window.
+    EXPECT_EQ((RECT{1100, 0, 1900, 600}), FitToScreen(RECT{1100, 0, 3000, 2000}, QRect(1024, 0, 800, 600)));
 }
 
 } // namespace

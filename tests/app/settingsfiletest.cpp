@@ -14,6 +14,8 @@
 #include <vector>
 
 #include "app/settingsfile.h"
+#include "platform/rawutf8.h"
+#include "tests/support/unprivileged.h"
 
 void PrintTo(const QString& text, std::ostream* os)
 {
@@ -103,7 +105,7 @@ TEST_F(SettingsFileTest, RemarkIsCutAtTheLastSemicolonOnly)
     store.SetString("P", "TWO", "a;b;c");
     store.SetString("P", "ONLY", ";remark");
     EXPECT_EQ(QString("Arial"), store.GetString("P", "FONT", ""));
-    EXPECT_EQ(QString("60 "), store.GetString("P", "HEIGHT", ""));
+    EXPECT_EQ(QString("60"), store.GetString("P", "HEIGHT", ""));
     EXPECT_EQ(60, store.GetInt("P", "HEIGHT", 0));
     EXPECT_EQ(QString("a;b"), store.GetString("P", "TWO", ""));
     EXPECT_EQ(QString(""), store.GetString("P", "ONLY", "default"));
@@ -171,6 +173,13 @@ TEST_F(SettingsFileTest, CaseSensitiveStoreCountsCaseAsChange)
     store.SetString("a", "K", "y");
     EXPECT_EQ(2, store.m_lastSection);
     EXPECT_EQ(QString("X"), store.GetString("A", "k", ""));
+
+    // Switching the comparison on and off again answers by the new rule.
+    store.m_ignoreCase = true;
+    EXPECT_EQ(QString("X"), store.GetString("a", "K", ""));
+    store.m_ignoreCase = false;
+    EXPECT_EQ(QString("y"), store.GetString("a", "K", ""));
+    EXPECT_EQ(QString("-"), store.GetString("a", "k", "-"));
 }
 
 TEST_F(SettingsFileTest, SlotArraysGrowByStepAndKeepEverySection)
@@ -377,13 +386,22 @@ TEST_F(SettingsFileTest, RandomStoresSurviveSaveAndLoad)
         return s;
     };
 
+    // Blanks and tabs around names and values are not read back.
+    auto inner = [](QString s) {
+        while (!s.isEmpty() && (s.front() == u' ' || s.front() == u'\t'))
+            s.remove(0, 1);
+        while (!s.isEmpty() && (s.back() == u' ' || s.back() == u'\t'))
+            s.chop(1);
+        return s.isEmpty() ? QStringLiteral("_") : s;
+    };
+
     for (int round = 0; round < 200; ++round) {
         CSettingsFile store(1 + round % 5);
         store.m_path = Path("r.ini");
         const int pairs = std::uniform_int_distribution<int>(1, 30)(random);
         for (int i = 0; i < pairs; ++i) {
-            const QString section = random() % 8 == 0 ? QString() : text(nameChars + "[]=", 1, 3);
-            store.SetString(section, text(nameChars, 1, 6), text(valueChars, 0, 12));
+            const QString section = random() % 8 == 0 ? QString() : inner(text(nameChars + "[]=", 1, 3));
+            store.SetString(section, inner(text(nameChars, 1, 6)), inner(text(valueChars, 0, 12)));
         }
         store.Save(false);
         CSettingsFile loaded(3);
@@ -408,6 +426,20 @@ TEST_F(SettingsFileTest, LoadTakesLfBomBlankLinesAndLinesBeforeTheFirstSection)
     EXPECT_TRUE(ReadBytes("s.ini").startsWith("top=1\r\n[A]\r\n"));
 }
 
+TEST_F(SettingsFileTest, BlanksAroundNamesKeysAndValuesAreTrimmedAndNoKeyIsDuplicated)
+{
+    WriteBytes("s.ini", "[ GENERAL\t]\r\n PORT_NR = 40\r\n\tTOPMOST\t=1\t\r\n[PORTS]\r\nCOM41=/dev/ttyUSB0 ; remark\r\n");
+    CSettingsFile store(4);
+    ASSERT_TRUE(store.Load(Path("s.ini")));
+    EXPECT_EQ(40, store.GetInt("GENERAL", "PORT_NR", 0));
+    EXPECT_EQ(QString("1"), store.GetString("GENERAL", "TOPMOST", ""));
+    EXPECT_EQ(QString("/dev/ttyUSB0"), store.GetString("PORTS", "COM41", ""));
+    store.SetInt("GENERAL", "PORT_NR", 41);
+    store.SetString("PORTS", "COM41", "/dev/ttyUSB0");
+    store.Save(false);
+    EXPECT_EQ(QByteArray("[GENERAL]\r\nPORT_NR=41\r\nTOPMOST=1\r\n[PORTS]\r\nCOM41=/dev/ttyUSB0\r\n"), ReadBytes("s.ini"));
+}
+
 TEST_F(SettingsFileTest, RepeatedSectionContinuesItsFirstSlot)
 {
     WriteBytes("s.ini", "[A]\nk=1\n[B]\nj=2\n[a]\nk=3\nm=4\n");
@@ -417,6 +449,21 @@ TEST_F(SettingsFileTest, RepeatedSectionContinuesItsFirstSlot)
     EXPECT_EQ(QString("3"), store.GetString("A", "k", ""));
     EXPECT_EQ(QString("4"), store.GetString("A", "m", ""));
     EXPECT_EQ(QString("2"), store.GetString("B", "j", ""));
+}
+
+TEST_F(SettingsFileTest, ThousandsOfSectionsKeepFirstSectionAndLastKeyRules)
+{
+    QByteArray file;
+    for (int n = 0; n < 20000; ++n)
+        file += "[S" + QByteArray::number(n) + "]\nk=" + QByteArray::number(n) + "\nK=last\n";
+    WriteBytes("big.ini", file + "[s7]\nx=again\n[Ś]\nk=ś\n");
+    CSettingsFile store(4);
+    ASSERT_TRUE(store.Load(Path("big.ini")));
+    EXPECT_EQ(20001, store.m_lastSection);
+    EXPECT_EQ(QString("again"), store.GetString("S7", "X", ""));
+    EXPECT_EQ(QString("ś"), store.GetString("ś", "K", ""));
+    store.SetString("S19999", "k", "new");
+    EXPECT_EQ(Entry("S19999", "K", "new"), Contents(store)[2 * 19999 + 2]);   // after S7's x
 }
 
 TEST_F(SettingsFileTest, VeryLongLineDoesNotHideTheKeysAfterIt)
@@ -429,21 +476,27 @@ TEST_F(SettingsFileTest, VeryLongLineDoesNotHideTheKeysAfterIt)
     EXPECT_EQ(2, store.GetInt("B", "m", 0));
 }
 
-TEST_F(SettingsFileTest, BinaryGarbageKeepsTheReadableKeysThroughARewrite)
+TEST_F(SettingsFileTest, BytesThatAreNotUtf8ComeBackByteForByteThroughARewrite)
 {
-    static const char garbage[] = "[A]\nk=1\n\x00\xFF\xFE[\x80\nbad\x00key=\xC3\x28\n[B]\nm=2\n";
-    WriteBytes("s.ini", QByteArray(garbage, sizeof garbage - 1));
+    static const char garbage[] = "[A]\nk=1\n\x00\xFF\xFE[\x80\nbad\x00key=\xC3\x28\n"
+                                  "FILE_NAME=/home/u/ci\x9cnienie.txt\n[B\xB3]\nm=2\n";
+    const QByteArray original(garbage, sizeof garbage - 1);
+    WriteBytes("s.ini", original);
     CSettingsFile store(4);
     ASSERT_TRUE(store.Load(Path("s.ini")));
-    store.SetString("B", "n", "3");
+    EXPECT_EQ(QByteArray("/home/u/ci\x9cnienie.txt"), CRawUtf8::Encode(store.GetString("A", "FILE_NAME", "")));
+    store.SetString("A", "FILE_NAME", store.GetString("A", "FILE_NAME", ""));
+    store.SetString("B\u0142", "n", "ł");   // what the program sets is UTF-8
     store.Save(false);
 
+    QByteArray expected = original;
+    expected.replace("\n", "\r\n");
+    EXPECT_EQ(expected + "[B\xC5\x82]\r\nn=\xC5\x82\r\n", ReadBytes("s.ini"));
     CSettingsFile loaded(4);
     ASSERT_TRUE(loaded.Load(Path("s.ini")));
     EXPECT_EQ(1, loaded.GetInt("A", "k", 0));
-    EXPECT_EQ(QString(QChar(0xFFFD)) + "(", loaded.GetString("A", QString("bad") + QChar(0) + "key", ""));
-    EXPECT_EQ(2, loaded.GetInt("B", "m", 0));
-    EXPECT_EQ(3, loaded.GetInt("B", "n", 0));
+    EXPECT_EQ(QByteArray("\xC3("), CRawUtf8::Encode(loaded.GetString("A", QString("bad") + QChar(0) + "key", "")));
+    EXPECT_EQ(2, loaded.GetInt(CRawUtf8::Decode("B\xB3"), "m", 0));
 }
 
 TEST_F(SettingsFileTest, RandomBytesNeverHideTheKeysAfterThem)
@@ -540,19 +593,26 @@ TEST_F(SettingsFileTest, FullDiskDuringBackupKeepsTheOldBackupWhole)
 
 TEST_F(SettingsFileTest, UnwritableFolderLeavesTheOldFileWhole)
 {
-    if (geteuid() == 0)
-        GTEST_SKIP() << "root writes into read-only folders";
-    ASSERT_TRUE(QDir(m_dir.path()).mkdir("ro"));
-    WriteBytes("ro/KM302.ini", "[A]\r\nk=old\r\n");
-    QFile folder(Path("ro"));
-    ASSERT_TRUE(folder.setPermissions(QFileDevice::ReadOwner | QFileDevice::ExeOwner));
-    CSettingsFile store(4);
-    store.Load(Path("ro/KM302.ini"));
-    store.SetString("A", "k", "new");
-    const QString result = store.Save(true);
-    folder.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-    EXPECT_EQ(QString(), result);
-    EXPECT_EQ(QByteArray("[A]\r\nk=old\r\n"), ReadBytes("ro/KM302.ini"));
+    // As an ordinary user: root writes into read-only folders.
+    const QByteArray original("[A]\r\nk=old\r\n");
+    ASSERT_TRUE(GiveToUnprivileged(m_dir.path().toStdString()));
+    const int status = RunUnprivileged([&] {
+        QFile file(Path("ro/KM302.ini"));
+        if (!QDir(m_dir.path()).mkdir("ro") || !file.open(QIODevice::WriteOnly) || file.write(original) != original.size())
+            return 10;
+        file.close();
+        if (!QFile(Path("ro")).setPermissions(QFileDevice::ReadOwner | QFileDevice::ExeOwner))
+            return 11;
+        CSettingsFile store(4);
+        store.Load(Path("ro/KM302.ini"));
+        store.SetString("A", "k", "new");
+        if (!store.Save(true).isEmpty())
+            return 1;
+        const QStringList left = QDir(Path("ro")).entryList(QDir::Files | QDir::Hidden);
+        return ReadBytes("ro/KM302.ini") == original && left == QStringList{"KM302.ini"} ? 0 : 2;
+    });
+    EXPECT_EQ(0, status);
+    EXPECT_EQ(original, ReadBytes("ro/KM302.ini"));
 }
 
 } // namespace

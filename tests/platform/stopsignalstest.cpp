@@ -32,6 +32,24 @@ TEST(StopSignals, EachStopSignalReachesTheHandlerOnTheEventLoop)
     EXPECT_EQ((std::vector<int>{SIGTERM, SIGINT, SIGHUP}), seen);
 }
 
+TEST(StopSignals, ASignalCaughtBeforeTheInstanceExistsIsDeliveredByIt)
+{
+    struct sigaction before {};
+    sigaction(SIGTERM, nullptr, &before);
+    ASSERT_TRUE(CStopSignals::CatchEarly());
+    ASSERT_EQ(0, ::raise(SIGTERM));   // would end the test program if not caught
+    std::vector<int> seen;
+    {
+        CStopSignals stop([&seen](int signal) { seen.push_back(signal); });
+        ASSERT_TRUE(stop.IsInstalled());
+        ProcessUntil([&] { return !seen.empty(); });
+    }
+    EXPECT_EQ(std::vector<int>{SIGTERM}, seen);
+    struct sigaction after {};
+    sigaction(SIGTERM, nullptr, &after);
+    EXPECT_EQ(before.sa_handler, after.sa_handler);
+}
+
 TEST(StopSignals, PreviousDispositionsComeBack)
 {
     struct sigaction before {};
