@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include "device/portmap.h"
+#include "platform/rawutf8.h"
 
 namespace {
 
@@ -38,7 +39,7 @@ QString OneLine(QString text)
 
 bool OpensAsTerminal(const QString& path)
 {
-    const QByteArray name = path.toLocal8Bit();
+    const QByteArray name = CRawUtf8::Encode(path);
     const int fd = ::open(name.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         return errno == EBUSY;   // held exclusively, by us or another program: present

@@ -19,6 +19,7 @@
 
 #include "device/portmap.h"
 #include "device/serialbytesink.h"
+#include "platform/rawutf8.h"
 
 namespace {
 
@@ -59,7 +60,7 @@ tcflag_t SizeFor(int dataBits)
 bool IsPseudoTerminalNode(const QString& path)
 {
     struct stat node {};
-    if (::lstat(path.toLocal8Bit().constData(), &node) != 0 || !S_ISCHR(node.st_mode))
+    if (::lstat(CRawUtf8::Encode(path).constData(), &node) != 0 || !S_ISCHR(node.st_mode))
         return false;
     const unsigned major = ::major(node.st_rdev);
     return major >= 136 && major <= 143;
@@ -123,7 +124,7 @@ int CSerialChannel::ConfigureAndOpen(const QString& path)
 {
     if (path.isEmpty())
         return -1;
-    const QByteArray name = path.toLocal8Bit();
+    const QByteArray name = CRawUtf8::Encode(path);
     const int fd = ::open(name.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         return -1;

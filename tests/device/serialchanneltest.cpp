@@ -27,6 +27,7 @@
 #include "device/portmap.h"
 #include "device/serialbytesink.h"
 #include "device/serialchannel.h"
+#include "platform/rawutf8.h"
 #include "tests/device/ptypair.h"
 #include "tests/support/unprivileged.h"
 
@@ -253,6 +254,17 @@ TEST(SerialChannelOpen, PortNumberGoesThroughThePortMap)
     EXPECT_EQ(1, channel.Open(&sink, 12, 300, 'N', 7, 1, EV_RXCHAR, 512));
     EXPECT_EQ(12, channel.PortNumber());
     EXPECT_EQ(pty.slavePath(), channel.DevicePath());
+
+    // A hand-written path with a byte that is not UTF-8 ("ś" in Windows-1250),
+    // as the settings reader hands it over, reaches the file system unchanged.
+    PtyPair otherPty;
+    QTemporaryDir dir;
+    const QByteArray link = QFile::encodeName(dir.path()) + "/port-ci\x9cnienie";
+    ASSERT_EQ(0, ::symlink(otherPty.slavePath().toLocal8Bit().constData(), link.constData()));
+    CPortMap::Instance().SetEntry(13, CRawUtf8::Decode(link));
+    CSerialChannel other;
+    EXPECT_EQ(1, other.Open(&sink, 13, 300, 'N', 7, 1, EV_RXCHAR, 512));
+    ::unlink(link.constData());   // a name QTemporaryDir cannot remove
     CPortMap::Instance().SetEntries(saved);
 }
 
