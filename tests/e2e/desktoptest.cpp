@@ -200,8 +200,9 @@ protected:
         EXPECT_EQ(0, rig.Program().WaitExit(CLiveRig::Slack(20000)));
     }
 
-    CLiveRig rig;
+    // The server outlives the program, which would otherwise end on losing it.
     CXSession x;
+    CLiveRig rig;
 };
 
 TEST_F(DesktopTest, EveryMenuCommandOpensItsWindowWhichClosesAndTheProgramCarriesOn)
