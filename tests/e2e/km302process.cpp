@@ -32,11 +32,14 @@ bool CKm302Process::Start()
     int errors[2] = {-1, -1};
     if (::pipe2(errors, O_CLOEXEC) != 0)
         return false;
-    const bool started = m_child.Start(KM302_PATH, {},
-                                       {"XDG_CONFIG_HOME=" + m_strConfigHome.toStdString(),
-                                        "QT_QPA_PLATFORM=offscreen",
-                                        "KM302_TIME_SCALE=" + std::to_string(m_dTimeScale)},
-                                       CChildProcess::kInherit, errors[1]);
+    std::vector<std::string> env {"XDG_CONFIG_HOME=" + m_strConfigHome.toStdString(), "QT_QPA_PLATFORM=offscreen",
+                                  "KM302_TIME_SCALE=" + std::to_string(m_dTimeScale)};
+    for (const std::string& entry : m_environment) {
+        const std::string name = entry.substr(0, entry.find('=') + 1);
+        std::erase_if(env, [&name](const std::string& e) { return e.compare(0, name.size(), name) == 0; });
+        env.push_back(entry);
+    }
+    const bool started = m_child.Start(KM302_PATH, {}, env, CChildProcess::kInherit, errors[1]);
     ::close(errors[1]);
     if (!started) {
         ::close(errors[0]);

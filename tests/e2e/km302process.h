@@ -21,7 +21,10 @@
 #include <atomic>
 #include <mutex>
 #include <optional>
+#include <string>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include "tests/support/childprocess.h"
 
@@ -32,6 +35,9 @@ public:
     CKm302Process(const CKm302Process&) = delete;
     CKm302Process& operator=(const CKm302Process&) = delete;
 
+    // "NAME=value" entries that replace or add to those Start sets (a
+    // display and a desktop instead of offscreen); for the next Start.
+    void SetEnvironment(std::vector<std::string> entries) { m_environment = std::move(entries); }
     // False when the binary cannot be spawned or one is still running.
     bool Start();
     bool IsRunning();
@@ -60,6 +66,7 @@ private:
 
     QString m_strConfigHome;
     double m_dTimeScale;
+    std::vector<std::string> m_environment;
     CChildProcess m_child;
 
     std::thread m_reader;
