@@ -212,15 +212,17 @@ protected:
 
 TEST_F(DesktopTest, EveryMenuCommandOpensItsWindowWhichClosesAndTheProgramCarriesOn)
 {
-    // Without a charting program the command ends in a message box.
+    // Titles are matched whole: the window manager shows each dialog's own
+    // title, with nothing appended. Without a charting program the command
+    // ends in a message box.
     OpenAndClose("Uruchom Plotix", kPlotix, QStringLiteral("^KM302$"));
-    OpenAndClose("Kolory", {1, 0}, QStringLiteral("^Kolory"));
-    OpenAndClose("Czcionki", {1, 1}, QStringLiteral("^Czcionki"));
-    OpenAndClose("Port szeregowy", {2, 0}, QStringLiteral("^Porty"));
-    OpenAndClose("Rejestracja do pliku", {2, 1}, QStringLiteral("^Rejestracja do pliku"));
-    OpenAndClose("Ustawienia dodatkowe", {2, 2}, QStringLiteral("^Ustawienia dodatkowe"));
-    OpenAndClose("Program KDS", {3, 1}, QStringLiteral("promocja KDS"));
-    OpenAndClose("O programie", kAbout, QStringLiteral("^O programie"));
+    OpenAndClose("Kolory", {1, 0}, QStringLiteral("^Kolory$"));
+    OpenAndClose("Czcionki", {1, 1}, QStringLiteral("^Czcionki$"));
+    OpenAndClose("Port szeregowy", {2, 0}, QStringLiteral("^Porty$"));
+    OpenAndClose("Rejestracja do pliku", {2, 1}, QStringLiteral("^Rejestracja do pliku$"));
+    OpenAndClose("Ustawienia dodatkowe", {2, 2}, QStringLiteral("^Ustawienia dodatkowe$"));
+    OpenAndClose("Program KDS", {3, 1}, QStringLiteral("promocja KDS$"));
+    OpenAndClose("O programie", kAbout, QStringLiteral("^O programie$"));
 
     // Help goes to the desktop's URL handler, at the Polish topic.
     ASSERT_TRUE(Choose(kHelp));
@@ -245,7 +247,7 @@ TEST_F(DesktopTest, AlwaysOnTopKeepsTheWindowOpenInPlaceAndIsSavedWhenClearedAga
     ASSERT_TRUE(rig.Program().IsRunning()) << "the program ended";
     EXPECT_TRUE(IsAbove()) << "the window is not kept above";
     // A dialog opened and closed meanwhile: the program still answers.
-    OpenAndClose("O programie", kAbout, QStringLiteral("^O programie"));
+    OpenAndClose("O programie", kAbout, QStringLiteral("^O programie$"));
     const Geometry above = WindowGeometry();
     EXPECT_EQ(before.position, above.position);
     EXPECT_EQ(before.size, above.size);
@@ -253,7 +255,7 @@ TEST_F(DesktopTest, AlwaysOnTopKeepsTheWindowOpenInPlaceAndIsSavedWhenClearedAga
     ASSERT_TRUE(Choose(kAlwaysOnTop));
     EXPECT_TRUE(CLiveRig::WaitUntil([&] { return !MainWindow().isEmpty() && !IsAbove(); }, kWindowMs))
         << "the window is still kept above";
-    OpenAndClose("O programie", kAbout, QStringLiteral("^O programie"));
+    OpenAndClose("O programie", kAbout, QStringLiteral("^O programie$"));
     const Geometry after = WindowGeometry();
     EXPECT_EQ(before.position, after.position);
     EXPECT_EQ(before.size, after.size);
