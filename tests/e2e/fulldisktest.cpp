@@ -62,16 +62,6 @@ bool LiftFileSizeLimit(pid_t pid)
     return SetFileSizeLimit(pid, RLIM_INFINITY);
 }
 
-// Lines the program wrote on its standard error that contain `text`.
-int LinesWith(const QByteArray& output, const QString& text)
-{
-    const QByteArray wanted = text.toUtf8();
-    int n = 0;
-    for (const QByteArray& line : output.split('\n'))
-        n += line.contains(wanted) ? 1 : 0;
-    return n;
-}
-
 class FullDiskTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -143,7 +133,7 @@ TEST_F(FullDiskTest, OneMessageNothingTornAndRecordingResumesWhenSpaceReturns)
     ASSERT_TRUE(CLiveRig::WaitUntil([&] {
         largestText = std::max(largestText, SizeOf(rig.TextLogPath()));
         return BinaryRecords() >= binaryAtLimit + 10
-            && LinesWith(rig.Program().ErrorOutput(), QStringLiteral("km302: ")) >= 1;
+            && CLiveRig::LinesWith(rig.Program().ErrorOutput(), QStringLiteral("km302: ")) >= 1;
     }, 10000)) << BinaryRecords() - binaryAtLimit << " binary records since the limit; "
                 << rig.Program().ErrorOutput().toStdString();
     const int textFailedTicks = BinaryRecords() - binaryAtLimit;
@@ -200,10 +190,10 @@ TEST_F(FullDiskTest, OneMessageNothingTornAndRecordingResumesWhenSpaceReturns)
     // whose failures all came while that message was open: so it was still
     // open when the text records came back.
     const QByteArray errors = rig.Program().ErrorOutput();
-    EXPECT_EQ(1, LinesWith(errors, QStringLiteral("km302: "))) << errors.toStdString();
-    EXPECT_EQ(1, LinesWith(errors, QStringLiteral("km302: ") + WriteFailureText(rig.TextLogPath(), EFBIG).simplified()))
+    EXPECT_EQ(1, CLiveRig::LinesWith(errors, QStringLiteral("km302: "))) << errors.toStdString();
+    EXPECT_EQ(1, CLiveRig::LinesWith(errors, QStringLiteral("km302: ") + WriteFailureText(rig.TextLogPath(), EFBIG).simplified()))
         << errors.toStdString();
-    EXPECT_EQ(0, LinesWith(errors, rig.BinaryLogPath()));
+    EXPECT_EQ(0, CLiveRig::LinesWith(errors, rig.BinaryLogPath()));
 
     // Nothing torn: every line whole, every binary record verified.
     CTextLogScan text;

@@ -52,15 +52,6 @@ private:
     int m_nError = 0;
 };
 
-int LinesWith(const QByteArray& output, const QString& text)
-{
-    const QByteArray wanted = text.toUtf8();
-    int n = 0;
-    for (const QByteArray& line : output.split('\n'))
-        n += line.contains(wanted) ? 1 : 0;
-    return n;
-}
-
 class FullFilesystemTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -115,7 +106,7 @@ protected:
         return int(vrd.Records().size());
     }
 
-    int Messages() { return LinesWith(rig.Program().ErrorOutput(), QStringLiteral("km302: ")); }
+    int Messages() { return CLiveRig::LinesWith(rig.Program().ErrorOutput(), QStringLiteral("km302: ")); }
 
     // Room again: both logs grow by whole records while the message stays
     // open; then, after a logout, one message, about a full disk, and
@@ -130,9 +121,9 @@ protected:
         ASSERT_EQ(0, rig.StopProgram());
 
         const QByteArray errors = rig.Program().ErrorOutput();
-        EXPECT_EQ(1, LinesWith(errors, QStringLiteral("km302: "))) << errors.toStdString();
-        EXPECT_EQ(1, LinesWith(errors, QStringLiteral("km302: ") + WriteFailureText(TextLog(), ENOSPC).simplified())
-                         + LinesWith(errors, QStringLiteral("km302: ") + WriteFailureText(BinaryLog(), ENOSPC).simplified()))
+        EXPECT_EQ(1, CLiveRig::LinesWith(errors, QStringLiteral("km302: "))) << errors.toStdString();
+        EXPECT_EQ(1, CLiveRig::LinesWith(errors, QStringLiteral("km302: ") + WriteFailureText(TextLog(), ENOSPC).simplified())
+                         + CLiveRig::LinesWith(errors, QStringLiteral("km302: ") + WriteFailureText(BinaryLog(), ENOSPC).simplified()))
             << errors.toStdString();
         CTextLogScan scan;
         ASSERT_TRUE(scan.ReadFile(TextLog()));

@@ -79,3 +79,12 @@ QByteArray CLiveRig::ReadFile(const QString& path)
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
+
+int CLiveRig::LinesWith(const QByteArray& output, const QString& text)
+{
+    const QByteArray wanted = text.toUtf8();
+    int n = 0;
+    for (const QByteArray& line : output.split('\n'))
+        n += line.contains(wanted) ? 1 : 0;
+    return n;
+}

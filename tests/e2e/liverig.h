@@ -64,6 +64,8 @@ public:
     static int Slack(int ms);
 
     static QByteArray ReadFile(const QString& path);
+    // Lines of `output` (e.g. the program's standard error) that contain `text`.
+    static int LinesWith(const QByteArray& output, const QString& text);
 
 private:
     QTemporaryDir m_dir;
