@@ -122,6 +122,10 @@ void CPlotSeries::Append(qint64 timeMs, float valueHpa)
 {
     if (!m_times.empty())
         timeMs = std::max(timeMs, m_times.back());
+    // Growing by a quarter, not double, keeps the memory near 12 bytes a record
+    // for a series that grows past what was reserved (a followed file).
+    if (m_times.size() == m_times.capacity() && m_times.size() >= 4096)
+        Reserve(qsizetype(m_times.size() + m_times.size() / 4));
     m_times.push_back(timeMs);
     m_values.push_back(valueHpa);
     if ((m_times.size() & (kBase - 1)) == 0)
