@@ -3,9 +3,13 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <cerrno>
 #include <cstring>
+#include <future>
 #include <memory>
 #include <vector>
+
+#include <unistd.h>
 
 #include "plot/logparser.h"
 
@@ -13,6 +17,26 @@ namespace {
 
 // Parsed between progress calls: a small fraction of a second's work.
 constexpr qsizetype kChunk = qsizetype(16) << 20;
+// Room before each block for the unparsed end of the one before (a record, or
+// a line of a text log, is far shorter).
+constexpr qsizetype kRoom = qsizetype(1) << 20;
+
+// Reads up to kChunk bytes, fewer only at the end of the file; -1 on an error (errno).
+qsizetype ReadBlock(int fd, char* into)
+{
+    qsizetype total = 0;
+    while (total < kChunk) {
+        const ssize_t n = ::read(fd, into + total, std::size_t(kChunk - total));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return -1;
+        if (n == 0)
+            break;
+        total += n;
+    }
+    return total;
+}
 
 QString Quoted(const QString& path)
 {
@@ -42,21 +66,19 @@ LogReadResult CLogReader::Read(const QString& path, const std::function<bool(dou
         return Failure(QStringLiteral("Nie można otworzyć pliku %1: %2.").arg(Quoted(path), file.errorString()));
     }
 
-    // Read in blocks into one buffer, not mapped: a file cut short by its
-    // writer while it is read ends the reading early instead of faulting.
+    // Read in blocks, not mapped: a file cut short by its writer while it is
+    // read ends the reading early instead of faulting. The next block is read
+    // on another thread while this one is parsed, into the other of two
+    // buffers, behind room for the unparsed end of this one.
     const qint64 size = std::max<qint64>(file.size(), 1);
-    std::vector<char> buffer(std::size_t(2 * kChunk));
-    qsizetype filled = 0;   // bytes of the buffer holding unparsed data
-    const auto readMore = [&]() -> qsizetype {
-        if (buffer.size() < std::size_t(filled + kChunk))
-            buffer.resize(std::size_t(filled + kChunk));
-        return file.read(buffer.data() + filled, kChunk);
-    };
-    qsizetype got = readMore();
+    const int fd = file.handle();
+    std::vector<char> buffers[2] = {std::vector<char>(std::size_t(kRoom + kChunk)),
+                                    std::vector<char>(std::size_t(kRoom + kChunk))};
+    qsizetype got = ReadBlock(fd, buffers[0].data() + kRoom);
     if (got < 0)
-        return Failure(QStringLiteral("Błąd odczytu pliku %1: %2.").arg(Quoted(path), file.errorString()));
-    filled = got;
-    const CLogParser::Kind kind = CLogParser::Detect(QByteArrayView(buffer.data(), filled));
+        return Failure(QStringLiteral("Błąd odczytu pliku %1: %2.").arg(Quoted(path), qt_error_string(errno)));
+    const QByteArrayView first(buffers[0].data() + kRoom, got);
+    const CLogParser::Kind kind = CLogParser::Detect(first);
     if (kind == CLogParser::Kind::Empty)
         return Failure(QStringLiteral("Plik %1 jest pusty.").arg(Quoted(path)));
     if (kind == CLogParser::Kind::Binary)
@@ -64,25 +86,43 @@ LogReadResult CLogReader::Read(const QString& path, const std::function<bool(dou
                                       "ani zapisy dziennika binarnego (.vrd).").arg(Quoted(path)));
     const std::unique_ptr<CLogParser> parser = CLogParser::Create(kind, path);
     // The first block tells how many records the whole file holds, a little over.
-    const double perByte = double(parser->EstimateRecords(QByteArrayView(buffer.data(), filled))) / double(filled);
+    const double perByte = double(parser->EstimateRecords(first)) / double(got);
     parser->ReserveFirst(qsizetype(perByte * double(size) * 1.02) + 16);
 
     LogReadResult result;
     qint64 done = 0;
+    int current = 0;
+    qsizetype begin = kRoom;
+    qsizetype end = kRoom + got;
     for (;;) {
         const bool final = got == 0;
-        const qsizetype consumed = parser->Parse(QByteArrayView(buffer.data(), filled), final, result.series);
+        std::vector<char>& other = buffers[1 - current];
+        std::future<qsizetype> next;
+        if (!final)
+            next = std::async(std::launch::async, [fd, &other] { return ReadBlock(fd, other.data() + kRoom); });
+        const qsizetype consumed = parser->Parse(
+            QByteArrayView(buffers[current].data() + begin, end - begin), final, result.series);
         done += consumed;
         if (final)
             break;
-        std::memmove(buffer.data(), buffer.data() + consumed, std::size_t(filled - consumed));
-        filled -= consumed;
+        got = next.get();
+        if (got < 0)
+            return Failure(QStringLiteral("Błąd odczytu pliku %1: %2.").arg(Quoted(path), qt_error_string(errno)));
         if (progress && !progress(std::min(1.0, double(done) / double(size))))
             return Failure(QStringLiteral("Wczytywanie pliku %1 przerwano.").arg(Quoted(path)));
-        got = readMore();
-        if (got < 0)
-            return Failure(QStringLiteral("Błąd odczytu pliku %1: %2.").arg(Quoted(path), file.errorString()));
-        filled += got;
+        // The unparsed end goes just before the new block; a very long one makes room.
+        const char* tail = buffers[current].data() + begin + consumed;
+        const qsizetype tailSize = end - begin - consumed;
+        if (tailSize <= kRoom) {
+            std::memcpy(other.data() + kRoom - tailSize, tail, std::size_t(tailSize));
+            begin = kRoom - tailSize;
+            end = kRoom + got;
+        } else {
+            other.insert(other.begin() + kRoom, tail, tail + tailSize);
+            begin = kRoom;
+            end = kRoom + tailSize + got;
+        }
+        current = 1 - current;
     }
     if (progress && !progress(1.0))
         return Failure(QStringLiteral("Wczytywanie pliku %1 przerwano.").arg(Quoted(path)));

@@ -204,6 +204,32 @@ TEST_F(LogReaderTest, BadFilesGiveAPolishMessageAndNoSeries)
     EXPECT_EQ(0, status);
 }
 
+TEST_F(LogReaderTest, RecordsAcrossReadBlocksAndAVeryLongLineAreAllRead)
+{
+    // Files longer than a read block (16 MiB): records cut by the block's end
+    // are completed from the next block.
+    SYSTEMTIME time = services.GetLocalTime();
+    const QByteArray pair = CBinaryLog::StoredRecord(time, true, 1000.0, false, 3)
+        + CBinaryLog::StoredRecord(time, false, 0, false, 3);
+    CScratchFolder::Write(path, pair.repeated(340'000));
+    const LogReadResult vrd = CLogReader::Read(path);
+    ASSERT_EQ(1u, vrd.series.size());
+    EXPECT_EQ(680'000, vrd.series[0].Size());
+    EXPECT_EQ(0, vrd.nDamaged);
+    EXPECT_FLOAT_EQ(1000.0f, vrd.series[0].m_values[679'998]);
+
+    // A comment line of 2 MiB across the end of the first block.
+    const QByteArray line("2024.03.05 14:07:09\t1013.2\r\n");
+    const QByteArray comment = QByteArray(2 << 20, 'x') + "\r\n";
+    const int before = (16 << 20) / int(line.size()) - 1000;
+    CScratchFolder::Write(path, line.repeated(before) + comment + line.repeated(300'000));
+    const LogReadResult text = CLogReader::Read(path);
+    ASSERT_EQ(1u, text.series.size());
+    EXPECT_EQ(before + 300'000, text.series[0].Size());
+    EXPECT_EQ(0, text.nDamaged);
+    EXPECT_FLOAT_EQ(1013.2f, text.series[0].m_values.back());
+}
+
 TEST_F(LogReaderTest, ProgressIsReportedAndCancels)
 {
     WriteBinary({{true, 1000.0, false, 5}, {true, 1001.0, false, 5}});
