@@ -218,10 +218,11 @@ TEST_F(LogReaderTest, RecordsAcrossReadBlocksAndAVeryLongLineAreAllRead)
     EXPECT_EQ(0, vrd.nDamaged);
     EXPECT_FLOAT_EQ(1000.0f, vrd.series[0].m_values[679'998]);
 
-    // A comment line of 2 MiB across the end of the first block.
+    // A comment line of 2 MiB across the end of the first block, starting
+    // more than the room kept for an unparsed end (1 MiB) before it.
     const QByteArray line("2024.03.05 14:07:09\t1013.2\r\n");
     const QByteArray comment = QByteArray(2 << 20, 'x') + "\r\n";
-    const int before = (16 << 20) / int(line.size()) - 1000;
+    const int before = (16 << 20) / int(line.size()) - 50'000;
     CScratchFolder::Write(path, line.repeated(before) + comment + line.repeated(300'000));
     const LogReadResult text = CLogReader::Read(path);
     ASSERT_EQ(1u, text.series.size());
