@@ -13,6 +13,8 @@ constexpr int kFanShift = 4;       // 16 blocks per block of the level above
 constexpr qsizetype kBase = qsizetype(1) << kBaseShift;
 constexpr qsizetype kFan = qsizetype(1) << kFanShift;
 constexpr int kSampledSteps = 4096;
+constexpr std::size_t kStepKeptFromBlocks = 64;      // 4096 records
+constexpr std::size_t kStepRetakenBlocks = 16384;    // a million records
 // A pause longer than this many usual steps is a gap: timer jitter stays well below it.
 constexpr qint64 kBreakFactor = 3;
 
@@ -30,6 +32,12 @@ int ShiftOf(std::size_t level)
 } // namespace
 
 qint64 CPlotSeries::UsualStepMs() const
+{
+    // A long series keeps the figure taken as it grew; a repaint needs it often.
+    return m_nUsualStepMs > 0 ? m_nUsualStepMs : SampleUsualStep();
+}
+
+qint64 CPlotSeries::SampleUsualStep() const
 {
     const qsizetype n = Size();
     if (n < 2)
@@ -85,6 +93,7 @@ qint64 CPlotSeries::MemoryBytes() const
 
 void CPlotSeries::Clear()
 {
+    m_nUsualStepMs = 0;
     m_times.clear();
     m_values.clear();
     m_levels.clear();
@@ -141,6 +150,11 @@ void CPlotSeries::CompleteBlock()
     for (qsizetype i = end - kBase; i < end; ++i)
         AddToBlock(block, i);
     m_levels[0].push_back(block);
+    // Taken again at each doubling, then at each million records: the usual
+    // step of a long file hardly moves.
+    const std::size_t blocks = m_levels[0].size();
+    if (blocks >= kStepKeptFromBlocks && ((blocks & (blocks - 1)) == 0 || blocks % kStepRetakenBlocks == 0))
+        m_nUsualStepMs = SampleUsualStep();
 
     // A completed block completes the blocks above it whose last child it is.
     for (std::size_t level = 1; end % (qsizetype(1) << ShiftOf(level)) == 0; ++level) {
