@@ -11,12 +11,17 @@
 // only the torn part), otherwise it skips to the byte after the check bytes.
 // A tail without its check mark and check bytes is damaged too.
 //
+// Scan does the same over any part of a file without keeping the records (a
+// year of records would not fit in memory as VrdRecord), and can leave an
+// unfinished tail for later, for a file that is still being written.
+//
 // A value object; any thread.
 
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
 
+#include <functional>
 #include <vector>
 
 #include "platform/wintypes.h"
@@ -45,9 +50,19 @@ public:
     // false when the check bytes or the fields are wrong.
     static bool ParsePlain(QByteArrayView plain, VrdRecord& record);
 
-private:
-    void AddDamage(qsizetype bytes);
+    struct Damage {
+        qint64 nStretches = 0;
+        qint64 nBytes = 0;
+    };
+    // Calls onRecord for each valid record of `stored` in order (nOffset
+    // relative to `stored`) and adds the damaged stretches to `damage`; stops
+    // after a record for which onRecord returns false. Unless `final`, a tail
+    // that may still become a record when more bytes arrive is left unread.
+    // Returns how many bytes were consumed.
+    static qsizetype Scan(QByteArrayView stored, bool final,
+                          const std::function<bool(const VrdRecord&)>& onRecord, Damage& damage);
 
+private:
     std::vector<VrdRecord> m_records;
     int m_nDamagedStretches = 0;
     qsizetype m_nDamagedBytes = 0;
