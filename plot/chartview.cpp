@@ -130,7 +130,7 @@ QString CChartView::ReadoutAt(QPoint pos) const
         return {};
     const float v = bestSeries->m_values[size_t(bestIndex)];
     const QString value = std::isnan(v) ? QStringLiteral("brak wartości")
-                                        : QStringLiteral("%1 hPa").arg(QString::number(double(v), 'g', 7));
+                                        : QStringLiteral("%1 hPa").arg(QString::number(double(v), 'f', bestSeries->m_nDecimals));
     return QStringLiteral("%1  %2  (%3)")
         .arg(CTimeAxis::FullTime(bestSeries->m_times[size_t(bestIndex)]), value,
              CChartRenderer::SeriesName(*bestSeries));

@@ -23,7 +23,7 @@ int Export(const CPlotOptions& o)
     for (const QString& path : o.m_files) {
         LogReadResult r = CLogReader::Read(path);
         if (!r.strError.isEmpty()) {
-            Print(stderr, QStringLiteral("km302-plot: „%1”: %2\n").arg(path, r.strError));
+            Print(stderr, QStringLiteral("km302-plot: %1\n").arg(r.strError));
             return 1;
         }
         if (r.nDamaged > 0)

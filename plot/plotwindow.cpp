@@ -114,10 +114,17 @@ void CPlotWindow::OpenFiles(const QStringList& paths, bool add)
         recent = recent || (info.isFile() && info.lastModified().toUTC().msecsTo(now) < kRecentMs);
     }
     // Set before the loads start, so that they read with followers at once.
-    if (recent && !IsFollowing()) {
+    // New files decide alone; added ones may only turn following on, and
+    // then for the files already shown too.
+    if (add && recent && !IsFollowing()) {
+        SetFollow(true);
+    } else if (!add && recent != IsFollowing()) {
         const QSignalBlocker block(m_followAction);
-        m_followAction->setChecked(true);
-        m_followTimer.start();
+        m_followAction->setChecked(recent);
+        if (recent)
+            m_followTimer.start();
+        else
+            m_followTimer.stop();
     }
     for (const QString& path : paths)
         StartLoad(path);
@@ -150,7 +157,7 @@ void CPlotWindow::OnLoaded(CLogLoader* loader)
     LoadedLog& r = loader->Result();
     UpdateProgress();
     if (!r.strError.isEmpty()) {
-        ShowMessage(QStringLiteral("Nie można otworzyć „%1”: %2").arg(r.strPath, r.strError));
+        ShowMessage(r.strError);
         return;
     }
     if (r.nDamaged > 0)
@@ -191,7 +198,8 @@ void CPlotWindow::UpdateStats()
 {
     std::vector<RangeStats> stats;
     for (const CPlotSeries* s : m_view->Data().series)
-        stats.push_back(StatsInRange(*s, m_view->RangeStart(), m_view->RangeEnd()));
+        // The view is open at its end, the statistics closed.
+        stats.push_back(StatsInRange(*s, m_view->RangeStart(), m_view->RangeEnd() - 1));
     m_stats->setText(stats.empty() ? QString() : StatsText(stats));
 }
 
@@ -277,7 +285,7 @@ void CPlotWindow::PollFollowers()
         QString error;
         grew = log->follower->Poll(log->series, &error) || grew;
         if (!error.isEmpty())
-            ShowMessage(QStringLiteral("„%1”: %2").arg(log->strPath, error));
+            ShowMessage(error);
         // A file replaced by another of the same name is no longer watched.
         if (!m_watcher.files().contains(log->strPath) && QFileInfo(log->strPath).isFile())
             m_watcher.addPath(log->strPath);
