@@ -169,6 +169,9 @@ void CPlotWindow::OnLoaded(CLogLoader* loader)
     // Follow mode may have been turned off while this file was read.
     if (IsFollowing())
         log->follower = std::move(r.follower);
+    if (log->follower && log->series.empty())
+        ShowMessage(QStringLiteral("Plik „%1” nie zawiera jeszcze zapisów pomiaru; nowe pojawią "
+                                   "się na wykresie.").arg(log->strPath));
     if (log->follower) {
         m_watcher.addPath(log->strPath);
         m_followTimer.start();

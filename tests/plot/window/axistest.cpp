@@ -57,8 +57,9 @@ TEST(TimeAxis, DateRowWeeksAndEarlyYears)
     for (const TimeTick& t : hours) {
         if (!t.strContext.isEmpty())
             ++dated;
-        if (t.strLabel == QLatin1String("00:00"))
+        if (t.strLabel == QLatin1String("00:00")) {
             EXPECT_EQ(t.strContext, QLatin1String("06.03.2024"));
+        }
     }
     EXPECT_EQ(dated, 2);
 

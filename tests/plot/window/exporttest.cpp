@@ -11,12 +11,12 @@ namespace {
 
 // The real km302-plot, as a script would run it: no display, no platform
 // chosen.
-struct Run {
+struct PlotRun {
     int status = -1;
     QString out, err;
 };
 
-Run Plot(const QStringList& args)
+PlotRun Plot(const QStringList& args)
 {
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -24,7 +24,7 @@ Run Plot(const QStringList& args)
         env.remove(QString::fromLatin1(name));
     p.setProcessEnvironment(env);
     p.start(QStringLiteral(KM302_PLOT_PATH), args);
-    Run r;
+    PlotRun r;
     if (!p.waitForFinished(60'000) || p.exitStatus() != QProcess::NormalExit)
         return r;
     r.status = p.exitCode();
@@ -46,7 +46,7 @@ protected:
 // and holds the curve.
 TEST_F(ExportCommandTest, PictureWithoutADisplay)
 {
-    const Run png = Plot({"--export", Path("c.png"), "--size", "640x360", Path("a.vrd")});
+    const PlotRun png = Plot({"--export", Path("c.png"), "--size", "640x360", Path("a.vrd")});
     ASSERT_EQ(png.status, 0) << png.err.toStdString();
     const QImage image(Path("c.png"));
     ASSERT_EQ(image.size(), QSize(640, 360));
@@ -58,19 +58,22 @@ TEST_F(ExportCommandTest, PictureWithoutADisplay)
             curve += image.pixelColor(x, y) == QColor(0x1f, 0x5f, 0xbf);
     EXPECT_GT(curve, 100);
 
-    const Run svg = Plot({"--export", Path("c.svg"), Path("a.vrd")});
+    const PlotRun svg = Plot({"--export", Path("c.svg"), Path("a.vrd")});
     ASSERT_EQ(svg.status, 0) << svg.err.toStdString();
     QFile file(Path("c.svg"));
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     QXmlStreamReader xml(&file);
+    // The curve is a path in a group stroked with the first series' colour.
     int paths = 0;
     bool root = false;
+    QString stroke;
     while (!xml.atEnd()) {
         if (xml.readNext() != QXmlStreamReader::StartElement)
             continue;
         root = root || xml.name() == QLatin1String("svg");
-        paths += xml.name() == QLatin1String("path")
-            && xml.attributes().value(QLatin1String("stroke")) == QLatin1String("#1f5fbf");
+        if (xml.name() == QLatin1String("g"))
+            stroke = xml.attributes().value(QLatin1String("stroke")).toString();
+        paths += xml.name() == QLatin1String("path") && stroke == QLatin1String("#1f5fbf");
     }
     EXPECT_FALSE(xml.hasError()) << xml.errorString().toStdString();
     EXPECT_TRUE(root);
@@ -80,7 +83,7 @@ TEST_F(ExportCommandTest, PictureWithoutADisplay)
 // The CSV holds exactly the records of --from..--to, the gap as an empty value.
 TEST_F(ExportCommandTest, CsvOfTheRangeAsked)
 {
-    const Run r = Plot({"--export", Path("r.csv"), "--from", "2024-03-05T14:00:45", "--to",
+    const PlotRun r = Plot({"--export", Path("r.csv"), "--from", "2024-03-05T14:00:45", "--to",
                         "2024-03-05T14:00:54", Path("a.vrd")});
     ASSERT_EQ(r.status, 0) << r.err.toStdString();
     QFile file(Path("r.csv"));
@@ -98,22 +101,22 @@ TEST_F(ExportCommandTest, CsvOfTheRangeAsked)
 // its reason, a bad line exit status 2 with the usage.
 TEST_F(ExportCommandTest, StatusAndMessages)
 {
-    const Run help = Plot({"--help"});
+    const PlotRun help = Plot({"--help"});
     EXPECT_EQ(help.status, 0);
     EXPECT_TRUE(help.out.contains(QString::fromUtf8("Użycie: km302-plot")));
-    const Run version = Plot({"--version"});
+    const PlotRun version = Plot({"--version"});
     EXPECT_EQ(version.status, 0);
     EXPECT_TRUE(version.out.startsWith(QStringLiteral("km302-plot 3.")));
 
-    const Run missing = Plot({"--export", Path("m.png"), Path("a.vrd"), Path("none.vrd")});
+    const PlotRun missing = Plot({"--export", Path("m.png"), Path("a.vrd"), Path("none.vrd")});
     EXPECT_EQ(missing.status, 1);
     EXPECT_TRUE(missing.err.contains(Path("none.vrd")));
     EXPECT_FALSE(QFile::exists(Path("m.png")));
-    const Run unwritable = Plot({"--export", Path("no/dir/m.png"), Path("a.vrd")});
+    const PlotRun unwritable = Plot({"--export", Path("no/dir/m.png"), Path("a.vrd")});
     EXPECT_EQ(unwritable.status, 1);
     EXPECT_TRUE(unwritable.err.contains(QString::fromUtf8("Nie można zapisać")));
 
-    const Run wrong = Plot({"--export", Path("m.gif"), Path("a.vrd")});
+    const PlotRun wrong = Plot({"--export", Path("m.gif"), Path("a.vrd")});
     EXPECT_EQ(wrong.status, 2);
     EXPECT_TRUE(wrong.err.contains(QString::fromUtf8("Użycie")));
 }
