@@ -63,7 +63,7 @@ TEST_F(ExportCommandTest, PictureWithoutADisplay)
     QFile file(Path("c.svg"));
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     QXmlStreamReader xml(&file);
-    // The curve is a path in a group stroked with the first series' colour.
+    // The curve is a polyline (or path) in a group stroked with the first series' colour.
     int paths = 0;
     bool root = false;
     QString stroke;
@@ -73,7 +73,8 @@ TEST_F(ExportCommandTest, PictureWithoutADisplay)
         root = root || xml.name() == QLatin1String("svg");
         if (xml.name() == QLatin1String("g"))
             stroke = xml.attributes().value(QLatin1String("stroke")).toString();
-        paths += xml.name() == QLatin1String("path") && stroke == QLatin1String("#1f5fbf");
+        paths += (xml.name() == QLatin1String("polyline") || xml.name() == QLatin1String("path"))
+            && stroke == QLatin1String("#1f5fbf");
     }
     EXPECT_FALSE(xml.hasError()) << xml.errorString().toStdString();
     EXPECT_TRUE(root);
