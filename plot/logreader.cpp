@@ -1,6 +1,5 @@
 #include "plot/logreader.h"
 
-#include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 
@@ -41,45 +40,41 @@ LogReadResult CLogReader::Read(const QString& path, const std::function<bool(dou
         return Failure(QStringLiteral("Nie można otworzyć pliku %1: %2.").arg(Quoted(path), file.errorString()));
     }
 
-    // A mapped file is parsed where it lies in the page cache; a file that
-    // cannot be mapped (a device, a pipe) is read whole.
-    QByteArray readBytes;
-    QByteArrayView bytes;
-    const qint64 size = file.size();
-    uchar* mapped = size > 0 ? file.map(0, size) : nullptr;
-    if (mapped) {
-        bytes = QByteArrayView(reinterpret_cast<const char*>(mapped), size);
-    } else {
-        readBytes = file.readAll();
-        if (file.error() != QFileDevice::NoError)
-            return Failure(QStringLiteral("Błąd odczytu pliku %1: %2.").arg(Quoted(path), file.errorString()));
-        bytes = readBytes;
-    }
-
-    const CLogParser::Kind kind = CLogParser::Detect(bytes);
+    // Read in blocks, not mapped: a file cut short by its writer while it is
+    // read ends the reading early instead of faulting.
+    const qint64 size = std::max<qint64>(file.size(), 1);
+    QByteArray buffer = file.read(kChunk);
+    if (file.error() != QFileDevice::NoError)
+        return Failure(QStringLiteral("Błąd odczytu pliku %1: %2.").arg(Quoted(path), file.errorString()));
+    const CLogParser::Kind kind = CLogParser::Detect(buffer);
     if (kind == CLogParser::Kind::Empty)
         return Failure(QStringLiteral("Plik %1 jest pusty.").arg(Quoted(path)));
     if (kind == CLogParser::Kind::Binary)
         return Failure(QStringLiteral("Plik %1 nie jest dziennikiem KM302: zawiera dane binarne, a nie tekst "
                                       "ani zapisy dziennika binarnego (.vrd).").arg(Quoted(path)));
     const std::unique_ptr<CLogParser> parser = CLogParser::Create(kind, path);
-    parser->ReserveFirst(parser->EstimateRecords(bytes));
+    // The first block tells how many records the whole file holds, a little over.
+    const double perByte = double(parser->EstimateRecords(buffer)) / double(std::max<qsizetype>(buffer.size(), 1));
+    parser->ReserveFirst(qsizetype(perByte * double(size) * 1.02) + 16);
 
     LogReadResult result;
-    qsizetype offset = 0;
-    while (offset < bytes.size()) {
-        const qsizetype end = std::min(bytes.size(), offset + kChunk);
-        const bool final = end == bytes.size();
-        const qsizetype consumed = parser->Parse(bytes.sliced(offset, end - offset), final, result.series);
-        // A chunk holding no whole record grows until it does.
-        offset += consumed;
-        if (consumed == 0 && !final) {
-            const qsizetype rest = parser->Parse(bytes.sliced(offset), true, result.series);
-            offset += rest;
-        }
-        if (progress && !progress(double(offset) / double(bytes.size())))
+    qint64 done = 0;
+    for (;;) {
+        const QByteArray more = file.read(kChunk);
+        if (file.error() != QFileDevice::NoError)
+            return Failure(QStringLiteral("Błąd odczytu pliku %1: %2.").arg(Quoted(path), file.errorString()));
+        const bool final = more.isEmpty();
+        const qsizetype consumed = parser->Parse(buffer, final, result.series);
+        done += consumed;
+        buffer.remove(0, consumed);
+        if (final)
+            break;
+        buffer += more;
+        if (progress && !progress(std::min(1.0, double(done) / double(size))))
             return Failure(QStringLiteral("Wczytywanie pliku %1 przerwano.").arg(Quoted(path)));
     }
+    if (progress && !progress(1.0))
+        return Failure(QStringLiteral("Wczytywanie pliku %1 przerwano.").arg(Quoted(path)));
     result.nDamaged = parser->Damaged();
     if (result.series.empty()) {
         result.strError = result.nDamaged > 0
@@ -88,9 +83,10 @@ LogReadResult CLogReader::Read(const QString& path, const std::function<bool(dou
             : QStringLiteral("Plik %1 nie zawiera żadnego zapisu pomiaru.").arg(Quoted(path));
         return result;
     }
-    // Room reserved for one instrument's records that others took is returned.
-    if (result.series.size() > 1) {
-        for (CPlotSeries& series : result.series) {
+    // Room reserved for one instrument's records that others took, or grown
+    // past an estimate that fell short, is returned.
+    for (CPlotSeries& series : result.series) {
+        if (series.m_times.capacity() > series.m_times.size() + series.m_times.size() / 16 + 64) {
             series.m_times.shrink_to_fit();
             series.m_values.shrink_to_fit();
         }

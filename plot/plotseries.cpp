@@ -59,6 +59,14 @@ void CPlotSeries::Reserve(qsizetype records)
     m_levels[0].reserve(std::size_t(records / kBase + 1));
 }
 
+qint64 CPlotSeries::MemoryBytes() const
+{
+    qint64 bytes = qint64(m_times.capacity() * sizeof(qint64) + m_values.capacity() * sizeof(float));
+    for (const std::vector<Block>& level : m_levels)
+        bytes += qint64(level.capacity() * sizeof(Block));
+    return bytes;
+}
+
 void CPlotSeries::Clear()
 {
     m_times.clear();

@@ -43,6 +43,8 @@ public:
     // Forgets every record (the file and serial number stay).
     void Clear();
     qsizetype Size() const { return static_cast<qsizetype>(m_times.size()); }
+    // Bytes held for the records and the index (capacity, not size).
+    qint64 MemoryBytes() const;
 
     // First index with time >= t, and first index with time > t.
     qsizetype LowerBound(qint64 t) const;
