@@ -1,5 +1,7 @@
 // Cost of one repaint of the chart viewer's chart widget on a year of
-// 1-second records (31.5 million, in memory as the readers leave them): at
+// 1-second records (31.5 million, read from the .vrd that km302-loggen's
+// generator writes, made once in <build>/bench/plotdata or $KM302_PLOT_DATA
+// and shared with the data core's benchmark): at
 // the full range, zoomed on a day, on ten minutes, and a pan step of a week
 // at a time. A repaint asks each pixel column for its min/max envelope, so its
 // cost should follow the chart's 1200 columns, not the records in view
@@ -8,45 +10,31 @@
 // returns; the copy to a real screen is left out.
 
 #include <QApplication>
-#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
 #include <QElapsedTimer>
-#include <QTimeZone>
 #include <QWindow>
 
 #include <benchmark/benchmark.h>
 
-#include <cmath>
-#include <random>
+#include <cstdio>
 
+#include "bench/loggenerator.h"
 #include "plot/chartview.h"
 #include "plot/columnenvelope.h"
+#include "plot/logreader.h"
 #include "plot/plotseries.h"
 
 namespace {
 
-constexpr qint64 kRecords = 365LL * 24 * 3600;
 constexpr qint64 kDayMs = 24LL * 3600 * 1000;
 
-// A random walk around 1013 hPa, a record without a value every 100 000
-// records and an hour without records each week, as a long recording has.
+// Set in main before the benchmarks run.
+const CPlotSeries* g_year = nullptr;
+
 const CPlotSeries& Year()
 {
-    static const CPlotSeries series = [] {
-        CPlotSeries s;
-        s.m_strFile = QStringLiteral("rok.vrd");
-        s.Reserve(kRecords);
-        std::mt19937 random(302);
-        std::normal_distribution<float> step(0.0f, 0.02f);
-        float value = 1013.0f;
-        qint64 t = QDateTime(QDate(2024, 1, 1), QTime(0, 0), QTimeZone::utc()).toMSecsSinceEpoch();
-        for (qint64 i = 0; i < kRecords; ++i) {
-            value = std::clamp(value + step(random), 950.0f, 1060.0f);
-            t += (i % (7 * 86400) == 0 && i > 0) ? 3600 * 1000 : 1000;
-            s.Append(t, i % 100'000 == 99'999 ? NAN : value);
-        }
-        return s;
-    }();
-    return series;
+    return *g_year;
 }
 
 class CShownChart {
@@ -148,11 +136,23 @@ int main(int argc, char** argv)
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;
-    QElapsedTimer built;
-    built.start();
-    const qsizetype records = Year().Size();
-    std::printf("series: %lld records built in %lld ms\n", static_cast<long long>(records),
-                static_cast<long long>(built.elapsed()));
+    QString folder = qEnvironmentVariable("KM302_PLOT_DATA");
+    if (folder.isEmpty())
+        folder = QCoreApplication::applicationDirPath() + QStringLiteral("/plotdata");
+    QDir().mkpath(folder);
+    const QString vrd = folder + QStringLiteral("/year.vrd");
+    QElapsedTimer timer;
+    timer.start();
+    if (!QFileInfo::exists(vrd) && !CLogGenerator().Write(vrd, QString()))
+        return 1;
+    LogReadResult log = CLogReader::Read(vrd);
+    if (log.series.size() != 1) {
+        std::fprintf(stderr, "%s: %s\n", qPrintable(vrd), qPrintable(log.strError));
+        return 1;
+    }
+    g_year = &log.series.front();
+    std::printf("%s: %lld records ready in %lld ms\n", qPrintable(vrd),
+                static_cast<long long>(Year().Size()), static_cast<long long>(timer.elapsed()));
     CShownChart chart;
     g_chart = &chart;
     benchmark::RunSpecifiedBenchmarks();

@@ -12,7 +12,9 @@
 
 namespace {
 
-constexpr int kLeft = 64, kRight = 16, kTop = 10, kBottom = 40;
+// Room for the labels: pressures on the left, the unit above them, two rows of
+// times below.
+constexpr int kLeft = 64, kRight = 16, kTop = 24, kBottom = 40;
 
 double YOf(const QRect& plot, double min, double max, double v)
 {
@@ -183,7 +185,8 @@ void CChartRenderer::Paint(QPainter& p, const QRect& whole, const ChartData& dat
             p.drawText(QPointF(plot.left() - 6 - fm.horizontalAdvance(label), y + fm.ascent() / 2.0 - 1),
                        label);
         }
-        p.drawText(QPointF(4, plot.top() + fm.ascent()), QStringLiteral("hPa"));
+        p.drawText(QPointF(plot.left() - 6 - fm.horizontalAdvance(QStringLiteral("hPa")), plot.top() - 8),
+                   QStringLiteral("hPa"));
     }
     p.setPen(QColor(0x80, 0x80, 0x80));
     p.setBrush(Qt::NoBrush);
