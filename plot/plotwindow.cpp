@@ -36,17 +36,20 @@ CPlotWindow::CPlotWindow(QWidget* parent) : QMainWindow(parent)
                                             "padding: 6px; }"));
     m_message->hide();
     m_view = new CChartView(central);
+    m_readout = new QLabel(central);
+    m_readout->setContentsMargins(8, 2, 8, 2);
+    // Keeps its height while the pointer is off the chart and it is empty.
+    m_readout->setMinimumHeight(m_readout->fontMetrics().height() + 4);
     layout->addWidget(m_message);
     layout->addWidget(m_view, 1);
+    layout->addWidget(m_readout);
     setCentralWidget(central);
 
     m_stats = new QLabel(this);
-    m_readout = new QLabel(this);
     m_progress = new QProgressBar(this);
     m_progress->setMaximumWidth(160);
     m_progress->hide();
     statusBar()->addWidget(m_stats, 1);
-    statusBar()->addPermanentWidget(m_readout);
     statusBar()->addPermanentWidget(m_progress);
 
     connect(m_view, &CChartView::RangeChanged, this, &CPlotWindow::UpdateStats);
@@ -139,7 +142,8 @@ void CPlotWindow::StartLoad(const QString& path)
         raw->setProperty("percent", percent);
         UpdateProgress();
     });
-    connect(raw, &CLogLoader::Loaded, this, [this, raw] { OnLoaded(raw); });
+    const int order = m_nNextOrder++;
+    connect(raw, &CLogLoader::Loaded, this, [this, raw, order] { OnLoaded(raw, order); });
     m_loaders.push_back(std::move(loader));
     raw->Start(path, IsFollowing());
 }
@@ -152,7 +156,7 @@ void CPlotWindow::WaitForLoads()
     }
 }
 
-void CPlotWindow::OnLoaded(CLogLoader* loader)
+void CPlotWindow::OnLoaded(CLogLoader* loader, int order)
 {
     LoadedLog& r = loader->Result();
     UpdateProgress();
@@ -164,6 +168,7 @@ void CPlotWindow::OnLoaded(CLogLoader* loader)
         ShowMessage(QStringLiteral("„%1”: pominięto uszkodzone rekordy (%2).")
                         .arg(r.strPath).arg(r.nDamaged));
     auto log = std::make_unique<OpenLog>();
+    log->nOrder = order;
     log->strPath = r.strPath;
     log->series = std::move(r.series);
     // Follow mode may have been turned off while this file was read.
@@ -176,7 +181,9 @@ void CPlotWindow::OnLoaded(CLogLoader* loader)
         m_watcher.addPath(log->strPath);
         m_followTimer.start();
     }
-    m_logs.push_back(std::move(log));
+    const auto at = std::find_if(m_logs.begin(), m_logs.end(),
+                                 [order](const auto& l) { return l->nOrder > order; });
+    m_logs.insert(at, std::move(log));
     UpdateSeries(true);
 }
 

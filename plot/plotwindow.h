@@ -2,6 +2,9 @@
 // CPlotWindow: the main window of km302-plot — the chart, its menus, the
 // status bar with the readout and the statistics of the range in view.
 //
+// The readout of the record under the pointer is a line under the chart; the
+// statistics of the range in view fill the status bar.
+//
 // Files come from the command line, "Plik → Otwórz…" (several at once; they
 // replace what is shown) or by dropping them on the window (they are added).
 // Each is read in a worker thread (CLogLoader) with a progress bar in the
@@ -62,6 +65,7 @@ protected:
 
 private:
     struct OpenLog {
+        int nOrder = 0;          // files are shown in the order they were asked for
         QString strPath;
         std::vector<CPlotSeries> series;
         std::unique_ptr<CLogFollower> follower;
@@ -69,7 +73,7 @@ private:
 
     void BuildMenus();
     void StartLoad(const QString& path);
-    void OnLoaded(CLogLoader* loader);
+    void OnLoaded(CLogLoader* loader, int order);
     void UpdateSeries(bool showAll);
     void UpdateStats();
     void UpdateProgress();
@@ -88,4 +92,5 @@ private:
     std::vector<std::unique_ptr<OpenLog>> m_logs;
     std::vector<std::unique_ptr<CLogLoader>> m_loaders;
     QStringList m_messages;
+    int m_nNextOrder = 0;
 };
