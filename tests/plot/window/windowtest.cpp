@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QMimeData>
 #include <QFileInfo>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -8,6 +9,7 @@
 #include <QWheelEvent>
 
 #include "plot/chartview.h"
+#include "plot/logloader.h"
 #include "plot/plotseries.h"
 #include "plot/plotwindow.h"
 #include "samplelogs.h"
@@ -173,4 +175,49 @@ TEST_F(PlotWindowTest, FollowModePicksUpAppendedRecords)
     CSampleLogs::AppendText(Path("old.txt"), 6, 1, false);
     m_window.PollFollowers();
     EXPECT_EQ(View()->Data().series[0]->Size(), 7);
+}
+
+// Files dropped on the window join those shown.
+TEST_F(PlotWindowTest, DroppedFilesAreAdded)
+{
+    CSampleLogs::WriteVrd(Path("a.vrd"), 10);
+    CSampleLogs::AppendText(Path("b.txt"), 0, 20, true);
+    Open({Path("a.vrd")});
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(Path("b.txt"))});
+    QDragEnterEvent enter(QPoint(50, 50), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&m_window, &enter);
+    ASSERT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(50, 50), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&m_window, &drop);
+    m_window.WaitForLoads();
+    ASSERT_EQ(View()->Data().series.size(), 2u);
+    EXPECT_EQ(View()->Data().names, (QStringList{"a.vrd nr 4711", "b.txt"}));
+    EXPECT_EQ(m_window.windowTitle(), QString::fromUtf8("km302-plot — a.vrd, b.txt"));
+}
+
+// A read in the worker reports its progress and hands over every record; a
+// loader destroyed in the middle of a read stops it and leaves nothing behind.
+TEST(LogLoader, ProgressResultAndCancel)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("big.vrd"));
+    CSampleLogs::WriteVrd(path, 200'000);
+    {
+        CLogLoader loader;
+        QSignalSpy progress(&loader, &CLogLoader::Progress);
+        QSignalSpy loaded(&loader, &CLogLoader::Loaded);
+        loader.Start(path, false);
+        loader.Wait();
+        QCoreApplication::processEvents();
+        EXPECT_EQ(loaded.size(), 1);
+        EXPECT_GE(progress.size(), 2);
+        ASSERT_EQ(loader.Result().series.size(), 1u);
+        EXPECT_EQ(loader.Result().series[0].Size(), 200'000);
+        EXPECT_TRUE(loader.Result().strError.isEmpty());
+    }
+    for (int i = 0; i < 3; ++i) {
+        CLogLoader loader;
+        loader.Start(path, i == 2);
+    }
 }
