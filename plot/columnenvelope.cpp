@@ -2,6 +2,27 @@
 
 #include <algorithm>
 
+namespace {
+
+// The first index from `from` on with times[index] >= t. The columns' records
+// follow one another, so the search gallops from where the last one ended
+// and stays near memory already read.
+qsizetype LowerBoundFrom(const std::vector<qint64>& times, qsizetype from, qint64 t)
+{
+    const qsizetype n = qsizetype(times.size());
+    qsizetype step = 1;
+    qsizetype low = from;
+    qsizetype high = from;
+    while (high < n && times[std::size_t(high)] < t) {
+        low = high + 1;
+        high = std::min(n, high + step);
+        step *= 2;
+    }
+    return std::lower_bound(times.begin() + low, times.begin() + high, t) - times.begin();
+}
+
+} // namespace
+
 std::vector<ColumnEnvelope> ColumnEnvelopes(const CPlotSeries& s, qint64 t0, qint64 t1, int columns)
 {
     std::vector<ColumnEnvelope> envelopes;
@@ -9,7 +30,6 @@ std::vector<ColumnEnvelope> ColumnEnvelopes(const CPlotSeries& s, qint64 t0, qin
         return envelopes;
     envelopes.resize(std::size_t(columns));
     const qint64 breakStep = s.BreakStepMs();
-    const qsizetype n = s.Size();
     const double width = double(t1 - t0) / columns;
 
     // The last record with a value before the first column: lines come in from it.
@@ -17,9 +37,7 @@ std::vector<ColumnEnvelope> ColumnEnvelopes(const CPlotSeries& s, qint64 t0, qin
     qsizetype previous = s.LastWithValue(0, first);
     for (int c = 0; c < columns; ++c) {
         const qint64 end = c + 1 == columns ? t1 : t0 + qint64(width * (c + 1));
-        // Records of the column follow the previous column's; the search starts there.
-        const auto from = s.m_times.begin() + first;
-        const qsizetype last = std::lower_bound(from, s.m_times.begin() + n, end) - s.m_times.begin();
+        const qsizetype last = LowerBoundFrom(s.m_times, first, end);
         ColumnEnvelope& envelope = envelopes[std::size_t(c)];
         const CPlotSeries::Summary summary = s.Summarise(first, last);
         if (summary.nValues > 0) {

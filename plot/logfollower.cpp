@@ -12,6 +12,7 @@ namespace {
 constexpr qint64 kHeadBytes = 64;
 // Fewer bytes than this may be the start of a binary log's first record.
 constexpr qsizetype kShortestTell = 128;
+constexpr qint64 kChunk = qint64(16) << 20;
 
 } // namespace
 
@@ -48,30 +49,41 @@ bool CLogFollower::Poll(std::vector<CPlotSeries>& series, QString* error)
     }
     if (size == m_nOffset)
         return changed;
-    if (!file.seek(m_nOffset)) {
-        if (error)
-            *error = QStringLiteral("Błąd odczytu pliku „%1”: %2.").arg(m_strPath, file.errorString());
-        return changed;
-    }
-    const QByteArray appended = file.read(size - m_nOffset);
-    if (!m_parser) {
-        const CLogParser::Kind kind = CLogParser::Detect(appended);
-        if (kind == CLogParser::Kind::Binary) {
-            // The first record of a binary log may not have reached its check mark yet.
-            if (appended.size() < kShortestTell)
-                return changed;
-            if (error)
-                *error = QStringLiteral("Plik „%1” nie jest dziennikiem KM302: zawiera dane binarne.").arg(m_strPath);
-            return changed;
-        }
-        m_parser = CLogParser::Create(kind, m_strPath);
-        if (!m_parser)
-            return changed;
-    }
     std::vector<qsizetype> sizes;
     for (const CPlotSeries& s : series)
         sizes.push_back(s.Size());
-    m_nOffset += m_parser->Parse(appended, false, series);
+    // In blocks, so that a long file read the first time is never held whole;
+    // a block without a whole record is read again larger.
+    qint64 want = kChunk;
+    while (m_nOffset < size) {
+        if (!file.seek(m_nOffset)) {
+            if (error)
+                *error = QStringLiteral("Błąd odczytu pliku „%1”: %2.").arg(m_strPath, file.errorString());
+            break;
+        }
+        const QByteArray data = file.read(std::min(want, size - m_nOffset));
+        if (data.isEmpty())
+            break;
+        if (!m_parser) {
+            const CLogParser::Kind kind = CLogParser::Detect(data);
+            if (kind == CLogParser::Kind::Binary) {
+                // The first record of a binary log may not have reached its check mark yet.
+                if (data.size() >= kShortestTell && error)
+                    *error = QStringLiteral("Plik „%1” nie jest dziennikiem KM302: zawiera dane binarne.").arg(m_strPath);
+                break;
+            }
+            m_parser = CLogParser::Create(kind, m_strPath);
+            if (!m_parser)
+                break;
+            m_parser->ReserveFirst(qsizetype(double(m_parser->EstimateRecords(data)) / double(data.size())
+                                             * double(size - m_nOffset) * 1.02) + 16);
+        }
+        const qsizetype consumed = m_parser->Parse(data, false, series);
+        m_nOffset += consumed;
+        if (data.size() < want)
+            break;
+        want = consumed == 0 ? want * 2 : kChunk;
+    }
     if (m_head.size() < kHeadBytes)
         m_head = head;
     if (series.size() != sizes.size())

@@ -3,7 +3,9 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <cstring>
 #include <memory>
+#include <vector>
 
 #include "plot/logparser.h"
 
@@ -40,13 +42,21 @@ LogReadResult CLogReader::Read(const QString& path, const std::function<bool(dou
         return Failure(QStringLiteral("Nie można otworzyć pliku %1: %2.").arg(Quoted(path), file.errorString()));
     }
 
-    // Read in blocks, not mapped: a file cut short by its writer while it is
-    // read ends the reading early instead of faulting.
+    // Read in blocks into one buffer, not mapped: a file cut short by its
+    // writer while it is read ends the reading early instead of faulting.
     const qint64 size = std::max<qint64>(file.size(), 1);
-    QByteArray buffer = file.read(kChunk);
-    if (file.error() != QFileDevice::NoError)
+    std::vector<char> buffer(std::size_t(2 * kChunk));
+    qsizetype filled = 0;   // bytes of the buffer holding unparsed data
+    const auto readMore = [&]() -> qsizetype {
+        if (buffer.size() < std::size_t(filled + kChunk))
+            buffer.resize(std::size_t(filled + kChunk));
+        return file.read(buffer.data() + filled, kChunk);
+    };
+    qsizetype got = readMore();
+    if (got < 0)
         return Failure(QStringLiteral("Błąd odczytu pliku %1: %2.").arg(Quoted(path), file.errorString()));
-    const CLogParser::Kind kind = CLogParser::Detect(buffer);
+    filled = got;
+    const CLogParser::Kind kind = CLogParser::Detect(QByteArrayView(buffer.data(), filled));
     if (kind == CLogParser::Kind::Empty)
         return Failure(QStringLiteral("Plik %1 jest pusty.").arg(Quoted(path)));
     if (kind == CLogParser::Kind::Binary)
@@ -54,24 +64,25 @@ LogReadResult CLogReader::Read(const QString& path, const std::function<bool(dou
                                       "ani zapisy dziennika binarnego (.vrd).").arg(Quoted(path)));
     const std::unique_ptr<CLogParser> parser = CLogParser::Create(kind, path);
     // The first block tells how many records the whole file holds, a little over.
-    const double perByte = double(parser->EstimateRecords(buffer)) / double(std::max<qsizetype>(buffer.size(), 1));
+    const double perByte = double(parser->EstimateRecords(QByteArrayView(buffer.data(), filled))) / double(filled);
     parser->ReserveFirst(qsizetype(perByte * double(size) * 1.02) + 16);
 
     LogReadResult result;
     qint64 done = 0;
     for (;;) {
-        const QByteArray more = file.read(kChunk);
-        if (file.error() != QFileDevice::NoError)
-            return Failure(QStringLiteral("Błąd odczytu pliku %1: %2.").arg(Quoted(path), file.errorString()));
-        const bool final = more.isEmpty();
-        const qsizetype consumed = parser->Parse(buffer, final, result.series);
+        const bool final = got == 0;
+        const qsizetype consumed = parser->Parse(QByteArrayView(buffer.data(), filled), final, result.series);
         done += consumed;
-        buffer.remove(0, consumed);
         if (final)
             break;
-        buffer += more;
+        std::memmove(buffer.data(), buffer.data() + consumed, std::size_t(filled - consumed));
+        filled -= consumed;
         if (progress && !progress(std::min(1.0, double(done) / double(size))))
             return Failure(QStringLiteral("Wczytywanie pliku %1 przerwano.").arg(Quoted(path)));
+        got = readMore();
+        if (got < 0)
+            return Failure(QStringLiteral("Błąd odczytu pliku %1: %2.").arg(Quoted(path), file.errorString()));
+        filled += got;
     }
     if (progress && !progress(1.0))
         return Failure(QStringLiteral("Wczytywanie pliku %1 przerwano.").arg(Quoted(path)));

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <limits>
 
+#include <sys/mman.h>
+
 namespace {
 
 constexpr int kBaseShift = 6;      // 64 records per level-0 block
@@ -50,10 +52,24 @@ qint64 CPlotSeries::BreakStepMs() const
     return kBreakFactor * UsualStepMs();
 }
 
+// Large arrays are asked for in huge pages: filling a year of records page by
+// page would otherwise spend a good part of the reading in page faults.
+template <typename T>
+static void AdviseHugePages(const std::vector<T>& v)
+{
+    constexpr quintptr kHuge = 2 << 20;
+    const auto begin = (reinterpret_cast<quintptr>(v.data()) + kHuge - 1) & ~(kHuge - 1);
+    const auto end = (reinterpret_cast<quintptr>(v.data() + v.capacity())) & ~(kHuge - 1);
+    if (end > begin)
+        madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+}
+
 void CPlotSeries::Reserve(qsizetype records)
 {
     m_times.reserve(std::size_t(records));
     m_values.reserve(std::size_t(records));
+    AdviseHugePages(m_times);
+    AdviseHugePages(m_values);
     if (m_levels.empty())
         m_levels.emplace_back();
     m_levels[0].reserve(std::size_t(records / kBase + 1));
@@ -106,26 +122,35 @@ void CPlotSeries::Append(qint64 timeMs, float valueHpa)
 {
     if (!m_times.empty())
         timeMs = std::max(timeMs, m_times.back());
+    // Growing by a quarter, not double, keeps the memory near 12 bytes a record
+    // for a series that grows past what was reserved (a followed file).
+    if (m_times.size() == m_times.capacity() && m_times.size() >= 4096)
+        Reserve(qsizetype(m_times.size() + m_times.size() / 4));
     m_times.push_back(timeMs);
     m_values.push_back(valueHpa);
+    if ((m_times.size() & (kBase - 1)) == 0)
+        CompleteBlock();
+}
 
-    const qsizetype index = Size() - 1;
+void CPlotSeries::CompleteBlock()
+{
     if (m_levels.empty())
         m_levels.emplace_back();
-    if ((index & (kBase - 1)) == 0)
-        m_levels[0].push_back(EmptyBlock());
-    AddToBlock(m_levels[0].back(), index);
+    Block block = EmptyBlock();
+    const qsizetype end = Size();
+    for (qsizetype i = end - kBase; i < end; ++i)
+        AddToBlock(block, i);
+    m_levels[0].push_back(block);
 
     // A completed block completes the blocks above it whose last child it is.
-    qsizetype complete = index + 1;
-    for (std::size_t level = 1; complete % (qsizetype(1) << ShiftOf(level)) == 0; ++level) {
+    for (std::size_t level = 1; end % (qsizetype(1) << ShiftOf(level)) == 0; ++level) {
         if (m_levels.size() <= level)
             m_levels.emplace_back();
         const std::vector<Block>& children = m_levels[level - 1];
-        Block block = EmptyBlock();
+        Block merged = EmptyBlock();
         for (std::size_t i = children.size() - kFan; i < children.size(); ++i)
-            Merge(block, children[i]);
-        m_levels[level].push_back(block);
+            Merge(merged, children[i]);
+        m_levels[level].push_back(merged);
     }
 }
 
@@ -158,11 +183,10 @@ static void Walk(const std::vector<std::vector<CPlotSeries::Block>>& levels, qsi
             const qsizetype block = i >> ShiftOf(level);
             if (block >= qsizetype(levels[level].size()))
                 break;
-            const qsizetype end = std::min(i + blockSize, size);
-            if (end > last)
+            if (i + blockSize > last)
                 break;
             best = int(level);
-            span = end - i;
+            span = blockSize;
         }
         if (best >= 0)
             onBlock(best, i >> ShiftOf(std::size_t(best)), i, i + span);

@@ -37,7 +37,7 @@ public:
     qint64 BreakStepMs() const;
 
     // Clamps the time to the last one (see above) and keeps the index up to
-    // date, in amortised constant time.
+    // date, in amortised constant time (a block is summed when it completes).
     void Append(qint64 timeMs, float valueHpa);
     void Reserve(qsizetype records);
     // Forgets every record (the file and serial number stay).
@@ -77,12 +77,13 @@ public:
     };
 
 private:
+    void CompleteBlock();
     void AddToBlock(Block& block, qsizetype index) const;
     static void Merge(Block& into, const Block& from);
     qint64 Step(qsizetype index) const;
 
-    // m_levels[0][j] sums records [64j, 64j + 64) (the last may be partial);
-    // m_levels[k][j] sums the 16 entries [16j, 16j + 16) of level k - 1, and
-    // exists only when those are complete.
+    // m_levels[0][j] sums records [64j, 64j + 64); m_levels[k][j] sums the 16
+    // entries [16j, 16j + 16) of level k - 1. Only complete blocks exist: the
+    // records after the last one are scanned one by one.
     std::vector<std::vector<Block>> m_levels;
 };

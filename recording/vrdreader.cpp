@@ -96,54 +96,41 @@ bool ParseFixed(const char* p, qsizetype n, double& value)
     return ok;
 }
 
-// "20,<serial>,27,<hPa>,1$"
+// Takes `literal` from the front of the text.
+bool Take(const char*& p, const char* end, const char* literal, qsizetype length)
+{
+    if (end - p < length || std::memcmp(p, literal, std::size_t(length)) != 0)
+        return false;
+    p += length;
+    return true;
+}
+
+// "20,<serial>,27,<hPa>,1$": exactly five comma-separated fields.
 bool ParseDataPart(const char* p, qsizetype n, VrdRecord& record)
 {
-    if (n < 1 || p[n - 1] != '$')
+    const char* const end = p + n;
+    if (!Take(p, end, "20,", 3))
         return false;
-    --n;
-    const char* field[5];
-    qsizetype length[5];
-    int count = 0;
-    qsizetype from = 0;
-    for (qsizetype i = 0; i <= n; ++i) {
-        if (i == n || p[i] == ',') {
-            if (count == 5)
-                return false;
-            field[count] = p + from;
-            length[count] = i - from;
-            ++count;
-            from = i + 1;
-        }
-    }
-    auto is = [&](int i, const char* text) {
-        return length[i] == qsizetype(std::strlen(text)) && std::memcmp(field[i], text, length[i]) == 0;
-    };
-    if (count != 5 || !is(0, "20") || !is(2, "27") || !is(4, "1"))
+    const char* comma = static_cast<const char*>(std::memchr(p, ',', std::size_t(end - p)));
+    if (!comma || !ParseInt(p, comma - p, record.nSerialNumber))
         return false;
-    if (!ParseInt(field[1], length[1], record.nSerialNumber)
-        || !ParseFixed(field[3], length[3], record.dPressureHpa))
+    p = comma + 1;
+    if (!Take(p, end, "27,", 3))
+        return false;
+    comma = static_cast<const char*>(std::memchr(p, ',', std::size_t(end - p)));
+    if (!comma || !ParseFixed(p, comma - p, record.dPressureHpa))
+        return false;
+    p = comma + 1;
+    if (!Take(p, end, "1$", 2) || p != end)
         return false;
     record.bValid = true;
     return true;
 }
 
-} // namespace
-
-bool CVrdReader::ParsePlain(QByteArrayView plain, VrdRecord& record)
+// The fields of a plain record whose check bytes are right.
+bool ParseFields(const char* fields, qsizetype length, VrdRecord& record)
 {
-    const qsizetype mark = plain.size() - 3;
-    if (mark < kTimeStampLength + 1 || plain[mark] != CBinaryLog::kCheckMark)
-        return false;
-    const char* const fields = plain.data();
-    unsigned sum = 0;
-    for (qsizetype i = 0; i < mark; ++i)
-        sum += static_cast<unsigned char>(fields[i]);
-    if (static_cast<unsigned char>(plain[mark + 1]) != sum % 253 + 1
-        || static_cast<unsigned char>(plain[mark + 2]) != sum % 251 + 1)
-        return false;
-
-    if (!AllDigits(fields, kTimeStampLength) || fields[kTimeStampLength] != '$')
+    if (length < kTimeStampLength + 1 || !AllDigits(fields, kTimeStampLength) || fields[kTimeStampLength] != '$')
         return false;
     record = VrdRecord{};
     record.time.wYear = static_cast<WORD>(TwoDigits(fields) * 100 + TwoDigits(fields + 2));
@@ -153,7 +140,41 @@ bool CVrdReader::ParsePlain(QByteArrayView plain, VrdRecord& record)
     record.time.wMinute = static_cast<WORD>(TwoDigits(fields + 10));
     record.time.wSecond = static_cast<WORD>(TwoDigits(fields + 12));
     const qsizetype data = kTimeStampLength + 1;
-    return data == mark || ParseDataPart(fields + data, mark - data, record);
+    return data == length || ParseDataPart(fields + data, length - data, record);
+}
+
+bool ChecksMatch(unsigned sum, const char* checks)
+{
+    return static_cast<unsigned char>(checks[0]) == sum % 253 + 1
+        && static_cast<unsigned char>(checks[1]) == sum % 251 + 1;
+}
+
+// The stored record [stored, stored + length) negated into `plain` and parsed.
+bool ParseStored(const char* stored, qsizetype length, char* plain, VrdRecord& record)
+{
+    const qsizetype mark = length - 3;
+    unsigned sum = 0;
+    for (qsizetype i = 0; i < mark; ++i) {
+        const auto byte = static_cast<unsigned char>(-static_cast<unsigned char>(stored[i]));
+        plain[i] = static_cast<char>(byte);
+        sum += byte;
+    }
+    const char checks[2] = {static_cast<char>(-static_cast<unsigned char>(stored[mark + 1])),
+                            static_cast<char>(-static_cast<unsigned char>(stored[mark + 2]))};
+    return ChecksMatch(sum, checks) && ParseFields(plain, mark, record);
+}
+
+} // namespace
+
+bool CVrdReader::ParsePlain(QByteArrayView plain, VrdRecord& record)
+{
+    const qsizetype mark = plain.size() - 3;
+    if (mark < kTimeStampLength + 1 || plain[mark] != CBinaryLog::kCheckMark)
+        return false;
+    unsigned sum = 0;
+    for (qsizetype i = 0; i < mark; ++i)
+        sum += static_cast<unsigned char>(plain[i]);
+    return ChecksMatch(sum, plain.data() + mark + 1) && ParseFields(plain.data(), mark, record);
 }
 
 qsizetype CVrdReader::Scan(QByteArrayView stored, bool final,
@@ -188,11 +209,9 @@ qsizetype CVrdReader::Scan(QByteArrayView stored, bool final,
         // The earliest start that gives a valid record ending at this mark.
         bool valid = false;
         VrdRecord record;
-        for (qsizetype from = std::max(start, mark - kMaxFieldsLength); from < mark; ++from) {
-            const qsizetype length = end - from;
-            for (qsizetype i = 0; i < length; ++i)
-                plain[i] = static_cast<char>(-static_cast<unsigned char>(bytes[from + i]));
-            if (ParsePlain(QByteArrayView(plain, length), record)) {
+        // Too short a stretch holds no record (14 digits, "$", the mark and check bytes).
+        for (qsizetype from = std::max(start, mark - kMaxFieldsLength); from + kTimeStampLength + 1 <= mark; ++from) {
+            if (ParseStored(bytes + from, end - from, plain, record)) {
                 if (from > start)
                     addDamage(from - start);
                 record.nOffset = from;
