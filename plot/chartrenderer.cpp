@@ -159,7 +159,9 @@ void CChartRenderer::Paint(QPainter& p, const QRect& whole, const ChartData& dat
 
     // Time axis: a row of labels and, under it, the date when it changes.
     const int maxTimeTicks = std::max(2, plot.width() / (fm.horizontalAdvance(QStringLiteral("00:00:00.000")) + 12));
-    const auto timeTicks = CTimeAxis::Ticks(data.t0, data.t1, maxTimeTicks);
+    // With nothing open there is no time to label.
+    const auto timeTicks = data.series.empty() ? std::vector<TimeTick>()
+                                               : CTimeAxis::Ticks(data.t0, data.t1, maxTimeTicks);
     for (const TimeTick& t : timeTicks) {
         const double x = XOf(plot, data.t0, data.t1, t.nTimeMs);
         p.setPen(grid);
@@ -194,7 +196,10 @@ void CChartRenderer::Paint(QPainter& p, const QRect& whole, const ChartData& dat
 
     if (!any) {
         p.setPen(text);
-        p.drawText(plot, Qt::AlignCenter, QStringLiteral("Brak danych w tym zakresie"));
+        p.drawText(plot, Qt::AlignCenter,
+                   data.series.empty()
+                       ? QStringLiteral("Otwórz dziennik: Plik → Otwórz… albo upuść plik na okno")
+                       : QStringLiteral("Brak danych w tym zakresie"));
         p.restore();
         return;
     }
