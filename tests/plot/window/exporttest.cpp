@@ -1,0 +1,123 @@
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QXmlStreamReader>
+
+#include "samplelogs.h"
+
+namespace {
+
+// The real km302-plot, as a script would run it: no display, no platform
+// chosen.
+struct PlotRun {
+    int status = -1;
+    QString out, err;
+};
+
+PlotRun Plot(const QStringList& args)
+{
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
+        env.remove(QString::fromLatin1(name));
+    p.setProcessEnvironment(env);
+    p.start(QStringLiteral(KM302_PLOT_PATH), args);
+    PlotRun r;
+    if (!p.waitForFinished(60'000) || p.exitStatus() != QProcess::NormalExit)
+        return r;
+    r.status = p.exitCode();
+    r.out = QString::fromLocal8Bit(p.readAllStandardOutput());
+    r.err = QString::fromLocal8Bit(p.readAllStandardError());
+    return r;
+}
+
+class ExportCommandTest : public ::testing::Test {
+protected:
+    void SetUp() override { CSampleLogs::WriteVrd(Path("a.vrd"), 120, 50); }
+    QString Path(const char* name) const { return m_dir.filePath(QString::fromUtf8(name)); }
+    QTemporaryDir m_dir;
+};
+
+}  // namespace
+
+// The PNG has the size asked for and a curve in it; the SVG is well-formed
+// and holds the curve.
+TEST_F(ExportCommandTest, PictureWithoutADisplay)
+{
+    const PlotRun png = Plot({"--export", Path("c.png"), "--size", "640x360", Path("a.vrd")});
+    ASSERT_EQ(png.status, 0) << png.err.toStdString();
+    const QImage image(Path("c.png"));
+    ASSERT_EQ(image.size(), QSize(640, 360));
+    // The first series' colour, drawn with antialiasing: its exact value
+    // marks the middle of the line.
+    int curve = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            curve += image.pixelColor(x, y) == QColor(0x1f, 0x5f, 0xbf);
+    EXPECT_GT(curve, 100);
+
+    const PlotRun svg = Plot({"--export", Path("c.svg"), Path("a.vrd")});
+    ASSERT_EQ(svg.status, 0) << svg.err.toStdString();
+    QFile file(Path("c.svg"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    QXmlStreamReader xml(&file);
+    // The curve is a polyline (or path) in a group stroked with the first series' colour.
+    int paths = 0;
+    bool root = false;
+    QString stroke;
+    while (!xml.atEnd()) {
+        if (xml.readNext() != QXmlStreamReader::StartElement)
+            continue;
+        root = root || xml.name() == QLatin1String("svg");
+        if (xml.name() == QLatin1String("g"))
+            stroke = xml.attributes().value(QLatin1String("stroke")).toString();
+        paths += (xml.name() == QLatin1String("polyline") || xml.name() == QLatin1String("path"))
+            && stroke == QLatin1String("#1f5fbf");
+    }
+    EXPECT_FALSE(xml.hasError()) << xml.errorString().toStdString();
+    EXPECT_TRUE(root);
+    EXPECT_GE(paths, 1);
+}
+
+// The CSV holds exactly the records of --from..--to, the gap as an empty value.
+TEST_F(ExportCommandTest, CsvOfTheRangeAsked)
+{
+    const PlotRun r = Plot({"--export", Path("r.csv"), "--from", "2024-03-05T14:00:45", "--to",
+                        "2024-03-05T14:00:54", Path("a.vrd")});
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    QFile file(Path("r.csv"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = file.readAll().split('\n');
+    ASSERT_EQ(lines.size(), 12);   // header, ten records, nothing after the last LF
+    EXPECT_EQ(lines[0], "czas,seria,cisnienie_hpa");
+    EXPECT_EQ(lines[1], "2024-03-05T14:00:45,4711,1015.0");
+    EXPECT_EQ(lines[6], "2024-03-05T14:00:50,4711,");
+    EXPECT_EQ(lines[10], "2024-03-05T14:00:54,4711,1014.0");
+    EXPECT_EQ(lines[11], "");
+}
+
+// Help and version go to standard output; a bad file is exit status 1 with
+// its reason, a bad line exit status 2 with the usage.
+TEST_F(ExportCommandTest, StatusAndMessages)
+{
+    const PlotRun help = Plot({"--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_TRUE(help.out.contains(QString::fromUtf8("Użycie: km302-plot")));
+    const PlotRun version = Plot({"--version"});
+    EXPECT_EQ(version.status, 0);
+    EXPECT_TRUE(version.out.startsWith(QStringLiteral("km302-plot 3.")));
+
+    const PlotRun missing = Plot({"--export", Path("m.png"), Path("a.vrd"), Path("none.vrd")});
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_TRUE(missing.err.contains(Path("none.vrd")));
+    EXPECT_FALSE(QFile::exists(Path("m.png")));
+    const PlotRun unwritable = Plot({"--export", Path("no/dir/m.png"), Path("a.vrd")});
+    EXPECT_EQ(unwritable.status, 1);
+    EXPECT_TRUE(unwritable.err.contains(QString::fromUtf8("Nie można zapisać")));
+
+    const PlotRun wrong = Plot({"--export", Path("m.gif"), Path("a.vrd")});
+    EXPECT_EQ(wrong.status, 2);
+    EXPECT_TRUE(wrong.err.contains(QString::fromUtf8("Użycie")));
+}

@@ -1,0 +1,55 @@
+#include "samplelogs.h"
+
+#include <QDateTime>
+#include <QFile>
+#include <QTimeZone>
+
+#include "recording/binarylog.h"
+#include "recording/textlog.h"
+
+namespace {
+
+SYSTEMTIME SystemTime(int index)
+{
+    const QDateTime t = QDateTime::fromMSecsSinceEpoch(CSampleLogs::TimeOf(index), QTimeZone::utc());
+    SYSTEMTIME st;
+    st.wYear = WORD(t.date().year());
+    st.wMonth = WORD(t.date().month());
+    st.wDay = WORD(t.date().day());
+    st.wHour = WORD(t.time().hour());
+    st.wMinute = WORD(t.time().minute());
+    st.wSecond = WORD(t.time().second());
+    return st;
+}
+
+void Append(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::Append) || f.write(bytes) != bytes.size())
+        qFatal("cannot write %s", qPrintable(path));
+}
+
+}  // namespace
+
+qint64 CSampleLogs::TimeOf(int index)
+{
+    return QDateTime(QDate(2024, 3, 5), QTime(14, 0), QTimeZone::utc()).toMSecsSinceEpoch()
+        + qint64(index) * 1000;
+}
+
+void CSampleLogs::WriteVrd(const QString& path, int records, int gapAt)
+{
+    QByteArray bytes;
+    for (int i = 0; i < records; ++i)
+        bytes += CBinaryLog::StoredRecord(SystemTime(i), i != gapAt, ValueOf(i), false, kSerial);
+    QFile::remove(path);
+    Append(path, bytes);
+}
+
+void CSampleLogs::AppendText(const QString& path, int first, int records, bool header, int gapAt)
+{
+    QByteArray bytes = header ? CTextLog::HeaderLine(false, '\t') : QByteArray();
+    for (int i = first; i < first + records; ++i)
+        bytes += CTextLog::RecordLine(SystemTime(i), i != gapAt, ValueOf(i), '\t');
+    Append(path, bytes);
+}
