@@ -362,12 +362,12 @@ TEST_F(PackageTest, UnpackedProgramStartsAndStopsCleanly)
 }
 
 // The MIME type of a file as a desktop sees it, with the MIME folder of
-// `share` and none of the machine's own.
+// `share` before the machine's own.
 QString MimeTypeOf(const QString& share, const QString& file)
 {
     QProcess child;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("XDG_DATA_DIRS"), share);
+    env.insert(QStringLiteral("XDG_DATA_DIRS"), share + QStringLiteral(":/usr/share"));
     env.insert(QStringLiteral("XDG_DATA_HOME"), share + QStringLiteral("/no-user-data"));
     child.setProcessEnvironment(env);
     child.start(QStringLiteral(PACKAGE_MIMETYPEOF), {file});
@@ -415,12 +415,12 @@ TEST_F(PackageTest, ViewerHasAValidMenuEntryManualPageAndVrdFileType)
         return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() ? file.fileName() : QString();
     };
     const QByteArray record = CBinaryLog::StoredRecord(time, true, 1013.2, false, 1234);
-    EXPECT_EQ("application/x-km302-vrd", MimeTypeOf(mime.path(), write(QStringLiteral("cisnienie.vrd"), {})));
-    EXPECT_EQ("application/x-km302-vrd", MimeTypeOf(mime.path(), write(QStringLiteral("kopia.dat"), record + record)));
+    EXPECT_EQ(QStringLiteral("application/x-km302-vrd"), MimeTypeOf(mime.path(), write(QStringLiteral("cisnienie.vrd"), {})));
+    EXPECT_EQ(QStringLiteral("application/x-km302-vrd"), MimeTypeOf(mime.path(), write(QStringLiteral("kopia.dat"), record + record)));
     time.wYear = 1999;
-    EXPECT_EQ("application/x-km302-vrd",
+    EXPECT_EQ(QStringLiteral("application/x-km302-vrd"),
               MimeTypeOf(mime.path(), write(QStringLiteral("stary.dat"), CBinaryLog::StoredRecord(time, false, 0, false, 0))));
-    EXPECT_NE("application/x-km302-vrd",
+    EXPECT_NE(QStringLiteral("application/x-km302-vrd"),
               MimeTypeOf(mime.path(), write(QStringLiteral("tekst.dat"), "2024-03-05\t14:07:09\t1013.2\thPa\r\n")));
 }
 
