@@ -6,8 +6,9 @@
 #   bench/plotvsgnuplot.sh [LOG.csv]
 #
 # Without an argument it makes a year of one-second records (31,536,000) with
-# the log generator of the build, kept in build/bench-data between runs. With
-# no generator built and no file given it says so and stops (status 0).
+# the log generator km302-loggen of the build (or $KM302_PLOT_GEN), kept in
+# build/bench-data between runs. With no generator built and no file given it
+# says so and stops (status 0).
 # KM302_PLOT_RUNS sets the runs of each program (default 3).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -36,7 +37,7 @@ if [ -z "$log" ]; then
   if [ ! -s "$log" ]; then
     mkdir -p "$(dirname "$log")"
     echo "making a year of one-second records with $(basename "$gen") (once; kept in $log)"
-    "$gen" --csv --records 31536000 "$log"
+    "$gen" --records 31536000 --csv "$log"
   fi
 fi
 [ -s "$log" ] || { echo "no such log: $log" >&2; exit 1; }
