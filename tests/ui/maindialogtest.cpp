@@ -444,7 +444,7 @@ TEST_F(StartPlotixTest, ViewerGetsTheBinaryLogElseTheTextLogWhenTheFileExists)
     EXPECT_EQ(QStringList{window.Recording().m_strFileNameBin}, argumentsOfViewer());
 
     // A folder under the binary log's name is no log; a relative name is
-    // passed whole, as the viewer may start elsewhere.
+    // passed as a full path, as the viewer may start in another folder.
     QFile::remove(window.Recording().m_strFileNameBin);
     ASSERT_TRUE(QDir().mkdir(window.Recording().m_strFileNameBin));
     EXPECT_EQ(QStringList{window.Recording().m_strFileName}, argumentsOfViewer());
