@@ -1,9 +1,12 @@
 # Installation layout and the Debian package.
 #
-#   bin/km302, bin/km302-sim
+#   bin/km302, bin/km302-sim, bin/km302-plot
 #   share/km302/help/KM302.html          (the program opens <bin>/../share/km302/help)
-#   share/applications/km302.desktop
+#   share/applications/km302.desktop, km302-plot.desktop
 #   share/icons/hicolor/<size>/apps/km302.png
+#   share/mime/packages/km302.xml        (the .vrd type; dpkg's trigger rebuilds the cache)
+#   share/man/man1/km302-plot.1.gz
+#   share/metainfo/<id>.metainfo.xml    (AppStream, one per program with a window)
 #
 # The folders are fixed rather than taken from GNUInstallDirs: the program
 # finds its help page relative to its own directory, so bin/ and share/ must
@@ -18,6 +21,30 @@ install(FILES ${CMAKE_SOURCE_DIR}/res/km302.png
         DESTINATION share/icons/hicolor/64x64/apps)
 install(FILES ${CMAKE_SOURCE_DIR}/res/km302-32.png
         DESTINATION share/icons/hicolor/32x32/apps RENAME km302.png)
+install(FILES ${CMAKE_SOURCE_DIR}/res/km302-plot.desktop DESTINATION share/applications)
+install(FILES ${CMAKE_SOURCE_DIR}/res/km302-mime.xml DESTINATION share/mime/packages RENAME km302.xml)
+install(FILES ${CMAKE_SOURCE_DIR}/res/org.example.km302.metainfo.xml
+              ${CMAKE_SOURCE_DIR}/res/org.example.km302.plot.metainfo.xml
+        DESTINATION share/metainfo)
+
+# Manual pages go compressed, as man-db and Debian expect; -n keeps the
+# archive free of the build's time stamp, so the package is reproducible.
+set(KM302_PLOT_MANPAGE ${CMAKE_BINARY_DIR}/km302-plot.1.gz)
+add_custom_command(OUTPUT ${KM302_PLOT_MANPAGE}
+  COMMAND gzip -9nc ${CMAKE_SOURCE_DIR}/res/km302-plot.1 > ${KM302_PLOT_MANPAGE}
+  DEPENDS ${CMAKE_SOURCE_DIR}/res/km302-plot.1
+  VERBATIM)
+add_custom_target(km302_manpages ALL DEPENDS ${KM302_PLOT_MANPAGE})
+install(FILES ${KM302_PLOT_MANPAGE} DESTINATION share/man/man1)
+
+# The chart viewer's folder may be added after this file is read: its
+# program is installed once every folder of the project is known.
+function(km302_install_viewer)
+  if(TARGET km302-plot)
+    install(TARGETS km302-plot RUNTIME DESTINATION bin)
+  endif()
+endfunction()
+cmake_language(DEFER DIRECTORY ${CMAKE_SOURCE_DIR} CALL km302_install_viewer)
 
 set(CPACK_PACKAGE_NAME km302)
 set(CPACK_PACKAGE_VENDOR "KM302 maintainers")
@@ -29,7 +56,9 @@ in a large field, logs the readings to a text/CSV file and a binary .vrd
 file, and publishes the live values to other programs on D-Bus. The user
 interface is in Polish.
 .
-The package also holds km302-sim, a simulator of the instrument on a
+The package also holds km302-plot, a chart viewer of the logs that stays
+fast for a year of one-second records and exports PNG, SVG and CSV
+without a display, and km302-sim, a simulator of the instrument on a
 pseudo-terminal.")
 set(CPACK_PACKAGE_CONTACT "KM302 maintainers <km302@example.org>")
 set(CPACK_STRIP_FILES ON)

@@ -2,10 +2,13 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QIcon>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QStandardPaths>
 #include <QStyle>
 #include <QWindow>
 
@@ -480,10 +483,29 @@ void CMainDialog::OnHelpTopics()
 
 void CMainDialog::OnStartPlotix()
 {
+    // A user who has the maker's charting program keeps it.
     for (const char* name : {"Plotix.exe", "Plotix", "plotix"}) {
         if (Services().LaunchProgram(QString::fromLatin1(name), {}) > 31)
             return;
     }
+    // Our own viewer, with the log being written: the binary log holds the
+    // serial numbers and full precision, so it is preferred to the text log.
+    QStringList arguments;
+    for (const QString* log : {&m_recording->m_strFileNameBin, &m_recording->m_strFileName}) {
+        if (!log->isEmpty() && QFileInfo(*log).isFile()) {
+            arguments << QFileInfo(*log).absoluteFilePath();
+            break;
+        }
+    }
+    // Only the program's own folder and PATH: a viewer lying in whatever
+    // folder the program was started from is not ours to run.
+    const QString besideUs = QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("km302-plot"));
+    if (Services().LaunchProgram(besideUs, arguments) > 31)
+        return;
+    const QString onPath = QStandardPaths::findExecutable(QStringLiteral("km302-plot"));
+    if (!onPath.isEmpty() && QFileInfo(onPath) != QFileInfo(besideUs)
+        && Services().LaunchProgram(onPath, arguments) > 31)
+        return;
     Services().MessageBox(LoadString(IDS_PLOTIX_MISSING), MB_OK);
 }
 

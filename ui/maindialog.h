@@ -99,7 +99,11 @@ public:
     void OnPortCommand();       // 32771 "Port szeregowy"
     void OnAlwaysOnTop();       // 32772 "Zawsze na wierzchu"
     void OnHelpTopics();        // 32778 "Pomoc"
-    void OnStartPlotix();       // 32795 "Uruchom Plotix"
+    // 32795 "Uruchom Plotix": Plotix.exe, Plotix, plotix as LaunchProgram
+    // finds them; then km302-plot from the program's folder, then from PATH,
+    // with the binary log's path, else the text log's, when that file exists;
+    // message 114 only when nothing could be started.
+    void OnStartPlotix();
     void OnCloseCommand();      // 32783 "Zamknij"
     void OnColors();            // 32780 "Kolory"
     void OnFonts();             // 32781 "Czcionki"

@@ -23,6 +23,8 @@
 
 #include <sys/stat.h>
 
+#include "recording/binarylog.h"
+
 // Readable failure messages for Qt strings (found by argument lookup, so global).
 static void PrintTo(const QString& text, std::ostream* os)
 {
@@ -170,13 +172,24 @@ protected:
     static inline QString s_debName;
 };
 
-TEST_F(PackageTest, InstallPutsBothProgramsInBinAsExecutables)
+// The programs installed in bin/; the chart viewer when this build has it.
+QStringList Programs()
+{
+    QStringList programs{QStringLiteral("km302"), QStringLiteral("km302-sim")};
+#ifdef PACKAGE_HAS_VIEWER
+    programs << QStringLiteral("km302-plot");
+#endif
+    return programs;
+}
+
+TEST_F(PackageTest, InstallPutsEveryProgramInBinAsExecutables)
 {
     ASSERT_NO_FATAL_FAILURE(RequireInstall());
-    for (const char* name : {"km302", "km302-sim"}) {
-        const QFileInfo program(InstallRoot() + QStringLiteral("/usr/bin/") + QLatin1String(name));
-        EXPECT_TRUE(program.isFile() && program.isExecutable()) << name;
-        EXPECT_TRUE(program.permissions().testFlag(QFile::ExeOther)) << name << " is not executable by every user";
+    for (const QString& name : Programs()) {
+        const QFileInfo program(InstallRoot() + QStringLiteral("/usr/bin/") + name);
+        EXPECT_TRUE(program.isFile() && program.isExecutable()) << name.toStdString();
+        EXPECT_TRUE(program.permissions().testFlag(QFile::ExeOther))
+            << name.toStdString() << " is not executable by every user";
     }
     const CommandResult help = RunCommand(InstallRoot() + QStringLiteral("/usr/bin/km302-sim"), {QStringLiteral("--help")});
     EXPECT_TRUE(help.Succeeded()) << help.Report();
@@ -346,6 +359,99 @@ TEST_F(PackageTest, UnpackedProgramStartsAndStopsCleanly)
     EXPECT_EQ(QProcess::NormalExit, program.exitStatus());
     EXPECT_EQ(0, program.exitCode());
     EXPECT_TRUE(QFileInfo(config.filePath(QStringLiteral("KM302/KM302.ini"))).isFile());
+}
+
+// The MIME type of a file as a desktop sees it, with the MIME folder of
+// `share` before the machine's own.
+QString MimeTypeOf(const QString& share, const QString& file)
+{
+    QProcess child;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_DATA_DIRS"), share + QStringLiteral(":/usr/share"));
+    env.insert(QStringLiteral("XDG_DATA_HOME"), share + QStringLiteral("/no-user-data"));
+    child.setProcessEnvironment(env);
+    child.start(QStringLiteral(PACKAGE_MIMETYPEOF), {file});
+    child.waitForFinished(30000);
+    return QString::fromUtf8(child.readAllStandardOutput()).trimmed();
+}
+
+TEST_F(PackageTest, ViewerHasAValidMenuEntryManualPageAndVrdFileType)
+{
+    ASSERT_NO_FATAL_FAILURE(RequireInstall());
+    const QString share = InstallRoot() + QStringLiteral("/usr/share");
+
+    // Double-clicking a .vrd file runs the viewer with the file.
+    const QString desktop = share + QStringLiteral("/applications/km302-plot.desktop");
+    const CommandResult check = RunCommand(QStringLiteral("desktop-file-validate"), {desktop});
+    EXPECT_TRUE(check.Succeeded() && !check.strOutput.contains(QLatin1String("error:"))
+                && !check.strOutput.contains(QLatin1String("warning:")))
+        << check.Report();
+    const QMap<QString, QString> entry = ReadDesktopEntry(desktop);
+    const QStringList exec = entry.value(QStringLiteral("Exec")).split(QLatin1Char(' '));
+    EXPECT_EQ("km302-plot", exec.value(0));
+    EXPECT_TRUE(exec.contains(QLatin1String("%F")) || exec.contains(QLatin1String("%f"))) << "no file argument";
+    EXPECT_TRUE(entry.value(QStringLiteral("MimeType")).split(QLatin1Char(';')).contains(QLatin1String("application/x-km302-vrd")));
+#ifdef PACKAGE_HAS_VIEWER
+    const CommandResult version = RunCommand(InstallRoot() + QStringLiteral("/usr/bin/km302-plot"), {QStringLiteral("--version")});
+    EXPECT_TRUE(version.Succeeded() && version.strOutput.contains(QLatin1String(PACKAGE_VERSION))) << version.Report();
+#endif
+
+    const CommandResult man = RunCommand(QStringLiteral("gzip"), {QStringLiteral("-dc"), share + QStringLiteral("/man/man1/km302-plot.1.gz")});
+    EXPECT_TRUE(man.Succeeded()) << man.Report();
+    EXPECT_EQ(QString::fromUtf8(ReadAll(QStringLiteral(PACKAGE_SOURCE_DIR "/res/km302-plot.1"))), man.strOutput);
+
+    // The type database accepts the package's file; a binary log is known by
+    // its name and, under any name, by its first record; a text log is not.
+    QTemporaryDir mime;
+    ASSERT_TRUE(QDir().mkpath(mime.filePath(QStringLiteral("mime/packages"))));
+    ASSERT_TRUE(QFile::copy(share + QStringLiteral("/mime/packages/km302.xml"),
+                            mime.filePath(QStringLiteral("mime/packages/km302.xml"))));
+    const CommandResult update = RunCommand(QStringLiteral("update-mime-database"), {mime.filePath(QStringLiteral("mime"))});
+    ASSERT_TRUE(update.Succeeded() && !update.strOutput.contains(QLatin1String("rror"))) << update.Report();
+    SYSTEMTIME time;
+    time.wYear = 2024, time.wMonth = 3, time.wDay = 5, time.wHour = 14, time.wMinute = 7, time.wSecond = 9;
+    const auto write = [&](const QString& name, const QByteArray& bytes) {
+        QFile file(mime.filePath(name));
+        return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() ? file.fileName() : QString();
+    };
+    const QByteArray record = CBinaryLog::StoredRecord(time, true, 1013.2, false, 1234);
+    EXPECT_EQ(QStringLiteral("application/x-km302-vrd"), MimeTypeOf(mime.path(), write(QStringLiteral("cisnienie.vrd"), {})));
+    EXPECT_EQ(QStringLiteral("application/x-km302-vrd"), MimeTypeOf(mime.path(), write(QStringLiteral("kopia.dat"), record + record)));
+    time.wYear = 1999;
+    EXPECT_EQ(QStringLiteral("application/x-km302-vrd"),
+              MimeTypeOf(mime.path(), write(QStringLiteral("stary.dat"), CBinaryLog::StoredRecord(time, false, 0, false, 0))));
+    EXPECT_NE(QStringLiteral("application/x-km302-vrd"),
+              MimeTypeOf(mime.path(), write(QStringLiteral("tekst.dat"), "2024-03-05\t14:07:09\t1013.2\thPa\r\n")));
+}
+
+TEST_F(PackageTest, AppStreamDataOfBothProgramsValidates)
+{
+    ASSERT_NO_FATAL_FAILURE(RequireInstall());
+    const QString share = InstallRoot() + QStringLiteral("/usr/share");
+    const QStringList files = QDir(share + QStringLiteral("/metainfo")).entryList({QStringLiteral("*.metainfo.xml")});
+    ASSERT_EQ(2, files.size()) << files.join(QLatin1Char(' ')).toStdString();
+    QStringList launched;
+    for (const QString& name : files) {
+        const QString path = share + QStringLiteral("/metainfo/") + name;
+        // Infos and pedantic hints are advice; errors and warnings are faults.
+        const CommandResult check =
+            RunCommand(QStringLiteral("appstreamcli"), {QStringLiteral("validate"), QStringLiteral("--no-net"), path});
+        EXPECT_TRUE(check.Succeeded()) << check.Report();
+        EXPECT_FALSE(check.strOutput.contains(QRegularExpression(QStringLiteral("^\\s*[EW]:"), QRegularExpression::MultilineOption)))
+            << check.Report();
+        // Software centres find the component by its file name and the
+        // program by its menu entry.
+        const QString text = QString::fromUtf8(ReadAll(path));
+        EXPECT_TRUE(text.contains(QStringLiteral("<id>") + name.chopped(int(qstrlen(".metainfo.xml"))) + QStringLiteral("</id>")))
+            << name.toStdString();
+        const QRegularExpressionMatch desktop =
+            QRegularExpression(QStringLiteral("<launchable type=\"desktop-id\">([^<]+)</launchable>")).match(text);
+        EXPECT_TRUE(desktop.hasMatch() && QFileInfo(share + QStringLiteral("/applications/") + desktop.captured(1)).isFile())
+            << name.toStdString();
+        launched << desktop.captured(1);
+    }
+    launched.sort();
+    EXPECT_EQ((QStringList{QStringLiteral("km302-plot.desktop"), QStringLiteral("km302.desktop")}), launched);
 }
 
 }   // namespace

@@ -3,9 +3,12 @@
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QCoreApplication>
+#include <QDir>
+#include <QFile>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QGuiApplication>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -25,6 +28,7 @@
 #include "ui/maindialog.h"
 #include "ui/portdialog.h"
 #include "ui/pressuredisplay.h"
+#include "ui/recordingcontroller.h"
 
 namespace {
 
@@ -338,22 +342,111 @@ TEST_F(MainDialogTest, HelpOpensTopic100AndReportsAFailure)
     EXPECT_EQ(QStringLiteral("Failed to launch help."), services.MessageBoxes()[0].text);
 }
 
-TEST_F(MainDialogTest, PlotixThatCannotBeStartedIsReported)
-{
-    window.show();
-    services.QueueLaunchResult(2);
-    services.QueueLaunchResult(2);
-    services.QueueLaunchResult(2);
-    window.CommandAction(ID_PLOTIX)->trigger();
-    ASSERT_EQ(3u, services.Launches().size());
-    EXPECT_EQ(QStringLiteral("Plotix.exe"), services.Launches()[0].program);
-    ASSERT_EQ(1u, services.MessageBoxes().size());
-    EXPECT_EQ(QStringLiteral("Nie można odnaleźć programu Plotix.exe"), services.MessageBoxes()[0].text);
+// "Uruchom Plotix" with a PATH of its own: a folder that holds an executable
+// km302-plot, and the two logs of the recording settings in another.
+class StartPlotixTest : public MainDialogTest {
+protected:
+    void SetUp() override
+    {
+        MainDialogTest::SetUp();
+        savedPath = qgetenv("PATH");
+        qputenv("PATH", pathDir.path().toLocal8Bit());
+        QFile viewer(OnPath());
+        ASSERT_TRUE(viewer.open(QIODevice::WriteOnly));
+        viewer.setPermissions(viewer.permissions() | QFile::ExeOwner);
+        window.Recording().m_strFileNameBin = logDir.filePath(QStringLiteral("cisnienie.vrd"));
+        window.Recording().m_strFileName = logDir.filePath(QStringLiteral("cisnienie.txt"));
+        window.show();
+    }
+    void TearDown() override
+    {
+        qputenv("PATH", savedPath);
+        MainDialogTest::TearDown();
+    }
 
-    services.ClearRecord();
-    window.CommandAction(ID_PLOTIX)->trigger();
-    EXPECT_EQ(1u, services.Launches().size());
+    QString OnPath() const { return pathDir.filePath(QStringLiteral("km302-plot")); }
+    static QString BesideUs() { return QCoreApplication::applicationDirPath() + QStringLiteral("/km302-plot"); }
+    static void Touch(const QString& path)
+    {
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    }
+    void FailLaunches(int count)
+    {
+        for (int i = 0; i < count; ++i)
+            services.QueueLaunchResult(2);
+    }
+    QStringList Programs() const
+    {
+        QStringList programs;
+        for (const ScriptedLaunch& launch : services.Launches())
+            programs << launch.program;
+        return programs;
+    }
+    void Start()
+    {
+        services.ClearRecord();
+        window.CommandAction(ID_PLOTIX)->trigger();
+    }
+
+    QTemporaryDir pathDir;
+    QTemporaryDir logDir;
+    QByteArray savedPath;
+};
+
+TEST_F(StartPlotixTest, PlotixIsTriedFirstThenOurViewerBesideUsThenOnPath)
+{
+    Start();
+    EXPECT_EQ(QStringList{QStringLiteral("Plotix.exe")}, Programs());
+
+    FailLaunches(3);
+    Start();
+    EXPECT_EQ((QStringList{QStringLiteral("Plotix.exe"), QStringLiteral("Plotix"), QStringLiteral("plotix"), BesideUs()}),
+              Programs());
     EXPECT_TRUE(services.MessageBoxes().empty());
+
+    FailLaunches(4);
+    Start();
+    EXPECT_EQ(5, Programs().size());
+    EXPECT_EQ(OnPath(), Programs().value(4));
+    EXPECT_TRUE(services.MessageBoxes().empty());
+}
+
+TEST_F(StartPlotixTest, Message114OnlyWhenNothingStarts)
+{
+    FailLaunches(5);
+    Start();
+    EXPECT_EQ(5, Programs().size());
+    EXPECT_EQ(QStringList{QStringLiteral("Nie można odnaleźć programu Plotix.exe")}, services.MessageBoxTexts());
+
+    // No viewer on PATH: nothing to try after the program's own folder.
+    QFile::remove(OnPath());
+    FailLaunches(4);
+    Start();
+    EXPECT_EQ(4, Programs().size());
+    EXPECT_EQ(1u, services.MessageBoxes().size());
+    EXPECT_EQ(0, services.UnusedAnswers());
+}
+
+TEST_F(StartPlotixTest, ViewerGetsTheBinaryLogElseTheTextLogWhenTheFileExists)
+{
+    const auto argumentsOfViewer = [&] {
+        FailLaunches(3);
+        Start();
+        return services.Launches().size() == 4 ? services.Launches()[3].arguments : QStringList{QStringLiteral("?")};
+    };
+    EXPECT_EQ(QStringList{}, argumentsOfViewer());
+
+    Touch(window.Recording().m_strFileName);
+    EXPECT_EQ(QStringList{window.Recording().m_strFileName}, argumentsOfViewer());
+
+    Touch(window.Recording().m_strFileNameBin);
+    EXPECT_EQ(QStringList{window.Recording().m_strFileNameBin}, argumentsOfViewer());
+
+    // A folder under the binary log's name is no log.
+    QFile::remove(window.Recording().m_strFileNameBin);
+    ASSERT_TRUE(QDir().mkdir(window.Recording().m_strFileNameBin));
+    EXPECT_EQ(QStringList{window.Recording().m_strFileName}, argumentsOfViewer());
 }
 
 TEST_F(MainDialogTest, CloseAndStopRequestEndTheModalRun)
