@@ -1,5 +1,7 @@
 #include "plot/chartrenderer.h"
 
+#include <algorithm>
+
 #include <QFileInfo>
 #include <QPainter>
 
@@ -167,13 +169,14 @@ void CChartRenderer::Paint(QPainter& p, const QRect& whole, const ChartData& dat
         p.setPen(grid);
         p.drawLine(QPointF(x, plot.top()), QPointF(x, plot.bottom()));
         p.setPen(text);
-        const int w = fm.horizontalAdvance(t.strLabel);
-        p.drawText(QPointF(x - w / 2.0, plot.bottom() + 4 + fm.ascent()), t.strLabel);
-        if (!t.strContext.isEmpty()) {
-            const int cw = fm.horizontalAdvance(t.strContext);
-            p.drawText(QPointF(x - cw / 2.0, plot.bottom() + 6 + fm.height() + fm.ascent()),
+        // Centred under the tick, but never cut by the picture's edges.
+        const auto left = [&](int w) {
+            return std::clamp(x - w / 2.0, double(whole.left()), double(std::max(whole.left(), whole.right() - w)));
+        };
+        p.drawText(QPointF(left(fm.horizontalAdvance(t.strLabel)), plot.bottom() + 4 + fm.ascent()), t.strLabel);
+        if (!t.strContext.isEmpty())
+            p.drawText(QPointF(left(fm.horizontalAdvance(t.strContext)), plot.bottom() + 6 + fm.height() + fm.ascent()),
                        t.strContext);
-        }
     }
     if (any) {
         const int maxValueTicks = std::max(2, plot.height() / (fm.height() * 2));
