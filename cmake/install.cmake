@@ -5,7 +5,8 @@
 #   share/applications/km302.desktop, km302-plot.desktop
 #   share/icons/hicolor/<size>/apps/km302.png
 #   share/mime/packages/km302.xml        (the .vrd type; dpkg's trigger rebuilds the cache)
-#   share/man/man1/km302-plot.1.gz
+#   share/man/man1/km302.1.gz, km302-sim.1.gz, km302-plot.1.gz
+#   share/doc/km302/copyright, changelog.gz
 #   share/metainfo/<id>.metainfo.xml    (AppStream, one per program with a window)
 #
 # The folders are fixed rather than taken from GNUInstallDirs: the program
@@ -27,15 +28,26 @@ install(FILES ${CMAKE_SOURCE_DIR}/res/org.example.km302.metainfo.xml
               ${CMAKE_SOURCE_DIR}/res/org.example.km302.plot.metainfo.xml
         DESTINATION share/metainfo)
 
-# Manual pages go compressed, as man-db and Debian expect; -n keeps the
-# archive free of the build's time stamp, so the package is reproducible.
-set(KM302_PLOT_MANPAGE ${CMAKE_BINARY_DIR}/km302-plot.1.gz)
-add_custom_command(OUTPUT ${KM302_PLOT_MANPAGE}
-  COMMAND gzip -9nc ${CMAKE_SOURCE_DIR}/res/km302-plot.1 > ${KM302_PLOT_MANPAGE}
-  DEPENDS ${CMAKE_SOURCE_DIR}/res/km302-plot.1
-  VERBATIM)
-add_custom_target(km302_manpages ALL DEPENDS ${KM302_PLOT_MANPAGE})
-install(FILES ${KM302_PLOT_MANPAGE} DESTINATION share/man/man1)
+# Manual pages and the changelog go compressed, as man-db and Debian expect;
+# -n keeps the archive free of the build's time stamp, so the package is
+# reproducible.
+set(KM302_COMPRESSED_DOCS)
+foreach(source km302.1 km302-sim.1 km302-plot.1 changelog)
+  set(compressed ${CMAKE_BINARY_DIR}/${source}.gz)
+  add_custom_command(OUTPUT ${compressed}
+    COMMAND gzip -9nc ${CMAKE_SOURCE_DIR}/res/${source} > ${compressed}
+    DEPENDS ${CMAKE_SOURCE_DIR}/res/${source}
+    VERBATIM)
+  list(APPEND KM302_COMPRESSED_DOCS ${compressed})
+  if(source MATCHES "[.]1$")
+    install(FILES ${compressed} DESTINATION share/man/man1)
+  endif()
+endforeach()
+add_custom_target(km302_manpages ALL DEPENDS ${KM302_COMPRESSED_DOCS})
+# The licence in Debian's machine-readable form and the history of versions,
+# where dpkg and lintian look for them.
+install(FILES ${CMAKE_SOURCE_DIR}/res/copyright ${CMAKE_BINARY_DIR}/changelog.gz
+        DESTINATION share/doc/km302)
 
 # The chart viewer's folder may be added after this file is read: its
 # program is installed once every folder of the project is known.

@@ -66,7 +66,11 @@ int main(int argc, char** argv)
     switch (o.m_action) {
     case CPlotOptions::Action::Help: Print(stdout, CPlotOptions::Usage()); return 0;
     case CPlotOptions::Action::Version:
-        Print(stdout, QStringLiteral("km302-plot %1\n").arg(QStringLiteral(KM302_VERSION)));
+        Print(stdout, QStringLiteral("km302-plot %1\n"
+                                     "License GPLv3+: GNU GPL version 3 or later <https://gnu.org/licenses/gpl.html>.\n"
+                                     "This is free software: you are free to change and redistribute it.\n"
+                                     "There is NO WARRANTY, to the extent permitted by law.\n")
+                          .arg(QStringLiteral(KM302_VERSION)));
         return 0;
     case CPlotOptions::Action::Export: {
         // Scripts and web servers have no display: draw offscreen unless the
