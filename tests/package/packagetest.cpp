@@ -361,6 +361,45 @@ TEST_F(PackageTest, UnpackedProgramStartsAndStopsCleanly)
     EXPECT_TRUE(QFileInfo(config.filePath(QStringLiteral("KM302/KM302.ini"))).isFile());
 }
 
+TEST_F(PackageTest, LintianFindsNoFaultAndEveryProgramHasItsManualPage)
+{
+    ASSERT_NO_FATAL_FAILURE(RequirePackage());
+    const QString root = PackageRoot();
+    const QString doc = root + QStringLiteral("/usr/share/doc/km302/");
+    EXPECT_TRUE(ReadAll(doc + QStringLiteral("copyright"))
+                    .startsWith("Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/\n"));
+    EXPECT_TRUE(ReadAll(doc + QStringLiteral("changelog.gz")).startsWith("\x1f\x8b"));
+    // Whatever lands in bin/ (a helper built for the benchmarks, say) needs a page.
+    for (const QString& program : QDir(root + QStringLiteral("/usr/bin")).entryList(QDir::Files))
+        EXPECT_TRUE(QFileInfo(root + QStringLiteral("/usr/share/man/man1/") + program + QStringLiteral(".1.gz")).isFile())
+            << "no manual page for " << program.toStdString();
+
+    // The simulator's page documents every option its --help lists.
+    const CommandResult help = RunCommand(root + QStringLiteral("/usr/bin/km302-sim"), {QStringLiteral("--help")});
+    const CommandResult man =
+        RunCommand(QStringLiteral("gzip"), {QStringLiteral("-dc"), root + QStringLiteral("/usr/share/man/man1/km302-sim.1.gz")});
+    ASSERT_TRUE(help.Succeeded() && man.Succeeded()) << help.Report() << man.Report();
+    const QString page = QString(man.strOutput).replace(QLatin1String("\\-"), QLatin1String("-"));
+    QRegularExpressionMatchIterator option =
+        QRegularExpression(QStringLiteral("^  (--[a-z-]+)"), QRegularExpression::MultilineOption).globalMatch(help.strOutput);
+    int options = 0;
+    for (; option.hasNext(); ++options) {
+        const QString name = option.next().captured(1);
+        EXPECT_TRUE(page.contains(QRegularExpression(QStringLiteral("^\\.BI? ") + name + QStringLiteral("(\\s|$)"),
+                                                     QRegularExpression::MultilineOption)))
+            << name.toStdString() << " is not described in km302-sim(1)";
+    }
+    EXPECT_GE(options, 10);
+
+    // Errors and warnings are faults; informational and pedantic notes are advice.
+    const CommandResult lintian = RunCommand(QStringLiteral("lintian"), {Deb()});
+    EXPECT_TRUE(lintian.bFinished) << lintian.Report();
+    const QStringList faults =
+        lintian.strOutput.split(QLatin1Char('\n')).filter(QRegularExpression(QStringLiteral("^[EW]: ")));
+    EXPECT_TRUE(faults.isEmpty()) << lintian.Report();
+    EXPECT_TRUE(lintian.Succeeded()) << lintian.Report();
+}
+
 // The MIME type of a file as a desktop sees it, with the MIME folder of
 // `share` before the machine's own.
 QString MimeTypeOf(const QString& share, const QString& file)
