@@ -8,6 +8,7 @@
 #include <chrono>
 #include <fcntl.h>
 #include <poll.h>
+#include <span>
 #include <sys/eventfd.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
@@ -259,21 +260,21 @@ void CSerialChannel::ReceivePass()
             CloseDevice();
             return;
         }
-        for (ssize_t i = 0; i < got; ++i) {
-            if (!Deliver(buffer[i]))
-                return;
-        }
+        if (!Deliver(std::span<const unsigned char>(buffer, std::size_t(got))))
+            return;
     }
 }
 
-bool CSerialChannel::Deliver(unsigned char byte)
+bool CSerialChannel::Deliver(std::span<const unsigned char> batch)
 {
     if (StopRequested())
         return false;
+    // One cross-thread call for the whole batch: the hand-over, not the
+    // decoding, is what a byte costs. The call blocks, so the batch (the
+    // reader's buffer) stays untouched until the owner is done with it.
     ISerialByteSink* owner = m_pOwner;
-    const unsigned wParam = byte;
     QMetaObject::invokeMethod(
-        m_pReceiver, [owner, wParam] { owner->OnSerialByte(wParam); }, Qt::BlockingQueuedConnection);
+        m_pReceiver, [owner, batch] { owner->OnSerialBytes(batch); }, Qt::BlockingQueuedConnection);
     return true;
 }
 
@@ -337,7 +338,7 @@ void CSerialChannel::Close()
         (void)!::write(m_hStop, &one, sizeof one);
     }
 
-    // 3. Until the reader has ended, deliver its pending byte (it may be
+    // 3. Until the reader has ended, deliver its pending batch (it may be
     //    blocked in a delivery to this very thread).
     while (!IsReaderFinished()) {
         if (m_pReceiver)

@@ -4,10 +4,11 @@
 //
 // Threads. The user-interface thread constructs, opens, starts and destroys the
 // channel. The reader thread waits in poll() on [stop, port] (the stop entry
-// first, so a stop request wins over pending data) and hands every received
-// byte separately, in arrival order, to the owner's OnSerialByte on the
+// first, so a stop request wins over pending data) and hands what each read()
+// returned, as one batch in arrival order, to the owner's OnSerialBytes on the
 // user-interface thread with a blocking queued call: the reader waits until the
-// byte has been processed. The stop request is checked before each delivery.
+// whole batch has been processed before it reads again. The stop request is
+// checked before each delivery.
 //
 // Closing (the destructor) lowers DTR and RTS, raises the stop request and then
 // keeps delivering the reader's pending call on the user-interface thread until
@@ -36,6 +37,7 @@
 
 #include <atomic>
 #include <mutex>
+#include <span>
 #include <thread>
 
 #include "platform/wintypes.h"
@@ -84,7 +86,7 @@ private:
     void ReaderMain();
     void ReceivePass();
     bool WaitForDevice();
-    bool Deliver(unsigned char byte);
+    bool Deliver(std::span<const unsigned char> batch);
     bool StopRequested() const;
     int ConfigureAndOpen(const QString& path);
     void CloseDevice();

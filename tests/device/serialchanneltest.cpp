@@ -15,6 +15,7 @@
 #include <functional>
 #include <memory>
 #include <pty.h>
+#include <span>
 #include <sched.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
@@ -46,9 +47,17 @@ int OpenDescriptors()
     return count;
 }
 
-// Records every delivered byte and the thread it arrived on.
+// Records every delivered byte, the thread it arrived on and the size of each
+// batch; onBatch runs at the start of a batch, while the reader waits for it.
 class RecordingSink : public ISerialByteSink {
 public:
+    void OnSerialBytes(std::span<const unsigned char> batch) override
+    {
+        batches.push_back(batch.size());
+        if (onBatch)
+            onBatch();
+        ISerialByteSink::OnSerialBytes(batch);
+    }
     void OnSerialByte(unsigned wParam) override
     {
         if (QThread::currentThread() != QCoreApplication::instance()->thread())
@@ -58,6 +67,8 @@ public:
             std::this_thread::sleep_for(delay);
     }
     std::string bytes;
+    std::vector<std::size_t> batches;
+    std::function<void()> onBatch;
     bool wrongThread = false;
     std::chrono::microseconds delay{0};
 };
@@ -143,6 +154,31 @@ TEST_F(SerialChannel, FramesWrittenTogetherArriveByteByByteInOrder)
     pty.Write(frames);
     ASSERT_TRUE(WaitFor([&] { return sink.bytes.size() >= frames.size(); }));
     EXPECT_EQ(frames, sink.bytes);
+    EXPECT_FALSE(sink.wrongThread);
+}
+
+// What one read returns goes over as one batch, and the reader does not read
+// again until the batch is done: bytes arriving meanwhile stay queued and form
+// the next batch, after the current one.
+TEST_F(SerialChannel, EachReadIsOneBatchAndTheReaderWaitsForIt)
+{
+    CSerialChannel channel;
+    ASSERT_EQ(1, OpenOn(channel, sink, pty.slavePath()));
+    ASSERT_EQ(1, channel.StartReader());
+    const std::string frames = "\x40\x70\x3D\x32\x70\x34\x31\x70\x31\x73\x32\r"
+                               "\x40\x70\x3D\x32\x70\x34\x31\x70\x31\x73\x33\r";
+    bool stayedQueued = false;
+    sink.onBatch = [&] {
+        if (sink.batches.size() == 1) {
+            pty.Write(frames);
+            stayedQueued = pty.WaitQueued(int(frames.size()));
+        }
+    };
+    pty.Write("!");
+    ASSERT_TRUE(WaitFor([&] { return sink.bytes.size() >= 1 + frames.size(); }));
+    EXPECT_TRUE(stayedQueued);
+    EXPECT_EQ("!" + frames, sink.bytes);
+    EXPECT_EQ((std::vector<std::size_t>{1, frames.size()}), sink.batches);
     EXPECT_FALSE(sink.wrongThread);
 }
 
