@@ -1,7 +1,7 @@
 // The serial channel's delivery path on a pseudo-terminal: CSerialChannel's
-// reader thread reads the port and hands every byte separately, with a
-// blocking queued call, to OnSerialByte on the user-interface thread, which
-// runs its event loop (the benchmark's main thread here). The far end is the
+// reader thread reads the port and hands what each read returned, with one
+// blocking queued call, to the user-interface thread, which runs OnSerialByte
+// for each of its bytes in its event loop (the benchmark's main thread here). The far end is the
 // pseudo-terminal's master side, written by a thread of its own.
 //
 //   BM_DeliveryThroughput/<chunk>  bytes per second delivered while the far
