@@ -75,23 +75,13 @@ std::vector<qint64> TickTimes(const Step& step, qint64 t0, qint64 t1)
             times.push_back(t);
         return times;
     }
+    // A step of n years is a step of 12 n months, aligned the same way.
+    const qint64 months = step.kind == Kind::Month ? step.n : 12 * step.n;
     const QDate first = Utc(t0).date();
-    if (step.kind == Kind::Month) {
-        qint64 index = qint64(first.year()) * 12 + first.month() - 1;
-        index = (FloorDiv(index - 1, step.n) + 1) * step.n;
-        for (;; index += step.n) {
-            const QDate d(int(FloorDiv(index, 12)), int(index - FloorDiv(index, 12) * 12) + 1, 1);
-            const qint64 t = QDateTime(d, QTime(0, 0), QTimeZone::utc()).toMSecsSinceEpoch();
-            if (t > t1)
-                break;
-            if (t >= t0)
-                times.push_back(t);
-        }
-        return times;
-    }
-    qint64 year = (FloorDiv(first.year() - 1, step.n) + 1) * step.n;
-    for (;; year += step.n) {
-        const QDate d(int(year), 1, 1);
+    qint64 index = qint64(first.year()) * 12 + first.month() - 1;
+    index = (FloorDiv(index - 1, months) + 1) * months;
+    for (;; index += months) {
+        const QDate d(int(FloorDiv(index, 12)), int(index - FloorDiv(index, 12) * 12) + 1, 1);
         if (!d.isValid())
             break;
         const qint64 t = QDateTime(d, QTime(0, 0), QTimeZone::utc()).toMSecsSinceEpoch();

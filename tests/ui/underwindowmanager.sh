@@ -16,34 +16,37 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 
+# wait_for NAME PID LOG COMMAND...: polls COMMAND for up to 10 s while the
+# server PID lives; otherwise says that NAME did not start, with its LOG.
+wait_for() {
+    name=$1 pid=$2 log=$3
+    shift 3
+    tries=0
+    until "$@"; do
+        tries=$((tries + 1))
+        if [ "$tries" -gt 200 ] || ! kill -0 "$pid" 2>/dev/null; then
+            echo "underwindowmanager: $name did not start" >&2
+            cat "$log" >&2
+            exit 1
+        fi
+        sleep 0.05
+    done
+}
+
+wm_ready() {
+    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'
+}
+
 Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
 xvfb_pid=$!
-tries=0
-until [ -s "$work/display" ]; do
-    tries=$((tries + 1))
-    if [ "$tries" -gt 200 ] || ! kill -0 "$xvfb_pid" 2>/dev/null; then
-        echo "underwindowmanager: Xvfb did not start" >&2
-        cat "$work/xvfb.log" >&2
-        exit 1
-    fi
-    sleep 0.05
-done
+wait_for Xvfb "$xvfb_pid" "$work/xvfb.log" test -s "$work/display"
 DISPLAY=:$(head -n 1 "$work/display")
 export DISPLAY
 
 HOME=$work openbox --sm-disable >"$work/openbox.log" 2>&1 &
 wm_pid=$!
 # The window manager is ready once it has announced itself on the root window.
-tries=0
-until xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; do
-    tries=$((tries + 1))
-    if [ "$tries" -gt 200 ] || ! kill -0 "$wm_pid" 2>/dev/null; then
-        echo "underwindowmanager: openbox did not start" >&2
-        cat "$work/openbox.log" >&2
-        exit 1
-    fi
-    sleep 0.05
-done
+wait_for openbox "$wm_pid" "$work/openbox.log" wm_ready
 
 # libxkbcommon-x11 copies X replies with a length-bounded strndup of a buffer
 # that has no NUL: legal, but reported under strict string checks. Qt's xcb
