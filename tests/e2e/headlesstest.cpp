@@ -205,7 +205,7 @@ TEST_F(HeadlessTest, AFullDiskGivesOneLinePerFileAndRecordingResumes)
     ASSERT_TRUE(rig.WriteSettings(false));
     ASSERT_TRUE(CSmallTmpfs::Fill(filler));
     ASSERT_TRUE(rig.StartSim({"--value", "1013.2"}));
-    ASSERT_TRUE(Start({"--log", text.toStdString(), "--vrd", binary.toStdString()}));
+    ASSERT_TRUE(Start({"--log", text.toStdString(), "--vrd", binary.toStdString(), "--interval", "1"}));
 
     ASSERT_TRUE(CLiveRig::WaitUntil([&] { return Lines(text) >= 1 && Lines(binary) >= 1 && States().contains(kValid); }, 10000))
         << rig.Program().ErrorOutput().toStdString();
