@@ -152,7 +152,9 @@ TEST_F(HeadlessTest, RecordsAndServesWithoutADisplayThroughAnUnplugAndEndsCleanl
 
     // The instrument is unplugged and plugged in again on the same link.
     ASSERT_EQ(0, rig.StopSim(SIGTERM));
-    EXPECT_TRUE(CLiveRig::WaitUntil([&] { return States().size() >= 3 && !probe.ServicePresent(); }, 10000));
+    EXPECT_TRUE(CLiveRig::WaitUntil([&] {
+        return States().size() >= 3 && !probe.ServicePresent() && Text(rig.TextLogPath()).Story().endsWith(QLatin1Char('N'));
+    }, 10000));
     const int values = Text(rig.TextLogPath()).Count(CTextLogScan::Kind::Value);
     ASSERT_TRUE(rig.StartSim({"--value", "1013.2"}));
     EXPECT_TRUE(CLiveRig::WaitUntil([&] { return Text(rig.TextLogPath()).Count(CTextLogScan::Kind::Value) >= values + 3; }, 15000));
