@@ -28,10 +28,13 @@
 //   BM_LineRateCost  what recording costs at the line's pace, both logs on
 //       (one record a second): `km302 --headless`, with no display variables,
 //       then the windowed km302, each fed a frame every 360 ms for 20 s once
-//       its logs are open; processor share (schedstat), wakeups beyond the
-//       frames (context switches of all threads, less one a frame, per
-//       second) and resident memory, beside the empty Qt dialog measured
-//       during the headless run.
+//       its logs are open, then 10 s more with the line quiet; processor
+//       share (schedstat), wakeups (context switches of all threads) and
+//       resident memory, beside the empty Qt dialog measured during the
+//       headless run. Wakeups beyond the frames are those of the quiet 10 s
+//       (the recording tick and every other timer), per second; the frames'
+//       own are the difference, per frame. Headless runs once more recording
+//       every 60 s, the settings' default.
 //   BM_StartupToFirstPicture  from the fork of km302 to the close of the
 //       picture it saves of its main window when its event loop first runs
 //       (KM302_SCREENSHOT, KM302_SCREENSHOT_AFTER=0): the grab renders the
@@ -102,11 +105,12 @@ public:
 
     // With both logs on in the folder, a record a second; `headless`:
     // `km302 --headless` with no display variables in its environment.
-    bool StartRecording(bool headless)
+    bool StartRecording(bool headless, int intervalSeconds = 1)
     {
         const QByteArray log = "[LOG]\r\nFILE_LOG=1\r\nFILE_LOG_BIN=1\r\nFILE_NAME="
             + m_dir.filePath(QStringLiteral("pomiary.txt")).toLocal8Bit() + "\r\nFILE_NAME_BIN="
-            + m_dir.filePath(QStringLiteral("pomiary.vrd")).toLocal8Bit() + "\r\nFILE_INTERVAL=1\r\n";
+            + m_dir.filePath(QStringLiteral("pomiary.vrd")).toLocal8Bit() + "\r\nFILE_INTERVAL="
+            + QByteArray::number(intervalSeconds) + "\r\n";
         return Launch(log, headless, {});
     }
 
@@ -421,19 +425,22 @@ void BM_LineRateCost(benchmark::State& state)
         state.SkipWithError("the empty dialog did not start");
         return;
     }
-    // Headless, windowed, the empty dialog.
-    CostFigures figures[3];
+    constexpr auto kQuietWindow = 10s;
+    // Headless, windowed, headless recording every 60 s (the settings'
+    // default), the empty dialog; the first three with the line quiet.
+    CostFigures figures[4];
+    CostFigures quietFigures[3];
     double frameRate = 0;
     for (auto _ : state) {
         double total = 0;
-        for (int mode = 0; mode < 2; ++mode) {
-            const bool headless = mode == 0;
+        for (int mode = 0; mode < 3; ++mode) {
+            const bool headless = mode != 1;
             CProgramOnPty run;
-            if (!run.StartRecording(headless)) {
+            if (!run.StartRecording(headless, mode == 2 ? 60 : 1)) {
                 state.SkipWithError("km302 did not start");
                 return;
             }
-            CLineFeeder feeder(run.Pty());
+            auto feeder = std::make_unique<CLineFeeder>(run.Pty());
             // The windowed program opens its logs 10 s after it starts, headless at once.
             std::this_thread::sleep_for(headless ? 3s : 12s);
             if (!run.Program().HasOpen(run.Folder().toStdString() + "/pomiary.vrd")) {
@@ -442,45 +449,69 @@ void BM_LineRateCost(benchmark::State& state)
             }
             const CostSample before = SampleOf(run.Program());
             const CostSample emptyBefore = SampleOf(empty);
-            const long long framesBefore = feeder.Frames();
+            const long long framesBefore = feeder->Frames();
             const long long startNs = CLatencySamples::NowNs();
             std::this_thread::sleep_for(kWindow);
             const double seconds = double(CLatencySamples::NowNs() - startNs) / 1e9;
-            frameRate = double(feeder.Frames() - framesBefore) / seconds;
+            frameRate = double(feeder->Frames() - framesBefore) / seconds;
             const std::optional<CostFigures> cost = CostSince(before, run.Program(), seconds);
             const std::optional<CostFigures> emptyCost = CostSince(emptyBefore, empty, seconds);
-            if (!cost || !emptyCost || feeder.Failed()) {
+            const bool failed = feeder->Failed();
+            feeder.reset();
+            // The quiet line: the no-communication timeout passes first.
+            std::this_thread::sleep_for(6s);
+            const CostSample quietBefore = SampleOf(run.Program());
+            const long long quietStartNs = CLatencySamples::NowNs();
+            std::this_thread::sleep_for(kQuietWindow);
+            const double quietSeconds = double(CLatencySamples::NowNs() - quietStartNs) / 1e9;
+            const std::optional<CostFigures> quiet = CostSince(quietBefore, run.Program(), quietSeconds);
+            if (!cost || !emptyCost || !quiet || failed) {
                 state.SkipWithError("a program ended or stopped reading while it was measured");
                 return;
             }
             figures[mode] = *cost;
-            figures[mode].wakeups -= frameRate;
-            if (headless)
-                figures[2] = *emptyCost;
-            total += seconds;
+            quietFigures[mode] = *quiet;
+            if (mode == 0)
+                figures[3] = *emptyCost;
+            total += seconds + quietSeconds;
         }
         state.SetIterationTime(total);
     }
     const CostFigures& headless = figures[0];
     const CostFigures& windowed = figures[1];
-    const CostFigures& reference = figures[2];
+    const CostFigures& everyMinute = figures[2];
+    const CostFigures& reference = figures[3];
+    const auto perFrame = [frameRate](const CostFigures& line, const CostFigures& quiet) {
+        return frameRate > 0 ? (line.wakeups - quiet.wakeups) / frameRate : 0.0;
+    };
     state.counters["headless_cpu_pct"] = headless.cpu * 100;
-    state.counters["headless_wakeups_beyond_frames_per_s"] = headless.wakeups;
+    state.counters["headless_wakeups_beyond_frames_per_s"] = quietFigures[0].wakeups;
+    state.counters["headless_wakeups_per_frame"] = perFrame(headless, quietFigures[0]);
+    state.counters["headless_quiet_cpu_pct"] = quietFigures[0].cpu * 100;
     state.counters["headless_rss_kb"] = double(headless.rssKb);
+    state.counters["headless60_cpu_pct"] = everyMinute.cpu * 100;
+    state.counters["headless60_wakeups_beyond_frames_per_s"] = quietFigures[2].wakeups;
     state.counters["windowed_cpu_pct"] = windowed.cpu * 100;
-    state.counters["windowed_wakeups_beyond_frames_per_s"] = windowed.wakeups;
+    state.counters["windowed_wakeups_beyond_frames_per_s"] = quietFigures[1].wakeups;
+    state.counters["windowed_wakeups_per_frame"] = perFrame(windowed, quietFigures[1]);
     state.counters["windowed_rss_kb"] = double(windowed.rssKb);
     state.counters["empty_rss_kb"] = double(reference.rssKb);
     state.counters["headless_to_windowed_rss"] = double(headless.rssKb) / double(windowed.rssKb);
-    char text[640];
+    char text[1100];
     std::snprintf(text, sizeof text,
-                  "recording both logs at the line's pace (%.2f frames/s), over 20 s each: km302 --headless "
-                  "%.3f%% of a core, %.1f wakeups/s beyond the frames, %ld kB resident; windowed km302 %.3f%% "
-                  "of a core, %.1f wakeups/s beyond the frames, %ld kB resident; empty Qt dialog %.3f%% of a "
-                  "core, %.1f wakeups/s, %ld kB resident; headless / windowed memory %.2f, headless / empty "
-                  "dialog memory %.2f",
-                  frameRate, headless.cpu * 100, headless.wakeups, headless.rssKb, windowed.cpu * 100,
-                  windowed.wakeups, windowed.rssKb, reference.cpu * 100, reference.wakeups, reference.rssKb,
+                  "recording both logs at the line's pace (%.2f frames/s), over 20 s each, then 10 s of a quiet "
+                  "line: km302 --headless %.3f%% of a core (quiet %.3f%%), %.1f wakeups/s in all, %.1f a frame, "
+                  "%.1f/s beyond the frames, %ld kB resident; the same recording every 60 s: %.3f%% of a core, "
+                  "%.1f wakeups/s in all, %.1f a frame, %.1f/s beyond the frames; windowed km302 %.3f%% of a core (quiet %.3f%%), "
+                  "%.1f wakeups/s in all, %.1f a frame, %.1f/s beyond the frames, %ld kB resident; empty Qt "
+                  "dialog %.3f%% of a core, %.1f wakeups/s, %ld kB resident; headless / windowed memory %.2f, "
+                  "headless / empty dialog memory %.2f",
+                  frameRate, headless.cpu * 100, quietFigures[0].cpu * 100, headless.wakeups,
+                  perFrame(headless, quietFigures[0]), quietFigures[0].wakeups, headless.rssKb,
+                  everyMinute.cpu * 100, everyMinute.wakeups, perFrame(everyMinute, quietFigures[2]),
+                  quietFigures[2].wakeups, windowed.cpu * 100, quietFigures[1].cpu * 100, windowed.wakeups,
+                  perFrame(windowed, quietFigures[1]), quietFigures[1].wakeups, windowed.rssKb,
+                  reference.cpu * 100, reference.wakeups, reference.rssKb,
                   double(headless.rssKb) / double(windowed.rssKb), double(headless.rssKb) / double(reference.rssKb));
     CLatencySamples::AddSummary(text);
 }
