@@ -52,9 +52,11 @@ struct CommandResult {
     }
 };
 
-CommandResult RunCommand(const QString& program, const QStringList& args)
+CommandResult RunCommand(const QString& program, const QStringList& args,
+                         const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment())
 {
     QProcess process;
+    process.setProcessEnvironment(env);
     process.setProcessChannelMode(QProcess::MergedChannels);
     process.start(program, args);
     CommandResult result;
@@ -182,6 +184,13 @@ QStringList Programs()
     return programs;
 }
 
+// Whether a path relative to the root is a program: a command in bin/ or a
+// helper in libexec/km302/.
+bool IsProgram(const QString& path)
+{
+    return path.startsWith(QLatin1String("usr/bin/")) || path.startsWith(QLatin1String("usr/libexec/km302/"));
+}
+
 TEST_F(PackageTest, InstallPutsEveryProgramInBinAsExecutables)
 {
     ASSERT_NO_FATAL_FAILURE(RequireInstall());
@@ -305,7 +314,7 @@ TEST_F(PackageTest, PackageHoldsTheInstalledFilesOwnedByRoot)
     EXPECT_EQ(FilesUnder(InstallRoot()), files);
     // The binaries are stripped in the package; everything else is as installed.
     for (const QString& file : files) {
-        if (file.startsWith(QLatin1String("usr/bin/")))
+        if (IsProgram(file))
             continue;
         EXPECT_EQ(ReadAll(InstallRoot() + QLatin1Char('/') + file), ReadAll(PackageRoot() + QLatin1Char('/') + file))
             << file.toStdString();
@@ -321,9 +330,9 @@ TEST_F(PackageTest, PackageHoldsTheInstalledFilesOwnedByRoot)
         ++entries;
         const QString path = columns.last();
         EXPECT_EQ("root/root", columns.at(1)) << line.toStdString();
-        const QString expectedMode = path.endsWith(QLatin1Char('/'))    ? QStringLiteral("drwxr-xr-x")
-                                     : path.startsWith(QLatin1String("./usr/bin/")) ? QStringLiteral("-rwxr-xr-x")
-                                                                                    : QStringLiteral("-rw-r--r--");
+        const QString expectedMode = path.endsWith(QLatin1Char('/')) ? QStringLiteral("drwxr-xr-x")
+                                     : IsProgram(path.mid(2))         ? QStringLiteral("-rwxr-xr-x")
+                                                                      : QStringLiteral("-rw-r--r--");
         EXPECT_EQ(expectedMode, columns.at(0)) << line.toStdString();
     }
     EXPECT_GT(entries, files.size());   // the files and their folders
@@ -374,6 +383,12 @@ TEST_F(PackageTest, LintianFindsNoFaultAndEveryProgramHasItsManualPage)
         EXPECT_TRUE(QFileInfo(root + QStringLiteral("/usr/share/man/man1/") + program + QStringLiteral(".1.gz")).isFile())
             << "no manual page for " << program.toStdString();
 
+    // The user service and the headless helper are part of what lintian judges.
+    EXPECT_TRUE(QFileInfo(root + QStringLiteral("/usr/lib/systemd/user/km302.service")).isFile());
+#ifdef PACKAGE_HAS_HEADLESS
+    EXPECT_TRUE(QFileInfo(root + QStringLiteral("/usr/libexec/km302/km302-headless")).isExecutable());
+#endif
+
     // Errors and warnings are faults; informational and pedantic notes are advice.
     const CommandResult lintian = RunCommand(QStringLiteral("lintian"), {Deb()});
     EXPECT_TRUE(lintian.bFinished) << lintian.Report();
@@ -398,6 +413,38 @@ TEST_F(PackageTest, LintianFindsNoFaultAndEveryProgramHasItsManualPage)
             << name.toStdString() << " is not described in km302-sim(1)";
     }
     EXPECT_GE(options, 10);
+}
+
+// The user service as the package installs it, read by the user manager's
+// own parser. systemd-analyze also checks that ExecStart's program exists,
+// and its --root reaches only system units, so it reads a copy whose one
+// change is the unpacked root put before ExecStart's path. MANPATH holds only the package's pages, so Documentation= must name
+// a page the package carries. The parser reports faults on the output and
+// still exits 0 for many, so any output is a fault.
+TEST_F(PackageTest, UserServiceVerifiesAgainstTheUnpackedProgram)
+{
+    ASSERT_NO_FATAL_FAILURE(RequirePackage());
+    const QString unit = QString::fromUtf8(ReadAll(PackageRoot() + QStringLiteral("/usr/lib/systemd/user/km302.service")));
+    const QRegularExpression execStart(QStringLiteral("^ExecStart=(/usr/bin/km302 --headless)$"),
+                                       QRegularExpression::MultilineOption);
+    ASSERT_EQ(1, unit.count(execStart)) << "the service does not run the installed km302 --headless once:\n"
+                                         << unit.toStdString();
+
+    QTemporaryDir scratch;
+    const QString copy = scratch.filePath(QStringLiteral("km302.service"));
+    QFile file(copy);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(QString(unit).replace(execStart, QStringLiteral("ExecStart=") + PackageRoot() + QStringLiteral("\\1")).toUtf8());
+    file.close();
+    // The user manager's runtime folder, which a container without a login lacks.
+    ASSERT_TRUE(QDir().mkpath(scratch.filePath(QStringLiteral("run"))));
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), scratch.filePath(QStringLiteral("run")));
+    env.insert(QStringLiteral("MANPATH"), PackageRoot() + QStringLiteral("/usr/share/man"));
+    const CommandResult verify = RunCommand(QStringLiteral("systemd-analyze"),
+                                            {QStringLiteral("--user"), QStringLiteral("verify"), copy}, env);
+    EXPECT_TRUE(verify.Succeeded()) << verify.Report();
+    EXPECT_TRUE(verify.strOutput.trimmed().isEmpty()) << verify.Report();
 }
 
 // The MIME type of a file as a desktop sees it, with the MIME folder of
