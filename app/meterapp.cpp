@@ -1,6 +1,7 @@
 #include "app/meterapp.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QStandardPaths>
@@ -42,10 +43,10 @@ CMeterApp::~CMeterApp() = default;
 
 QString CMeterApp::SettingsPath()
 {
-    const QString folder = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
+    const QString path = SettingsFilePath();
     // The store writes the file beside itself; the folder must exist first.
-    QDir().mkpath(folder);
-    return QDir(folder).filePath(QStringLiteral("KM302.ini"));
+    QDir().mkpath(QFileInfo(path).path());
+    return path;
 }
 
 void CMeterApp::ApplyToWindow(const MeterSettings& s, CMainDialog& w)

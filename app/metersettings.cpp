@@ -1,5 +1,8 @@
 #include "app/metersettings.h"
 
+#include <QDir>
+#include <QStandardPaths>
+
 #include "app/settingsfile.h"
 
 #include <algorithm>
@@ -129,4 +132,10 @@ RECT FitToScreen(RECT r, const QRect& available)
     const LONG left = std::clamp<LONG>(r.left, -kMaxWindowCoordinate, kMaxWindowCoordinate);
     const LONG top = std::clamp<LONG>(r.top, -kMaxWindowCoordinate, kMaxWindowCoordinate);
     return RECT{left, top, left + width, top + height};
+}
+
+QString SettingsFilePath()
+{
+    return QDir(QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation))
+        .filePath(QStringLiteral("KM302.ini"));
 }

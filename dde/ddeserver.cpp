@@ -1,9 +1,10 @@
 #include "dde/ddeserver.h"
 
+#include "app/displaystate.h"
+
 #include "dde/ddeitemtext.h"
 #include "dde/ddenames.h"
 #include "platform/stringtable.h"
-#include "ui/pressuredisplay.h"
 
 CDdeServer::CDdeServer(std::unique_ptr<IDdeTransport> transport)
     : m_transport(std::move(transport)),

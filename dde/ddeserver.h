@@ -7,15 +7,17 @@
 // Names: one topic, "Ciśnienie#<serial number>" (string 118 joined with the
 // number by "%s#%li"), and the items "Wynik", "Pomiar", "Status" (strings
 // 119-121). Names compare without regard to case; CF_TEXT is the only format
-// served. The texts come from the pressure display (ddeitemtext.h).
+// served. The texts come from what the pressure field shows (CDisplayState,
+// ddeitemtext.h).
 //
-// The main window registers the server when communication turns good (with
-// the serial number of that reading), withdraws it when communication is lost
-// and when it is destroyed, and calls AdviseAll at the end of every Refresh.
+// The measurement (CMeterCore) registers the server when communication turns
+// good (with the serial number of that reading), withdraws it when
+// communication is lost, and calls AdviseAll at the end of every Refresh; the
+// windowed program also withdraws it when its window is destroyed.
 //
-// Owned by the main window, which also owns the display that m_pDisplay points
-// at; the display must outlive the registration. The server owns its
-// transport. User-interface thread only.
+// Owned by CMeterCore, which also owns the state that m_pDisplay points at;
+// the state must outlive the registration. The server owns its transport.
+// User-interface thread only.
 
 #include <QString>
 
@@ -23,7 +25,7 @@
 
 #include "dde/ddetransport.h"
 
-class CPressureDisplay;
+class CDisplayState;
 
 class CDdeServer : private IDdeCallback {
 public:
@@ -44,9 +46,9 @@ public:
     // the current text, changed or not.
     void AdviseAll();
 
-    // Set by the main window to its display; read by every item text. While it
-    // is null, requests get no data.
-    const CPressureDisplay* m_pDisplay = nullptr;
+    // Set by the program to the state its pressure field shows; read by every
+    // item text. While it is null, requests get no data.
+    const CDisplayState* m_pDisplay = nullptr;
 
 private:
     DdeReply DdeCallback(UINT type, UINT format, const HSZ& hsz1, const HSZ& hsz2) override;

@@ -21,9 +21,11 @@
 #include <cstdio>
 
 #include "platform/colorconvert.h"
+#include "platform/consoleservices.h"
 #include "platform/dialog.h"
 #include "platform/filefilter.h"
 #include "platform/fontconvert.h"
+#include "platform/reportline.h"
 
 namespace {
 
@@ -75,17 +77,16 @@ QString FindProgram(const QString& program)
 // What the user is told goes to the standard error too (the journal of a
 // desktop session), one line a box: a box nobody sees (no display, a locked
 // screen) still leaves its trace.
-void LogMessage(const QString& text)
+void LogMessage(const QString& text, UINT type)
 {
-    std::fprintf(stderr, "km302: %s\n", text.simplified().toLocal8Bit().constData());
-    std::fflush(stderr);
+    WriteReportLine(text, PriorityOfMessageBox(type));
 }
 
 }  // namespace
 
 int CQtServices::MessageBox(const QString& text, UINT type)
 {
-    LogMessage(text);
+    LogMessage(text, type);
     QPointer<QMessageBox> box = new QMessageBox(OwnerWindow());
     box->setWindowTitle(QStringLiteral("KM302"));
     box->setTextFormat(Qt::PlainText);
@@ -231,15 +232,5 @@ bool CQtServices::ShowHelp(int topic)
 
 SYSTEMTIME CQtServices::GetLocalTime()
 {
-    const QDateTime now = QDateTime::currentDateTime();
-    SYSTEMTIME time;
-    time.wYear = static_cast<WORD>(now.date().year());
-    time.wMonth = static_cast<WORD>(now.date().month());
-    time.wDayOfWeek = static_cast<WORD>(now.date().dayOfWeek() % 7);   // Sunday is 0
-    time.wDay = static_cast<WORD>(now.date().day());
-    time.wHour = static_cast<WORD>(now.time().hour());
-    time.wMinute = static_cast<WORD>(now.time().minute());
-    time.wSecond = static_cast<WORD>(now.time().second());
-    time.wMilliseconds = static_cast<WORD>(now.time().msec());
-    return time;
+    return LocalTimeNow();
 }

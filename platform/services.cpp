@@ -1,8 +1,6 @@
 #include "platform/services.h"
 
-#include <memory>
-
-#include "platform/qtservices.h"
+#include "platform/consoleservices.h"
 
 namespace {
 IServices* g_installed = nullptr;
@@ -12,8 +10,8 @@ IServices& Services()
 {
     if (g_installed)
         return *g_installed;
-    static CQtServices real;
-    return real;
+    static CConsoleServices console;
+    return console;
 }
 
 IServices* SetServices(IServices* services)

@@ -2,7 +2,8 @@
 // The platform services the program's logic calls: message boxes, choosers,
 // shell open, program launch, help, beep and the local clock. The program runs
 // with CQtServices; tests install a scripted implementation so that nothing ever
-// blocks on a modal window. Services() is used on the user-interface thread only.
+// blocks on a modal window; without a display the program runs with
+// CConsoleServices. Services() is used on the user-interface thread only.
 //
 // Message boxes take the Windows button and icon kinds of wintypes.h (MB_OK,
 // MB_OKCANCEL, MB_YESNO with MB_ICONSTOP, ...) and return IDOK, IDCANCEL, IDYES
@@ -62,7 +63,8 @@ public:
     virtual SYSTEMTIME GetLocalTime() = 0;
 };
 
-// The services in force; CQtServices unless a test installed its own.
+// The services in force: those installed last (the windowed program installs
+// CQtServices, tests a scripted implementation), else CConsoleServices.
 IServices& Services();
 // Installs `services` (not owned) and returns the previous one; nullptr
 // restores the default.

@@ -38,14 +38,9 @@ constexpr UINT IDS_CANNOT_OPEN_PORT = 105;
 constexpr UINT IDS_DDE_FAILED = 108;
 constexpr UINT IDS_PLOTIX_MISSING = 114;
 constexpr UINT IDS_PRESSURE = 118;
-constexpr UINT IDS_NO_COMMUNICATION = 125;
-constexpr UINT IDS_MEASUREMENT_OK = 127;
-constexpr UINT IDS_VALUE_ERROR = 128;
-constexpr UINT IDS_CALIBRATION_ERROR = 129;
 constexpr UINT IDS_LANGUAGE = 135;
 
 constexpr int kUnitHpa = 5;
-constexpr int kUnitPa = 9;
 constexpr UINT kOpenLogsDelayMs = 10000;
 constexpr UINT kPortRetryMs = 500;
 constexpr UINT kPromotionDelayMs = 100;
@@ -61,16 +56,19 @@ CMainDialog::CMainDialog(QWidget* parent)
     : CDialog(parent),
       m_runPortDialog([](CPortDialog& dialog) { return dialog.DoModal(); }),
       m_runStartupPromotion([this] { OnPromotion(); }),
-      m_dde(std::make_unique<CDdeBusTransport>()),
-      m_ui(std::make_unique<Ui::CMainDialog>()),
       m_timers([this](UINT id) { OnTimer(id); }),
-      m_assembler(m_decoder, m_timers, [this](int commOk) { Refresh(commOk); })
+      m_core(m_timers, std::make_unique<CDdeBusTransport>()),
+      m_ui(std::make_unique<Ui::CMainDialog>())
 {
     m_ui->setupUi(this);
     m_statusEdit = m_ui->statusEdit;
     m_display = m_ui->display;
+    m_display->UseState(&m_core.m_display);
+    m_core.m_onCommStateChange = [this] { ApplySize(); };
+    m_core.m_onServiceFailure = [this] { ReportServiceFailure(); };
+    m_core.m_updateStatus = [this] { UpdateStatusLine(); };
     m_recording = std::make_unique<CRecordingController>(
-        m_timers, *m_display, m_decoder, [this] { UpdateStatusLine(); },
+        m_timers, m_core.m_display, m_decoder, [this] { UpdateStatusLine(); },
         [this](bool enable) { CommandAction(ID_RECORDING)->setEnabled(enable); });
     m_recording->m_pDialogParent = this;
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
@@ -83,6 +81,8 @@ CMainDialog::~CMainDialog()
 {
     delete m_pChannel;
     m_pChannel = nullptr;
+    // The display is a child widget and outlives the measurement's state.
+    m_display->UseState(nullptr);
 }
 
 void CMainDialog::BuildMenu()
@@ -194,7 +194,7 @@ BOOL CMainDialog::OnInitDialog()
     OnAlwaysOnTop();
 
     // 12. The service reads what the display shows.
-    m_dde.m_pDisplay = m_display;
+    m_dde.m_pDisplay = &m_core.m_display;
 
     // 13.-14.
     m_timers.SetTimer(kOpenLogsTimerId, kOpenLogsDelayMs);
@@ -205,40 +205,12 @@ BOOL CMainDialog::OnInitDialog()
 
 void CMainDialog::OnSerialByte(unsigned wParam)
 {
-    m_assembler.OnSerialByte(wParam);
+    m_core.OnSerialByte(wParam);
 }
 
 void CMainDialog::Refresh(int commOk)
 {
-    // 1. A change of the communication state.
-    if (commOk != m_bCommOk) {
-        m_bCommOk = commOk;
-        ApplySize();
-        // The service exists only while the instrument communicates, under the
-        // serial number of the reading that made the state good.
-        m_dde.Unregister();
-        if (commOk == 1 && m_decoder.m_nSerialNumber > 0 && !m_dde.Register(m_decoder.m_nSerialNumber))
-            ReportServiceFailure();
-    }
-
-    // 2.
-    UpdateStatusLine();
-
-    // 3. The unit follows the reading.
-    const int unit = m_decoder.m_bUnitPa ? kUnitPa : kUnitHpa;
-    m_display->SetUnits(unit, unit, true);
-
-    // 4. The value, or "???" blinking.
-    if (commOk == 1) {
-        m_display->SetBlinking(m_decoder.m_bValueError || m_decoder.m_bCalibrationError);
-        m_display->SetValue(m_decoder.m_dValue);
-    } else {
-        m_display->SetNoValue();
-        m_display->SetBlinking(true);
-    }
-
-    // 5. Every hot link gets the current text.
-    m_dde.AdviseAll();
+    m_core.Refresh(commOk);
 }
 
 void CMainDialog::ReportServiceFailure()
@@ -262,18 +234,7 @@ void CMainDialog::ReportServiceFailure()
 void CMainDialog::UpdateStatusLine()
 {
     // 1.-3.
-    QString text;
-    if (m_bCommOk == 0) {
-        text += LoadString(IDS_NO_COMMUNICATION);
-    } else {
-        text = QStringLiteral("KM-302 nr %1. ").arg(m_decoder.m_nSerialNumber);
-        if (!m_decoder.m_bValueError && !m_decoder.m_bCalibrationError)
-            text += LoadString(IDS_MEASUREMENT_OK);
-        if (m_decoder.m_bValueError)
-            text += LoadString(IDS_VALUE_ERROR);
-        if (m_decoder.m_bCalibrationError)
-            text += LoadString(IDS_CALIBRATION_ERROR);
-    }
+    QString text = m_core.CommunicationText();
 
     // 4. The recording interval while the recording timer runs.
     if (m_recording)
@@ -293,7 +254,7 @@ void CMainDialog::OnTimer(UINT id)
 {
     switch (id) {
     case kNoCommTimerId:
-        m_assembler.OnNoCommTimeout();
+        m_core.OnNoCommTimeout();
         break;
     case kOpenLogsTimerId:
         // Kills 1036, opens the logs named in the settings, enables 32773.

@@ -1,9 +1,12 @@
 #pragma once
 // CMainDialog: the program's only top-level window. A resizable modal dialog
 // with a menu, a read-only status line and the pressure display, which owns
-// everything that lives while the program runs: the serial channel, the frame
-// decoder with the current reading (and its assembler), the pressure display,
-// the window timers and the status line.
+// everything that lives while the program runs: the serial channel, the
+// measurement (CMeterCore: the frame decoder with the current reading, its
+// assembler, the state of the pressure field and the D-Bus service), the
+// pressure display that paints that state, the window timers and the status
+// line. Refresh is the measurement's; the window adds its size on a change of
+// the communication state, the status line and message 108.
 //
 // Communication states, as Refresh applies them:
 //   no communication (m_bCommOk 0): "Brak komunikacji z urządzeniem. ",
@@ -33,9 +36,7 @@
 #include <map>
 #include <memory>
 
-#include "dde/ddeserver.h"
-#include "device/frameassembler.h"
-#include "device/framedecoder.h"
+#include "app/metercore.h"
 #include "device/serialbytesink.h"
 #include "platform/dialog.h"
 #include "platform/windowtimers.h"
@@ -120,7 +121,7 @@ public:
     CRecordingController& Recording() const { return *m_recording; }
     QLineEdit& StatusEdit() const { return *m_statusEdit; }
     const QString& StatusText() const { return m_statusText; }
-    int ReadError() const { return m_assembler.m_bReadError; }
+    int ReadError() const { return m_core.m_assembler.m_bReadError; }
     bool IsTimerRunning(UINT id) const { return m_timers.IsRunning(id); }
 
     // Run the port dialog and the start-up promotion modally; tests replace them.
@@ -129,13 +130,18 @@ public:
     // The application's language code, which the language choice sets.
     QString* m_pLanguage = nullptr;
 
+private:
+    CWindowTimers m_timers;
+    CMeterCore m_core;
+
+public:
     bool m_bPromotionOpen = false;
     int m_showAdv = 1;
-    CDdeServer m_dde;
+    CDdeServer& m_dde = m_core.m_dde;
     bool m_bMaximised = false;
     QString m_statusText;
-    int m_bCommOk = 0;
-    CFrameDecoder m_decoder;
+    int& m_bCommOk = m_core.m_bCommOk;
+    CFrameDecoder& m_decoder = m_core.m_decoder;
     WindowSize m_restoredSize;
     WindowSize m_maximisedSize;
     int m_topmost = 0;
@@ -160,8 +166,6 @@ private:
     void ReportServiceFailure();
 
     std::unique_ptr<Ui::CMainDialog> m_ui;
-    CWindowTimers m_timers;
-    CFrameAssembler m_assembler;
     QMenuBar* m_menuBar = nullptr;
     QLineEdit* m_statusEdit = nullptr;
     CPressureDisplay* m_display = nullptr;

@@ -40,6 +40,7 @@ CPressureDisplay::CPressureDisplay(QWidget* parent)
     m_labelFont = QFontFromLogFont(label);
     m_lfValueFont = label;
     m_lfValueFont.lfHeight = kValueFontHeight;
+    m_ownState.SetChangeHandler([this](CDisplayState::Change change) { OnStateChanged(change); });
     // Every pixel is painted from the off-screen buffer: nothing to erase first.
     setAttribute(Qt::WA_OpaquePaintEvent);
     setFocusPolicy(Qt::TabFocus);
@@ -53,32 +54,40 @@ CPressureDisplay::~CPressureDisplay()
 
 void CPressureDisplay::SetValue(double value)
 {
-    if (value == m_dRawValue && !m_bNoValue)
-        return;
-    m_dRawValue = value;
-    m_bNoValue = false;
-    Redraw();
+    m_pState->SetValue(value);
 }
 
 void CPressureDisplay::SetNoValue()
 {
-    m_bNoValue = true;
-    Redraw();
+    m_pState->SetNoValue();
 }
 
 void CPressureDisplay::SetUnits(int sourceUnit, int displayUnit, bool showUnit)
 {
-    if (sourceUnit == m_nSourceUnit && displayUnit == m_nDisplayUnit && showUnit == m_bShowUnit)
-        return;
-    m_nSourceUnit = sourceUnit;
-    m_nDisplayUnit = displayUnit;
-    m_bShowUnit = showUnit;
-    Redraw();
+    m_pState->SetUnits(sourceUnit, displayUnit, showUnit);
 }
 
 void CPressureDisplay::SetBlinking(bool on)
 {
-    if (on) {
+    m_pState->SetBlinking(on);
+}
+
+void CPressureDisplay::UseState(CDisplayState* state)
+{
+    m_pState->SetChangeHandler({});
+    m_pState = state ? state : &m_ownState;
+    m_pState->SetChangeHandler([this](CDisplayState::Change change) { OnStateChanged(change); });
+    OnStateChanged(CDisplayState::Change::Blinking);
+    Redraw();
+}
+
+void CPressureDisplay::OnStateChanged(CDisplayState::Change change)
+{
+    if (change == CDisplayState::Change::Shown) {
+        Redraw();
+        return;
+    }
+    if (m_pState->IsBlinking()) {
         if (m_nBlinkTimer == 0)
             m_nBlinkTimer = m_pTimerHost->SetTimer(kBlinkTimerId, kBlinkPeriodMs);
         return;
@@ -128,7 +137,8 @@ void CPressureDisplay::paintEvent(QPaintEvent*)
 {
     ++m_nPaintCount;
     // 1. The value in the display unit.
-    m_dDisplayedValue = ConvertUnit(m_dRawValue, m_nSourceUnit, m_nDisplayUnit);
+    const CDisplayState& state = *m_pState;
+    m_dDisplayedValue = ConvertUnit(state.GetRawValue(), state.GetSourceUnit(), state.GetDisplayUnit());
     // 2. The client rectangle.
     const RECT client = {0, 0, width(), height()};
     // 3. Everything is drawn off screen and copied in one step, so no state
@@ -165,15 +175,16 @@ void CPressureDisplay::PaintValue(QPainter& painter, const RECT& valueArea)
     painter.setPen(QColorFromColorRef(m_crText));
     constexpr int kCentred = Qt::AlignCenter | Qt::TextSingleLine;
     // 8. No value.
-    if (m_bNoValue) {
+    const CDisplayState& state = *m_pState;
+    if (state.HasNoValue()) {
         m_strValueText = kNoValueText;
         painter.drawText(ToQRect(valueArea), kCentred, m_strValueText);
         return;
     }
     // 9. The value in the format of its unit.
-    m_strValueText = FormatDisplayValue(m_dDisplayedValue, m_nDisplayUnit, m_bShowUnit,
-                                        m_bFineResolution);
-    if (m_nDisplayUnit != kUnitWattsPerSquareMetre || !m_bShowUnit) {
+    m_strValueText = FormatDisplayValue(m_dDisplayedValue, state.GetDisplayUnit(), state.IsUnitShown(),
+                                        state.IsFineResolution());
+    if (state.GetDisplayUnit() != kUnitWattsPerSquareMetre || !state.IsUnitShown()) {
         painter.drawText(ToQRect(valueArea), kCentred, m_strValueText);
         return;
     }

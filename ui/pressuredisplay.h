@@ -5,9 +5,11 @@
 // It can blink the value (timer 1052, 500 ms) to draw attention to a faulty
 // reading.
 //
-// The display is the single holder of what is shown: the recorders and the
-// D-Bus service read its raw value, display unit, fine-resolution flag,
-// no-value flag and blink state rather than the decoder.
+// What is shown (value, units, no-value, blinking) is a CDisplayState: the
+// display's own until UseState points it at the state that the measurement
+// (CMeterCore) sets and the recorders and the D-Bus service read. The setters
+// below set that state; every change of it repaints or starts and stops the
+// blink timer, whoever made it.
 //
 // Every state change repaints at once (QWidget::repaint), and the paint draws
 // into an off-screen buffer that is copied to the screen in one step.
@@ -26,6 +28,7 @@
 
 #include <memory>
 
+#include "app/displaystate.h"
 #include "platform/logfont.h"
 #include "platform/timerhost.h"
 #include "platform/windowtimers.h"
@@ -55,12 +58,14 @@ public:
     // the window exists (no repaint of its own).
     void CreateValueFont();
 
-    // Read by the recorders and the D-Bus service.
-    double GetRawValue() const { return m_dRawValue; }
-    int GetDisplayUnit() const { return m_nDisplayUnit; }
-    bool IsFineResolution() const { return m_bFineResolution; }
-    bool HasNoValue() const { return m_bNoValue; }
-    bool IsBlinking() const { return m_nBlinkTimer != 0; }
+    // Shows `state` from now on (nullptr: the display's own). A state must
+    // outlive the display or be replaced first.
+    void UseState(CDisplayState* state);
+    const CDisplayState& State() const { return *m_pState; }
+    double GetRawValue() const { return m_pState->GetRawValue(); }
+    int GetDisplayUnit() const { return m_pState->GetDisplayUnit(); }
+    bool HasNoValue() const { return m_pState->HasNoValue(); }
+    bool IsBlinking() const { return m_pState->IsBlinking(); }
 
     // A tick of the display's own timer (1052 toggles the blink phase while
     // blinking).
@@ -95,20 +100,17 @@ protected:
 
 private:
     void Redraw();
+    void OnStateChanged(CDisplayState::Change change);
     void PaintValue(QPainter& painter, const RECT& valueArea);
 
     QString m_strValueText;              // the text last drawn in the value area
-    bool m_bFineResolution = false;
+    CDisplayState m_ownState;
+    CDisplayState* m_pState = &m_ownState;
     UINT m_nBlinkTimer = 0;
     bool m_bBlinkHidden = false;
     std::unique_ptr<QFont> m_valueFont;
     QFont m_labelFont;
-    bool m_bShowUnit = true;
     double m_dDisplayedValue = 0.0;
-    double m_dRawValue = 0.0;
-    bool m_bNoValue = true;
-    int m_nSourceUnit = 0;
-    int m_nDisplayUnit = 0;
     CWindowTimers m_timers;
     ITimerHost* m_pTimerHost = &m_timers;
     int m_nPaintCount = 0;

@@ -4,12 +4,12 @@
 
 #include <algorithm>
 
+#include "app/recordreading.h"
 #include "device/framedecoder.h"
 #include "platform/services.h"
 #include "platform/stringtable.h"
 #include "platform/timerids.h"
 #include "recording/writefailuretext.h"
-#include "ui/pressuredisplay.h"
 #include "ui/recordingdialog.h"
 
 namespace {
@@ -22,7 +22,7 @@ constexpr int kMaxInterval = 24 * 3600 - 1;
 
 } // namespace
 
-CRecordingController::CRecordingController(ITimerHost& timers, const CPressureDisplay& display,
+CRecordingController::CRecordingController(ITimerHost& timers, const CDisplayState& display,
                                            const CFrameDecoder& decoder,
                                            std::function<void()> updateStatusLine,
                                            std::function<void(bool)> enableRecordingCommand)
@@ -252,21 +252,15 @@ void CRecordingController::StopRecordingTimer()
     m_nRecordingTimer = 0;
 }
 
-CRecordingController::Reading CRecordingController::CurrentReading() const
-{
-    return Reading{!m_display.HasNoValue() && !m_display.IsBlinking(), m_display.GetRawValue(),
-                   m_decoder.m_bUnitPa != 0, m_decoder.m_nSerialNumber};
-}
-
 int CRecordingController::WriteTextRecord()
 {
-    const Reading reading = CurrentReading();
+    const RecordReading reading = ReadingToRecord(m_display, m_decoder);
     return m_textLog.WriteRecord(reading.bValid, reading.dValue, reading.bPascals, m_nSepFormat);
 }
 
 int CRecordingController::WriteBinaryRecord()
 {
-    const Reading reading = CurrentReading();
+    const RecordReading reading = ReadingToRecord(m_display, m_decoder);
     return m_binaryLog.WriteRecord(reading.bValid, reading.dValue, reading.bPascals,
                                    reading.nSerialNumber);
 }

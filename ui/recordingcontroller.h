@@ -12,9 +12,8 @@
 // CMeterApp reads the settings members before the window runs and writes them
 // back at exit (m_strComment is not saved).
 //
-// What a record holds is taken at the moment it is written: the value is
-// valid unless the display has no value or blinks; the value is the display's
-// raw value; the unit (Pa or hPa) and the serial number come from the decoder.
+// What a record holds is taken at the moment it is written (ReadingToRecord,
+// the rule the headless program shares).
 //
 // A log file that cannot be opened: message 106 (text) or 107 (binary), then
 // the dialog again with the failing path; cancelling it switches off every log
@@ -27,7 +26,7 @@
 // most one such message is open at a time; failures meanwhile (a tick every
 // second while the user is away) are not shown again.
 //
-// The timer host, display and decoder are the main window's and outlive this
+// The timer host, display state and decoder are the main window's and outlive this
 // object. User-interface thread only; the message boxes and the dialog run
 // nested event loops in which ticks keep arriving.
 
@@ -42,8 +41,8 @@
 #include "recording/binarylog.h"
 #include "recording/textlog.h"
 
+class CDisplayState;
 class CFrameDecoder;
-class CPressureDisplay;
 class CRecordingDialog;
 class QWidget;
 
@@ -52,7 +51,7 @@ public:
     // Runs the dialog; DoModal unless a test scripts it.
     using DialogRunner = std::function<int(CRecordingDialog&)>;
 
-    CRecordingController(ITimerHost& timers, const CPressureDisplay& display,
+    CRecordingController(ITimerHost& timers, const CDisplayState& display,
                          const CFrameDecoder& decoder, std::function<void()> updateStatusLine,
                          std::function<void(bool)> enableRecordingCommand);
     CRecordingController(const CRecordingController&) = delete;
@@ -86,25 +85,18 @@ public:
     QWidget* m_pDialogParent = nullptr;   // parent of the dialog (the main window)
 
 private:
-    struct Reading {
-        bool bValid;
-        double dValue;
-        bool bPascals;
-        int nSerialNumber;
-    };
     using WriteFailures = std::vector<std::pair<QString, int>>;   // path, errno
 
     // One run of the command; true when it must run again (a file failed to open).
     bool RunSettingsOnce();
     void StartRecordingTimer();
     void StopRecordingTimer();
-    Reading CurrentReading() const;
     int WriteTextRecord();
     int WriteBinaryRecord();
     void ReportWriteFailures(const WriteFailures& failures);
 
     ITimerHost& m_timers;
-    const CPressureDisplay& m_display;
+    const CDisplayState& m_display;
     const CFrameDecoder& m_decoder;
     std::function<void()> m_updateStatusLine;
     std::function<void(bool)> m_enableRecordingCommand;

@@ -1,0 +1,143 @@
+#include "app/commandline.h"
+
+#include <QRegularExpression>
+
+#include <functional>
+#include <map>
+
+namespace {
+
+constexpr int kMaxPort = 256;
+constexpr int kMaxInterval = 24 * 3600 - 1;
+
+// Stores a value; false (with the error set) when it is not one.
+using ValueTaker = std::function<bool(const QString& value, CommandLine& line)>;
+
+bool TakePort(const QString& value, CommandLine& line)
+{
+    static const QRegularExpression com(QStringLiteral("^COM([0-9]{1,3})$"),
+                                        QRegularExpression::CaseInsensitiveOption);
+    if (const QRegularExpressionMatch match = com.match(value); match.hasMatch()) {
+        const int number = match.captured(1).toInt();
+        if (number >= 1 && number <= kMaxPort) {
+            line.portNr = number;
+            return true;
+        }
+    } else if (value.contains(QLatin1Char('/'))) {
+        line.portPath = value;
+        return true;
+    }
+    line.error = QStringLiteral("--port: oczekiwano COM1..COM%1 albo ścieżki urządzenia, podano „%2”")
+                     .arg(kMaxPort).arg(value);
+    return false;
+}
+
+bool TakeInterval(const QString& value, CommandLine& line)
+{
+    bool ok = false;
+    const int seconds = value.toInt(&ok);
+    if (ok && seconds >= 1 && seconds <= kMaxInterval) {
+        line.interval = seconds;
+        return true;
+    }
+    line.error = QStringLiteral("--interval: oczekiwano liczby sekund od 1 do %1, podano „%2”")
+                     .arg(kMaxInterval).arg(value);
+    return false;
+}
+
+bool TakeSeparator(const QString& value, CommandLine& line)
+{
+    static const std::map<QString, int> formats{
+        {QStringLiteral("tab"), 0}, {QStringLiteral("comma"), 1}, {QStringLiteral("semicolon"), 2}};
+    if (const auto it = formats.find(value); it != formats.end()) {
+        line.sepFormat = it->second;
+        return true;
+    }
+    line.error = QStringLiteral("--separator: oczekiwano tab, comma albo semicolon, podano „%1”").arg(value);
+    return false;
+}
+
+const std::map<QString, ValueTaker>& ValueOptions()
+{
+    static const std::map<QString, ValueTaker> options{
+        {QStringLiteral("--port"), TakePort},
+        {QStringLiteral("--log"),
+         [](const QString& value, CommandLine& line) { line.textLog = value; return true; }},
+        {QStringLiteral("--vrd"),
+         [](const QString& value, CommandLine& line) { line.binaryLog = value; return true; }},
+        {QStringLiteral("--interval"), TakeInterval},
+        {QStringLiteral("--separator"), TakeSeparator},
+    };
+    return options;
+}
+
+} // namespace
+
+CommandLine ParseCommandLine(const QStringList& arguments)
+{
+    CommandLine line;
+    QString recordingOption;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString& argument = arguments[i];
+        if (argument == QLatin1String("--headless")) {
+            line.headless = true;
+            continue;
+        }
+        if (argument == QLatin1String("--help") || argument == QLatin1String("-h")) {
+            line.help = true;
+            continue;
+        }
+        if (argument == QLatin1String("--version")) {
+            line.version = true;
+            continue;
+        }
+        const qsizetype equals = argument.indexOf(QLatin1Char('='));
+        const QString name = equals < 0 ? argument : argument.left(equals);
+        const auto option = ValueOptions().find(name);
+        if (!argument.startsWith(QLatin1String("--")) || option == ValueOptions().end()) {
+            line.error = argument.startsWith(QLatin1Char('-'))
+                             ? QStringLiteral("nieznana opcja „%1”").arg(argument)
+                             : QStringLiteral("nieoczekiwany argument „%1”").arg(argument);
+            return line;
+        }
+        QString value;
+        if (equals >= 0) {
+            value = argument.mid(equals + 1);
+        } else if (i + 1 < arguments.size()) {
+            value = arguments[++i];
+        }
+        if (value.isEmpty()) {
+            line.error = QStringLiteral("%1: brak wartości").arg(name);
+            return line;
+        }
+        if (!option->second(value, line))
+            return line;
+        recordingOption = name;
+    }
+    if (!recordingOption.isEmpty() && !line.headless && !line.help && !line.version)
+        line.error = QStringLiteral("opcja %1 działa tylko z --headless").arg(recordingOption);
+    return line;
+}
+
+QString UsageText()
+{
+    return QStringLiteral(
+        "Użycie: km302                   okno programu\n"
+        "        km302 --headless [OPCJE] rejestracja bez ekranu (usługa km302.service)\n"
+        "        km302 --help | --version\n"
+        "\n"
+        "Opcje trybu --headless (tylko na ten przebieg, ustawienia nie są zapisywane):\n"
+        "  --port COMn|ŚCIEŻKA              port z mapy portów albo urządzenie, np. /dev/ttyUSB0\n"
+        "  --log PLIK                       dziennik tekstowy (włącza go)\n"
+        "  --vrd PLIK                       dziennik binarny .vrd (włącza go)\n"
+        "  --interval SEKUNDY               odstęp zapisu, 1..86399\n"
+        "  --separator tab|comma|semicolon  separator dziennika tekstowego\n"
+        "\n"
+        "Komunikaty idą na standardowe wyjście błędów. SIGTERM i SIGINT kończą program,\n"
+        "SIGHUP otwiera dzienniki ponownie (po logrotate).\n");
+}
+
+QString VersionText()
+{
+    return QStringLiteral("km302 " KM302_VERSION);
+}

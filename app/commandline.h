@@ -1,0 +1,42 @@
+#pragma once
+// The command line of km302. Without options the window runs. --help and
+// --version answer and end, with or without --headless. --headless records
+// without a display; the options that follow it override a setting for this
+// run only and are never saved:
+//   --port COMn|PATH                 COMn through the port map, a PATH (it has
+//                                    a '/') opened directly
+//   --log FILE, --vrd FILE           the text and the binary log, switched on
+//   --interval SECONDS               1 to 86399
+//   --separator tab|comma|semicolon
+// Each takes its value as the next argument or after '='. Anything else, a
+// missing or empty value, or a recording option without --headless is a usage
+// error: `error` says what is wrong (the caller prints it with the usage on
+// the standard error and ends with status 2).
+//
+// Pure logic (Qt Core); the windowed program parses what QApplication left of
+// its arguments, the headless program all of them.
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+struct CommandLine {
+    bool headless = false;
+    bool help = false;
+    bool version = false;
+    std::optional<int> portNr;           // --port COMn
+    std::optional<QString> portPath;     // --port PATH
+    std::optional<QString> textLog;
+    std::optional<QString> binaryLog;
+    std::optional<int> interval;
+    std::optional<int> sepFormat;        // 0 tab, 1 comma, 2 semicolon
+    QString error;                       // empty when the line is good
+};
+
+// `arguments` without the program's name.
+CommandLine ParseCommandLine(const QStringList& arguments);
+// The usage text, several lines, ending with a newline.
+QString UsageText();
+// "km302 3.04"
+QString VersionText();

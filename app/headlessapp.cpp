@@ -1,0 +1,171 @@
+#include "app/headlessapp.h"
+
+#include <QCoreApplication>
+
+#include <algorithm>
+#include <csignal>
+
+#include "app/metersettings.h"
+#include "app/settingsfile.h"
+#include "dde/ddebustransport.h"
+#include "device/portmap.h"
+#include "device/serialchannel.h"
+#include "platform/reportline.h"
+#include "platform/servicenotify.h"
+#include "platform/stopsignals.h"
+#include "platform/stringtable.h"
+#include "platform/timerids.h"
+
+namespace {
+
+constexpr UINT IDS_CANNOT_OPEN_PORT = 105;
+constexpr UINT IDS_DDE_FAILED = 108;
+constexpr int kGrowStep = 4;
+constexpr unsigned kFirstRetryMs = 100;
+constexpr unsigned kLongestRetryMs = 1600;
+
+} // namespace
+
+CHeadlessApp::CHeadlessApp(CommandLine line)
+    : m_line(std::move(line)),
+      m_timers([this](UINT id) { OnTimer(id); }),
+      m_core(m_timers, std::make_unique<CDdeBusTransport>()),
+      m_recorder(m_timers, m_core)
+{
+    m_core.m_updateStatus = [this] { ReportStatus(); };
+    m_core.m_onServiceFailure = [] { WriteReportLine(LoadString(IDS_DDE_FAILED), ReportPriority::Error); };
+}
+
+CHeadlessApp::~CHeadlessApp()
+{
+    // The reader stops before the measurement it delivers to goes.
+    m_channel.reset();
+    m_core.m_dde.Unregister();
+}
+
+int CHeadlessApp::Run()
+{
+    // 1.
+    CStopSignals stop([this](int signal) { OnStopSignal(signal); });
+
+    // 2.
+    if (!LoadSettings(SettingsFilePath()))
+        return 1;
+    NotifyServiceManager("READY=1");
+
+    // 3.-5.
+    Start();
+    const int status = QCoreApplication::exec();
+
+    // 6.
+    m_channel.reset();
+    m_recorder.m_textLog.Close();
+    m_recorder.m_binaryLog.Close();
+    m_core.m_dde.Unregister();
+    return status;
+}
+
+bool CHeadlessApp::LoadSettings(const QString& settingsPath)
+{
+    // Read only: the store is never saved (m_saveOnDestroy stays false).
+    CSettingsFile store(kGrowStep);
+    store.Load(settingsPath);
+    MeterSettings settings;
+    ReadSettings(store, settings);
+    CPortMap::Instance().SetEntries(settings.ports);
+
+    m_portNr = m_line.portNr.value_or(m_line.portPath ? 0 : settings.portNr);
+    m_portPath = m_line.portPath.value_or(QString());
+    m_recorder.m_bFileLog = m_line.textLog ? 1 : settings.fileLog;
+    m_recorder.m_strFileName = m_line.textLog.value_or(settings.fileName);
+    m_recorder.m_bFileLogBin = m_line.binaryLog ? 1 : settings.fileLogBin;
+    m_recorder.m_strFileNameBin = m_line.binaryLog.value_or(settings.fileNameBin);
+    m_recorder.m_nSepFormat = m_line.sepFormat.value_or(settings.sepFormat);
+    m_recorder.m_nInterval = m_line.interval.value_or(settings.interval);
+
+    if (m_portNr <= 0 && m_portPath.isEmpty()) {
+        WriteReportLine(QStringLiteral("Nie wybrano portu: wybierz go w oknie programu albo podaj --port."),
+                        ReportPriority::Error);
+        return false;
+    }
+    return true;
+}
+
+void CHeadlessApp::Start()
+{
+    // 3. What the window shows at first, without the window.
+    m_core.m_dde.m_pDisplay = &m_core.m_display;
+    m_core.Refresh(0);
+    // 4.
+    OpenPort();
+    // 5.
+    m_recorder.Start();
+}
+
+void CHeadlessApp::OnTimer(UINT id)
+{
+    switch (id) {
+    case kNoCommTimerId:
+        m_core.OnNoCommTimeout();
+        break;
+    case kRecordingTimerId:
+        m_recorder.OnRecordingTick();
+        break;
+    case kPortRetryTimerId:
+        m_timers.KillTimer(kPortRetryTimerId);
+        OpenPort();
+        break;
+    default:
+        break;
+    }
+}
+
+void CHeadlessApp::OnStopSignal(int signal)
+{
+    if (signal == SIGHUP) {
+        m_recorder.Reopen();
+        WriteReportLine(QStringLiteral("Dzienniki otwarte ponownie."), ReportPriority::Info);
+        return;
+    }
+    NotifyServiceManager("STOPPING=1");
+    QCoreApplication::exit(0);
+}
+
+void CHeadlessApp::OpenPort()
+{
+    auto channel = std::make_unique<CSerialChannel>();
+    const int opened = m_portPath.isEmpty()
+                           ? channel->Open(&m_core, m_portNr, 300, 'N', 7, 1, EV_RXCHAR, 512)
+                           : channel->OpenPath(&m_core, 0, m_portPath, 300, 'N', 7, 1, EV_RXCHAR, 512);
+    if (opened && channel->StartReader()) {
+        m_channel = std::move(channel);
+        if (m_retryMs != 0)
+            WriteReportLine(QStringLiteral("Otwarto port %1").arg(PortName()), ReportPriority::Info);
+        m_retryMs = 0;
+        return;
+    }
+    // Said once; the retries that follow are silent, with a growing wait.
+    if (m_retryMs == 0) {
+        WriteReportLine(QString(LoadString(IDS_CANNOT_OPEN_PORT)).replace(QLatin1String("COM%d"), PortName()),
+                        ReportPriority::Warning);
+        m_retryMs = kFirstRetryMs;
+    } else {
+        m_retryMs = std::min(m_retryMs * 2, kLongestRetryMs);
+    }
+    m_timers.SetTimer(kPortRetryTimerId, m_retryMs);
+}
+
+QString CHeadlessApp::PortName() const
+{
+    return m_portPath.isEmpty() ? QStringLiteral("COM%1").arg(m_portNr) : m_portPath;
+}
+
+void CHeadlessApp::ReportStatus()
+{
+    const QString text = m_core.CommunicationText().trimmed();
+    if (text == m_lastStatus)
+        return;
+    m_lastStatus = text;
+    WriteReportLine(text, m_core.m_bCommOk ? ReportPriority::Info : ReportPriority::Warning);
+    NotifyServiceManager("STATUS=" + text.toUtf8());
+}

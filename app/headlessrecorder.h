@@ -1,0 +1,72 @@
+#pragma once
+// CHeadlessRecorder: both logs of the headless program, where nobody answers a
+// box. The logs switched on are opened at once (an existing file is appended
+// to, never asked about) with a record each, and the recording timer (1034)
+// runs while any log is switched on, even when its file did not open: each
+// tick opens a log that is still closed and then writes a record to every
+// open one, text log first. So recording resumes by itself once a folder
+// appears, a disk is mounted or space returns.
+//
+// What fails is written as one line on the standard error (CConsoleServices'
+// form): a log that does not open, the windowed program's message with the
+// path, once until it opens; a record that cannot be written, the write
+// failure text, once until a write to that file succeeds again.
+//
+// Reopen closes both logs and opens them again by their paths (after
+// logrotate moved them; the text log starts with a header in a new file).
+//
+// The records hold what the measurement shows at the tick (the same rule and
+// the same log classes as the windowed program). The timer host and the
+// measurement are the owner's and outlive the recorder. User-interface
+// thread only.
+
+#include <QString>
+
+#include "platform/timerhost.h"
+#include "recording/binarylog.h"
+#include "recording/textlog.h"
+
+class CMeterCore;
+
+class CHeadlessRecorder {
+public:
+    CHeadlessRecorder(ITimerHost& timers, const CMeterCore& core);
+    CHeadlessRecorder(const CHeadlessRecorder&) = delete;
+    CHeadlessRecorder& operator=(const CHeadlessRecorder&) = delete;
+
+    void Start();
+    void OnRecordingTick();
+    void Reopen();
+    bool IsRecording() const { return m_bTimerRunning; }
+
+    // The recording settings, as the settings file (and the command line) set them.
+    int m_bFileLog = 0;
+    int m_bFileLogBin = 0;
+    QString m_strFileName;
+    QString m_strFileNameBin;
+    int m_nSepFormat = 0;
+    int m_nInterval = 1;
+
+    CTextLog m_textLog;
+    CBinaryLog m_binaryLog;
+
+private:
+    struct Trouble {
+        bool openFailed = false;
+        bool writeFailed = false;
+    };
+    bool TextLogOn() const { return m_bFileLog && !m_strFileName.isEmpty(); }
+    bool BinaryLogOn() const { return m_bFileLogBin && !m_strFileNameBin.isEmpty(); }
+    // Opens a closed log; whether it is open afterwards.
+    template <class Log>
+    bool EnsureOpen(Log& log, const QString& path, unsigned messageId, Trouble& trouble);
+    void Written(int error, const QString& path, Trouble& trouble);
+    void WriteText();
+    void WriteBinary();
+
+    ITimerHost& m_timers;
+    const CMeterCore& m_core;
+    Trouble m_textTrouble;
+    Trouble m_binaryTrouble;
+    bool m_bTimerRunning = false;
+};

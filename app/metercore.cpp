@@ -1,0 +1,84 @@
+#include "app/metercore.h"
+
+#include "platform/stringtable.h"
+
+namespace {
+
+constexpr UINT IDS_NO_COMMUNICATION = 125;
+constexpr UINT IDS_MEASUREMENT_OK = 127;
+constexpr UINT IDS_VALUE_ERROR = 128;
+constexpr UINT IDS_CALIBRATION_ERROR = 129;
+
+constexpr int kUnitHpa = 5;
+constexpr int kUnitPa = 9;
+
+void Call(const std::function<void()>& hook)
+{
+    if (hook)
+        hook();
+}
+
+} // namespace
+
+CMeterCore::CMeterCore(ITimerHost& timers, std::unique_ptr<IDdeTransport> transport)
+    : m_assembler(m_decoder, timers, [this](int commOk) { Refresh(commOk); }),
+      m_dde(std::move(transport))
+{
+}
+
+void CMeterCore::OnSerialByte(unsigned wParam)
+{
+    m_assembler.OnSerialByte(wParam);
+}
+
+void CMeterCore::OnNoCommTimeout()
+{
+    m_assembler.OnNoCommTimeout();
+}
+
+void CMeterCore::Refresh(int commOk)
+{
+    // 1. A change of the communication state. The service exists only while
+    //    the instrument communicates, under the serial number of the reading
+    //    that made the state good.
+    if (commOk != m_bCommOk) {
+        m_bCommOk = commOk;
+        Call(m_onCommStateChange);
+        m_dde.Unregister();
+        if (commOk == 1 && m_decoder.m_nSerialNumber > 0 && !m_dde.Register(m_decoder.m_nSerialNumber))
+            Call(m_onServiceFailure);
+    }
+
+    // 2.
+    Call(m_updateStatus);
+
+    // 3. The unit follows the reading.
+    const int unit = m_decoder.m_bUnitPa ? kUnitPa : kUnitHpa;
+    m_display.SetUnits(unit, unit, true);
+
+    // 4. The value, or "???" blinking.
+    if (commOk == 1) {
+        m_display.SetBlinking(m_decoder.m_bValueError || m_decoder.m_bCalibrationError);
+        m_display.SetValue(m_decoder.m_dValue);
+    } else {
+        m_display.SetNoValue();
+        m_display.SetBlinking(true);
+    }
+
+    // 5. Every hot link gets the current text.
+    m_dde.AdviseAll();
+}
+
+QString CMeterCore::CommunicationText() const
+{
+    if (m_bCommOk == 0)
+        return LoadString(IDS_NO_COMMUNICATION);
+    QString text = QStringLiteral("KM-302 nr %1. ").arg(m_decoder.m_nSerialNumber);
+    if (!m_decoder.m_bValueError && !m_decoder.m_bCalibrationError)
+        text += LoadString(IDS_MEASUREMENT_OK);
+    if (m_decoder.m_bValueError)
+        text += LoadString(IDS_VALUE_ERROR);
+    if (m_decoder.m_bCalibrationError)
+        text += LoadString(IDS_CALIBRATION_ERROR);
+    return text;
+}

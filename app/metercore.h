@@ -1,0 +1,60 @@
+#pragma once
+// CMeterCore: the measurement as the windowed and the headless program both
+// run it, without a widget: the frame assembler and decoder that take the
+// received bytes, the communication state, the state of the pressure field
+// (CDisplayState) and the D-Bus service that publishes it.
+//
+// Refresh applies a frame's outcome or a timeout (1 valid reading, 0 none):
+//   1. on a change of the communication state: the owner's state-change hook,
+//      then the service withdrawn and, for a valid reading with a serial
+//      number above 0, registered under that number (the failure hook when
+//      that fails);
+//   2. the owner's status hook (the status line, or a line on stderr);
+//   3. the unit follows the reading;
+//   4. the value, blinking while an error flag is set; or "???" blinking;
+//   5. every hot link of the service gets the current text.
+//
+// The timer host (timer 1035) is the owner's and outlives the core; the owner
+// forwards the ticks of 1035 to OnNoCommTimeout. User-interface thread only;
+// the serial reader reaches OnSerialByte(s) through CSerialChannel's
+// delivery, which waits for the whole of Refresh.
+
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+#include "app/displaystate.h"
+#include "app/recordreading.h"
+#include "dde/ddeserver.h"
+#include "device/frameassembler.h"
+#include "device/framedecoder.h"
+#include "device/serialbytesink.h"
+
+class CMeterCore : public ISerialByteSink {
+public:
+    CMeterCore(ITimerHost& timers, std::unique_ptr<IDdeTransport> transport);
+    CMeterCore(const CMeterCore&) = delete;
+    CMeterCore& operator=(const CMeterCore&) = delete;
+
+    void OnSerialByte(unsigned wParam) override;
+    void OnNoCommTimeout();
+    void Refresh(int commOk);
+
+    // The status line's account of the communication: "Brak komunikacji z
+    // urządzeniem. ", or "KM-302 nr %d. " with "Pomiar prawidłowy. " or the
+    // error sentences.
+    QString CommunicationText() const;
+    // What a record written now holds.
+    RecordReading Reading() const { return ReadingToRecord(m_display, m_decoder); }
+
+    std::function<void()> m_onCommStateChange;   // step 1, before the service
+    std::function<void()> m_onServiceFailure;    // the service name could not be had
+    std::function<void()> m_updateStatus;        // step 2
+
+    CFrameDecoder m_decoder;
+    CFrameAssembler m_assembler;
+    CDisplayState m_display;
+    CDdeServer m_dde;
+    int m_bCommOk = 0;
+};

@@ -1,0 +1,10 @@
+#include "app/recordreading.h"
+
+#include "app/displaystate.h"
+#include "device/framedecoder.h"
+
+RecordReading ReadingToRecord(const CDisplayState& display, const CFrameDecoder& decoder)
+{
+    return RecordReading{!display.HasNoValue() && !display.IsBlinking(), display.GetRawValue(),
+                         decoder.m_bUnitPa != 0, decoder.m_nSerialNumber};
+}
