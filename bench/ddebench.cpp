@@ -23,7 +23,7 @@
 
 #include "dde/ddebustransport.h"
 #include "dde/ddeserver.h"
-#include "ui/pressuredisplay.h"
+#include "app/displaystate.h"
 
 namespace {
 
@@ -88,7 +88,7 @@ int main(int argc, char** argv)
     benchmark::Initialize(&argc, argv);
     QApplication app(argc, argv);
 
-    CPressureDisplay display;
+    CDisplayState display;
     display.SetUnits(5, 5, true);
     display.SetValue(1013.25);
     CDdeServer server(std::make_unique<CDdeBusTransport>());

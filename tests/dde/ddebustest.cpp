@@ -17,8 +17,7 @@
 #include "dde/ddeserver.h"
 #include "tests/dde/busclient.h"
 #include "tests/dde/qtprinters.h"
-#include "tests/support/faketimerhost.h"
-#include "ui/pressuredisplay.h"
+#include "app/displaystate.h"
 
 namespace {
 
@@ -53,7 +52,6 @@ protected:
     {
         if (qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS"))
             GTEST_SKIP() << "no D-Bus session bus: run the tests under dbus-run-session";
-        m_display.SetTimerHost(m_timers);
         m_display.SetUnits(5, 5, true);
         m_display.SetValue(1013.25);
         m_server.m_pDisplay = &m_display;
@@ -84,8 +82,7 @@ protected:
         return items;
     }
 
-    CFakeTimerHost m_timers;
-    CPressureDisplay m_display;
+    CDisplayState m_display;
     CDdeServer m_server{std::make_unique<CDdeBusTransport>()};
     CBusClient m_client;
 };

@@ -13,8 +13,7 @@
 #include "dde/ddeserver.h"
 #include "tests/dde/busclient.h"
 #include "tests/dde/qtprinters.h"
-#include "tests/support/faketimerhost.h"
-#include "ui/pressuredisplay.h"
+#include "app/displaystate.h"
 
 namespace {
 
@@ -36,7 +35,6 @@ protected:
         m_gdbus = QStandardPaths::findExecutable("gdbus");
         if (m_gdbus.isEmpty())
             GTEST_SKIP() << "gdbus is not installed (package libglib2.0-bin)";
-        m_display.SetTimerHost(m_timers);
         m_display.SetUnits(5, 5, true);
         m_display.SetValue(1013.25);
         m_server.m_pDisplay = &m_display;
@@ -64,8 +62,7 @@ protected:
     }
 
     QString m_gdbus;
-    CFakeTimerHost m_timers;
-    CPressureDisplay m_display;
+    CDisplayState m_display;
     CDdeServer m_server{std::make_unique<CDdeBusTransport>()};
 };
 

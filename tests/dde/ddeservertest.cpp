@@ -9,8 +9,7 @@
 #include "dde/ddeserver.h"
 #include "tests/dde/fakeddetransport.h"
 #include "tests/dde/qtprinters.h"
-#include "tests/support/faketimerhost.h"
-#include "ui/pressuredisplay.h"
+#include "app/displaystate.h"
 
 namespace {
 
@@ -213,7 +212,6 @@ class DdeServerDisplayTest : public DdeServerTest {
 protected:
     void SetUp() override
     {
-        m_display.SetTimerHost(m_timers);
         m_server.m_pDisplay = &m_display;
         RegisterAs1234();
     }
@@ -225,8 +223,7 @@ protected:
         return reply.text;
     }
 
-    CFakeTimerHost m_timers;
-    CPressureDisplay m_display;
+    CDisplayState m_display;
 };
 
 TEST_F(DdeServerDisplayTest, RequestsAndAdvisesServeTheDisplaysValue)

@@ -16,7 +16,7 @@
 #include "tests/recording/logtestsupport.h"
 #include "tests/support/faketimerhost.h"
 #include "tests/support/scriptedservices.h"
-#include "ui/pressuredisplay.h"
+#include "app/displaystate.h"
 #include "ui/recordingcontroller.h"
 #include "ui/recordingdialog.h"
 
@@ -41,7 +41,6 @@ protected:
         : controller(timers, display, decoder, [this] { ++statusRebuilds; },
                      [this](bool enable) { commandEnabled.push_back(enable); })
     {
-        display.SetTimerHost(displayTimers);
         services.SetLocalTime(2024, 3, 5, 14, 7, 9);
         controller.m_runDialog = [this](CRecordingDialog& dialog) {
             shown.push_back({dialog.m_bFileLog, dialog.m_bFileLogBin, dialog.m_nSepFormat,
@@ -96,8 +95,7 @@ protected:
 
     CScriptedServices services;
     CFakeTimerHost timers;
-    CFakeTimerHost displayTimers;
-    CPressureDisplay display;
+    CDisplayState display;
     CFrameDecoder decoder;
     int statusRebuilds = 0;
     std::vector<bool> commandEnabled;
