@@ -17,11 +17,16 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <csignal>
 #include <iostream>
 #include <memory>
 
+#include <poll.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 #include "recording/binarylog.h"
 
@@ -397,31 +402,38 @@ TEST_F(PackageTest, LintianFindsNoFaultAndEveryProgramHasItsManualPage)
     EXPECT_TRUE(faults.isEmpty()) << lintian.Report();
     EXPECT_TRUE(lintian.Succeeded()) << lintian.Report();
 
-    // The simulator's page documents every option its --help lists.
-    const CommandResult help = RunCommand(root + QStringLiteral("/usr/bin/km302-sim"), {QStringLiteral("--help")});
-    const CommandResult man =
-        RunCommand(QStringLiteral("gzip"), {QStringLiteral("-dc"), root + QStringLiteral("/usr/share/man/man1/km302-sim.1.gz")});
-    ASSERT_TRUE(help.Succeeded() && man.Succeeded()) << help.Report() << man.Report();
-    const QString page = QString(man.strOutput).replace(QLatin1String("\\-"), QLatin1String("-"));
-    QRegularExpressionMatchIterator option =
-        QRegularExpression(QStringLiteral("^  (--[a-z-]+)"), QRegularExpression::MultilineOption).globalMatch(help.strOutput);
-    int options = 0;
-    for (; option.hasNext(); ++options) {
-        const QString name = option.next().captured(1);
-        EXPECT_TRUE(page.contains(QRegularExpression(QStringLiteral("^\\.BI? ") + name + QStringLiteral("(\\s|$)"),
-                                                     QRegularExpression::MultilineOption)))
-            << name.toStdString() << " is not described in km302-sim(1)";
+    // Each program's page documents every option its --help lists (the
+    // program's without a display).
+    QProcessEnvironment noDisplay = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        noDisplay.remove(QLatin1String(name));
+    for (const auto& [program, least] : {std::pair{QStringLiteral("km302-sim"), 10}, std::pair{QStringLiteral("km302"), 5}}) {
+        const CommandResult help = RunCommand(root + QStringLiteral("/usr/bin/") + program, {QStringLiteral("--help")}, noDisplay);
+        const CommandResult man = RunCommand(QStringLiteral("gzip"),
+                                             {QStringLiteral("-dc"), root + QStringLiteral("/usr/share/man/man1/") + program + QStringLiteral(".1.gz")});
+        ASSERT_TRUE(help.Succeeded() && man.Succeeded()) << help.Report() << man.Report();
+        const QString page = QString(man.strOutput).replace(QLatin1String("\\-"), QLatin1String("-"));
+        QRegularExpressionMatchIterator option =
+            QRegularExpression(QStringLiteral("^  (--[a-z-]+)"), QRegularExpression::MultilineOption).globalMatch(help.strOutput);
+        int options = 0;
+        for (; option.hasNext(); ++options) {
+            const QString name = option.next().captured(1);
+            EXPECT_TRUE(page.contains(QRegularExpression(QStringLiteral("^\\.BI? ") + name + QStringLiteral("(\\s|$)"),
+                                                         QRegularExpression::MultilineOption)))
+                << name.toStdString() << " is not described in " << program.toStdString() << "(1)";
+        }
+        EXPECT_GE(options, least) << program.toStdString();
     }
-    EXPECT_GE(options, 10);
 }
 
 // The user service as the package installs it, read by the user manager's
 // own parser. systemd-analyze also checks that ExecStart's program exists,
 // and its --root reaches only system units, so it reads a copy whose one
-// change is the unpacked root put before ExecStart's path. MANPATH holds only the package's pages, so Documentation= must name
-// a page the package carries. The parser reports faults on the output and
-// still exits 0 for many, so any output is a fault.
-TEST_F(PackageTest, UserServiceVerifiesAgainstTheUnpackedProgram)
+// change is the unpacked root put before ExecStart's path. MANPATH holds
+// only the package's pages, so Documentation= must name a page the package
+// carries. The parser reports faults on the output and still exits 0 for
+// many, so any output is a fault.
+TEST_F(PackageTest, UserServiceVerifiesAndStartsTheUnpackedHelper)
 {
     ASSERT_NO_FATAL_FAILURE(RequirePackage());
     const QString unit = QString::fromUtf8(ReadAll(PackageRoot() + QStringLiteral("/usr/lib/systemd/user/km302.service")));
@@ -445,6 +457,57 @@ TEST_F(PackageTest, UserServiceVerifiesAgainstTheUnpackedProgram)
                                             {QStringLiteral("--user"), QStringLiteral("verify"), copy}, env);
     EXPECT_TRUE(verify.Succeeded()) << verify.Report();
     EXPECT_TRUE(verify.strOutput.trimmed().isEmpty()) << verify.Report();
+
+    // The command as the user manager runs it: no display, a notify socket,
+    // settings with a port that is not there. It must become the helper the
+    // package installs, report readiness, and stop cleanly.
+    const int notify = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    ASSERT_GE(notify, 0);
+    const QByteArray socketPath = QFile::encodeName(scratch.filePath(QStringLiteral("notify")));
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    ASSERT_LT(size_t(socketPath.size()), sizeof(address.sun_path));
+    std::memcpy(address.sun_path, socketPath.constData(), size_t(socketPath.size()));
+    ASSERT_EQ(0, ::bind(notify, reinterpret_cast<const sockaddr*>(&address), sizeof(address)));
+    const auto receive = [notify](const QByteArray& wanted) {
+        QByteArray messages;
+        pollfd entry{notify, POLLIN, 0};
+        while (!messages.contains(wanted) && ::poll(&entry, 1, 20000) > 0) {
+            char buffer[512];
+            const ssize_t length = ::recv(notify, buffer, sizeof(buffer), 0);
+            messages.append(buffer, qsizetype(std::max<ssize_t>(length, 0))).append('\n');
+        }
+        return messages;
+    };
+    ASSERT_TRUE(QDir().mkpath(scratch.filePath(QStringLiteral("config/KM302"))));
+    QFile settings(scratch.filePath(QStringLiteral("config/KM302/KM302.ini")));
+    ASSERT_TRUE(settings.open(QIODevice::WriteOnly));
+    settings.write("[GENERAL]\r\nPORT_NR=40\r\n[PORTS]\r\nCOM40=" + QFile::encodeName(scratch.filePath(QStringLiteral("no-port")))
+                   + "\r\n");
+    settings.close();
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), scratch.filePath(QStringLiteral("config")));
+    env.insert(QStringLiteral("NOTIFY_SOCKET"), QString::fromLocal8Bit(socketPath));
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        env.remove(QLatin1String(name));
+    const QStringList command = execStart.match(unit).captured(1).split(QLatin1Char(' '));
+    QProcess service;
+    service.setProcessEnvironment(env);
+    service.start(PackageRoot() + command.first(), command.mid(1));
+    ASSERT_TRUE(service.waitForStarted(10000)) << service.errorString().toStdString();
+    const QByteArray ready = receive("READY=1");
+    EXPECT_TRUE(ready.contains("READY=1")) << ready.toStdString() << service.readAllStandardError().toStdString();
+    EXPECT_EQ(PackageRoot() + QStringLiteral("/usr/libexec/km302/km302-headless"),
+              QFileInfo(QStringLiteral("/proc/%1/exe").arg(service.processId())).canonicalFilePath());
+    ::kill(pid_t(service.processId()), SIGTERM);
+    const QByteArray stopping = receive("STOPPING=1");
+    const bool stopped = service.waitForFinished(20000);
+    if (!stopped)
+        service.kill();
+    ::close(notify);
+    EXPECT_TRUE(stopping.contains("STOPPING=1")) << stopping.toStdString();
+    ASSERT_TRUE(stopped) << "the service's program did not stop on SIGTERM";
+    EXPECT_EQ(QProcess::NormalExit, service.exitStatus());
+    EXPECT_EQ(0, service.exitCode()) << service.readAllStandardError().toStdString();
 }
 
 // The MIME type of a file as a desktop sees it, with the MIME folder of
