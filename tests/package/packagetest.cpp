@@ -10,6 +10,7 @@
 #include <QMap>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThread>
@@ -463,6 +464,7 @@ TEST_F(PackageTest, UserServiceVerifiesAndStartsTheUnpackedHelper)
     // package installs, report readiness, and stop cleanly.
     const int notify = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     ASSERT_GE(notify, 0);
+    const auto closeNotify = qScopeGuard([notify] { ::close(notify); });
     const QByteArray socketPath = QFile::encodeName(scratch.filePath(QStringLiteral("notify")));
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
@@ -504,10 +506,7 @@ TEST_F(PackageTest, UserServiceVerifiesAndStartsTheUnpackedHelper)
     service.start(PackageRoot() + command.first(), command.mid(1));
     ASSERT_TRUE(service.waitForStarted(10000)) << service.errorString().toStdString();
     const QByteArray ready = receive("READY=1");
-    if (!ready.contains("READY=1")) {
-        ::close(notify);
-        FAIL() << "no readiness: " << ready.toStdString() << service.readAllStandardError().toStdString();
-    }
+    ASSERT_TRUE(ready.contains("READY=1")) << ready.toStdString() << service.readAllStandardError().toStdString();
     EXPECT_EQ(PackageRoot() + QStringLiteral("/usr/libexec/km302/km302-headless"),
               QFileInfo(QStringLiteral("/proc/%1/exe").arg(service.processId())).canonicalFilePath());
     ::kill(pid_t(service.processId()), SIGTERM);
@@ -515,7 +514,6 @@ TEST_F(PackageTest, UserServiceVerifiesAndStartsTheUnpackedHelper)
     const bool stopped = service.waitForFinished(20000);
     if (!stopped)
         service.kill();
-    ::close(notify);
     EXPECT_TRUE(stopping.contains("STOPPING=1")) << stopping.toStdString();
     ASSERT_TRUE(stopped) << "the service's program did not stop on SIGTERM";
     EXPECT_EQ(QProcess::NormalExit, service.exitStatus());
