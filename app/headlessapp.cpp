@@ -33,7 +33,13 @@ CHeadlessApp::CHeadlessApp(CommandLine line)
       m_recorder(m_timers, m_core)
 {
     m_core.m_updateStatus = [this] { ReportStatus(); };
-    m_core.m_onServiceFailure = [] { WriteReportLine(LoadString(IDS_DDE_FAILED), ReportPriority::Error); };
+    m_core.m_onServiceFailure = [this] { m_report(LoadString(IDS_DDE_FAILED), ReportPriority::Error); };
+}
+
+void CHeadlessApp::SetReporter(std::function<void(const QString&, ReportPriority)> report)
+{
+    m_report = report;
+    m_recorder.m_report = std::move(report);
 }
 
 CHeadlessApp::~CHeadlessApp()
@@ -84,7 +90,7 @@ bool CHeadlessApp::LoadSettings(const QString& settingsPath)
     m_recorder.m_nInterval = m_line.interval.value_or(settings.interval);
 
     if (m_portNr <= 0 && m_portPath.isEmpty()) {
-        WriteReportLine(QStringLiteral("Nie wybrano portu: wybierz go w oknie programu albo podaj --port."),
+        m_report(QStringLiteral("Nie wybrano portu: wybierz go w oknie programu albo podaj --port."),
                         ReportPriority::Error);
         return false;
     }
@@ -124,7 +130,7 @@ void CHeadlessApp::OnStopSignal(int signal)
 {
     if (signal == SIGHUP) {
         m_recorder.Reopen();
-        WriteReportLine(QStringLiteral("Dzienniki otwarte ponownie."), ReportPriority::Info);
+        m_report(QStringLiteral("Dzienniki otwarte ponownie."), ReportPriority::Info);
         return;
     }
     NotifyServiceManager("STOPPING=1");
@@ -140,13 +146,13 @@ void CHeadlessApp::OpenPort()
     if (opened && channel->StartReader()) {
         m_channel = std::move(channel);
         if (m_retryMs != 0)
-            WriteReportLine(QStringLiteral("Otwarto port %1").arg(PortName()), ReportPriority::Info);
+            m_report(QStringLiteral("Otwarto port %1").arg(PortName()), ReportPriority::Info);
         m_retryMs = 0;
         return;
     }
     // Said once; the retries that follow are silent, with a growing wait.
     if (m_retryMs == 0) {
-        WriteReportLine(QString(LoadString(IDS_CANNOT_OPEN_PORT)).replace(QLatin1String("COM%d"), PortName()),
+        m_report(QString(LoadString(IDS_CANNOT_OPEN_PORT)).replace(QLatin1String("COM%d"), PortName()),
                         ReportPriority::Warning);
         m_retryMs = kFirstRetryMs;
     } else {
@@ -166,6 +172,6 @@ void CHeadlessApp::ReportStatus()
     if (text == m_lastStatus)
         return;
     m_lastStatus = text;
-    WriteReportLine(text, m_core.m_bCommOk ? ReportPriority::Info : ReportPriority::Warning);
+    m_report(text, m_core.m_bCommOk ? ReportPriority::Info : ReportPriority::Warning);
     NotifyServiceManager("STATUS=" + text.toUtf8());
 }

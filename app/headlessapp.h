@@ -25,11 +25,13 @@
 
 #include <QString>
 
+#include <functional>
 #include <memory>
 
 #include "app/commandline.h"
 #include "app/headlessrecorder.h"
 #include "app/metercore.h"
+#include "platform/reportline.h"
 #include "platform/windowtimers.h"
 
 class CSerialChannel;
@@ -53,6 +55,10 @@ public:
     void OnTimer(UINT id);
     void OnStopSignal(int signal);
 
+    // Where every line goes (the recorder's too): the standard error, or a
+    // test's list.
+    void SetReporter(std::function<void(const QString&, ReportPriority)> report);
+
     CMeterCore& Core() { return m_core; }
     CHeadlessRecorder& Recorder() { return m_recorder; }
     bool IsPortOpen() const { return m_channel != nullptr; }
@@ -71,4 +77,5 @@ private:
     QString m_portPath;
     unsigned m_retryMs = 0;          // the next retry's wait; 0 before the first failure
     QString m_lastStatus;
+    std::function<void(const QString&, ReportPriority)> m_report = WriteReportLine;
 };

@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "app/metercore.h"
-#include "platform/reportline.h"
 #include "platform/stringtable.h"
 #include "platform/timerids.h"
 #include "recording/writefailuretext.h"
@@ -57,7 +56,7 @@ bool CHeadlessRecorder::EnsureOpen(Log& log, const QString& path, unsigned messa
         return true;
     if (log.Open(path, false) == LogOpenResult::Failed) {
         if (!trouble.openFailed)
-            WriteReportLine(QStringLiteral("%1 (%2)").arg(LoadString(messageId), path), ReportPriority::Warning);
+            m_report(QStringLiteral("%1 (%2)").arg(LoadString(messageId), path), ReportPriority::Warning);
         trouble.openFailed = true;
         return false;
     }
@@ -68,7 +67,7 @@ bool CHeadlessRecorder::EnsureOpen(Log& log, const QString& path, unsigned messa
 void CHeadlessRecorder::Written(int error, const QString& path, Trouble& trouble)
 {
     if (error != 0 && !trouble.writeFailed)
-        WriteReportLine(WriteFailureText(path, error), ReportPriority::Error);
+        m_report(WriteFailureText(path, error), ReportPriority::Error);
     trouble.writeFailed = error != 0;
 }
 

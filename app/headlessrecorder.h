@@ -22,6 +22,9 @@
 
 #include <QString>
 
+#include <functional>
+
+#include "platform/reportline.h"
 #include "platform/timerhost.h"
 #include "recording/binarylog.h"
 #include "recording/textlog.h"
@@ -49,6 +52,9 @@ public:
 
     CTextLog m_textLog;
     CBinaryLog m_binaryLog;
+
+    // Where the lines go: the standard error, or a test's list.
+    std::function<void(const QString&, ReportPriority)> m_report = WriteReportLine;
 
 private:
     struct Trouble {

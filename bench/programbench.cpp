@@ -25,6 +25,13 @@
 //       too coarse here), wakeups (context switches) and resident memory
 //       (VmRSS) over 10 s, beside an empty Qt dialog (the km302_emptydialog
 //       program) measured the same way at the same time.
+//   BM_LineRateCost  what recording costs at the line's pace, both logs on
+//       (one record a second): `km302 --headless`, with no display variables,
+//       then the windowed km302, each fed a frame every 360 ms for 20 s once
+//       its logs are open; processor share (schedstat), wakeups beyond the
+//       frames (context switches of all threads, less one a frame, per
+//       second) and resident memory, beside the empty Qt dialog measured
+//       during the headless run.
 //   BM_StartupToFirstPicture  from the fork of km302 to the close of the
 //       picture it saves of its main window when its event loop first runs
 //       (KM302_SCREENSHOT, KM302_SCREENSHOT_AFTER=0): the grab renders the
@@ -91,19 +98,16 @@ public:
         m_program.WaitExit(10000);
     }
 
-    bool Start(const std::vector<std::string>& env = {})
+    bool Start(const std::vector<std::string>& env = {}) { return Launch(QByteArray(), false, env); }
+
+    // With both logs on in the folder, a record a second; `headless`:
+    // `km302 --headless` with no display variables in its environment.
+    bool StartRecording(bool headless)
     {
-        if (!m_dir.isValid() || !m_pty.Ok() || !QDir().mkpath(m_dir.filePath(QStringLiteral("KM302"))))
-            return false;
-        const QByteArray text = "[GENERAL]\r\nPORT_NR=40\r\nSHOW_ADV=0\r\n[PORTS]\r\nCOM40="
-            + m_pty.SlavePath().toLocal8Bit() + "\r\n";
-        QFile settings(m_dir.filePath(QStringLiteral("KM302/KM302.ini")));
-        if (!settings.open(QIODevice::WriteOnly) || settings.write(text) != text.size())
-            return false;
-        settings.close();
-        std::vector<std::string> all{"XDG_CONFIG_HOME=" + m_dir.path().toStdString()};
-        all.insert(all.end(), env.begin(), env.end());
-        return m_program.Start(kProgram, {}, all);
+        const QByteArray log = "[LOG]\r\nFILE_LOG=1\r\nFILE_LOG_BIN=1\r\nFILE_NAME="
+            + m_dir.filePath(QStringLiteral("pomiary.txt")).toLocal8Bit() + "\r\nFILE_NAME_BIN="
+            + m_dir.filePath(QStringLiteral("pomiary.vrd")).toLocal8Bit() + "\r\nFILE_INTERVAL=1\r\n";
+        return Launch(log, headless, {});
     }
 
     CBenchPty& Pty() { return m_pty; }
@@ -133,6 +137,26 @@ public:
     }
 
 private:
+    bool Launch(const QByteArray& logSettings, bool headless, const std::vector<std::string>& env)
+    {
+        if (!m_dir.isValid() || !m_pty.Ok() || !QDir().mkpath(m_dir.filePath(QStringLiteral("KM302"))))
+            return false;
+        const QByteArray text = "[GENERAL]\r\nPORT_NR=40\r\nSHOW_ADV=0\r\n" + logSettings + "[PORTS]\r\nCOM40="
+            + m_pty.SlavePath().toLocal8Bit() + "\r\n";
+        QFile settings(m_dir.filePath(QStringLiteral("KM302/KM302.ini")));
+        if (!settings.open(QIODevice::WriteOnly) || settings.write(text) != text.size())
+            return false;
+        settings.close();
+        std::vector<std::string> all{"XDG_CONFIG_HOME=" + m_dir.path().toStdString()};
+        all.insert(all.end(), env.begin(), env.end());
+        if (!headless)
+            return m_program.Start(kProgram, {}, all);
+        // env(1) drops the display variables and becomes km302, in the same process.
+        return m_program.Start("/usr/bin/env",
+                               {"-u", "DISPLAY", "-u", "WAYLAND_DISPLAY", "-u", "QT_QPA_PLATFORM", kProgram, "--headless"},
+                               all);
+    }
+
     QTemporaryDir m_dir;
     CBenchPty m_pty;
     CProgramProcess m_program;
@@ -254,7 +278,7 @@ void BM_Flood(benchmark::State& state)
 }
 
 // One program's share of a core, wakeups per second and resident memory.
-struct IdleFigures {
+struct CostFigures {
     double cpu = 0;
     double wakeups = 0;
     long rssKb = 0;
@@ -270,7 +294,7 @@ void BM_IdleCost(benchmark::State& state)
         state.SkipWithError("km302 or the empty dialog did not start");
         return;
     }
-    IdleFigures figures[2];
+    CostFigures figures[2];
     for (auto _ : state) {
         std::this_thread::sleep_for(kSettle);
         if (!run.Program().HasOpen(run.Pty().SlavePath().toStdString())) {
@@ -299,8 +323,8 @@ void BM_IdleCost(benchmark::State& state)
         }
         state.SetIterationTime(seconds);
     }
-    const IdleFigures& km302 = figures[0];
-    const IdleFigures& reference = figures[1];
+    const CostFigures& km302 = figures[0];
+    const CostFigures& reference = figures[1];
     state.counters["km302_cpu_pct"] = km302.cpu * 100;
     state.counters["empty_cpu_pct"] = reference.cpu * 100;
     if (reference.cpu > 0)
@@ -321,6 +345,143 @@ void BM_IdleCost(benchmark::State& state)
                   "resident; km302 / empty dialog: %s, %.2f x memory",
                   km302.cpu * 100, km302.wakeups, km302.rssKb, reference.cpu * 100, reference.wakeups,
                   reference.rssKb, cpuRatio.c_str(), double(km302.rssKb) / double(reference.rssKb));
+    CLatencySamples::AddSummary(text);
+}
+
+// Writes frames to a pty at the line's pace (a character every 30 ms) on a
+// thread of its own from construction to destruction, counting the frames
+// whose last character went out.
+class CLineFeeder {
+public:
+    explicit CLineFeeder(CBenchPty& pty) : m_thread([this, &pty] { Run(pty); }) {}
+    ~CLineFeeder()
+    {
+        m_bStop = true;
+        m_thread.join();
+    }
+    CLineFeeder(const CLineFeeder&) = delete;
+    CLineFeeder& operator=(const CLineFeeder&) = delete;
+
+    long long Frames() const { return m_nFrames; }
+    // The program stopped taking the line's bytes.
+    bool Failed() const { return m_bFailed; }
+
+private:
+    void Run(CBenchPty& pty)
+    {
+        auto next = std::chrono::steady_clock::now();
+        for (long long k = 0; !m_bStop; ++k) {
+            for (const char c : CFrameLog::FrameFor(k)) {
+                next += kCharacterTime;
+                std::this_thread::sleep_until(next);
+                if (m_bStop)
+                    return;
+                if (!pty.Write(&c, 1)) {
+                    m_bFailed = true;
+                    return;
+                }
+            }
+            ++m_nFrames;
+        }
+    }
+
+    std::atomic<bool> m_bStop{false};
+    std::atomic<bool> m_bFailed{false};
+    std::atomic<long long> m_nFrames{0};
+    std::thread m_thread;   // last: it starts once the rest is ready
+};
+
+// A program's processor time and context switches at one moment.
+struct CostSample {
+    std::optional<double> cpu;
+    std::optional<long long> switches;
+};
+
+CostSample SampleOf(const CProgramProcess& program)
+{
+    return {program.ThreadCpuSeconds(), program.ContextSwitches()};
+}
+
+// The program's figures from `before` to now, `seconds` apart; nothing when
+// it is gone.
+std::optional<CostFigures> CostSince(const CostSample& before, const CProgramProcess& program, double seconds)
+{
+    const CostSample after = SampleOf(program);
+    const std::optional<long> kb = program.ResidentKb();
+    if (!before.cpu || !before.switches || !after.cpu || !after.switches || !kb)
+        return std::nullopt;
+    return CostFigures{(*after.cpu - *before.cpu) / seconds, double(*after.switches - *before.switches) / seconds, *kb};
+}
+
+void BM_LineRateCost(benchmark::State& state)
+{
+    constexpr auto kWindow = 20s;
+    CProgramProcess empty;
+    if (!empty.Start(kEmptyDialog, {}, {})) {
+        state.SkipWithError("the empty dialog did not start");
+        return;
+    }
+    // Headless, windowed, the empty dialog.
+    CostFigures figures[3];
+    double frameRate = 0;
+    for (auto _ : state) {
+        double total = 0;
+        for (int mode = 0; mode < 2; ++mode) {
+            const bool headless = mode == 0;
+            CProgramOnPty run;
+            if (!run.StartRecording(headless)) {
+                state.SkipWithError("km302 did not start");
+                return;
+            }
+            CLineFeeder feeder(run.Pty());
+            // The windowed program opens its logs 10 s after it starts, headless at once.
+            std::this_thread::sleep_for(headless ? 3s : 12s);
+            if (!run.Program().HasOpen(run.Folder().toStdString() + "/pomiary.vrd")) {
+                state.SkipWithError("km302 does not hold its binary log open");
+                return;
+            }
+            const CostSample before = SampleOf(run.Program());
+            const CostSample emptyBefore = SampleOf(empty);
+            const long long framesBefore = feeder.Frames();
+            const long long startNs = CLatencySamples::NowNs();
+            std::this_thread::sleep_for(kWindow);
+            const double seconds = double(CLatencySamples::NowNs() - startNs) / 1e9;
+            frameRate = double(feeder.Frames() - framesBefore) / seconds;
+            const std::optional<CostFigures> cost = CostSince(before, run.Program(), seconds);
+            const std::optional<CostFigures> emptyCost = CostSince(emptyBefore, empty, seconds);
+            if (!cost || !emptyCost || feeder.Failed()) {
+                state.SkipWithError("a program ended or stopped reading while it was measured");
+                return;
+            }
+            figures[mode] = *cost;
+            figures[mode].wakeups -= frameRate;
+            if (headless)
+                figures[2] = *emptyCost;
+            total += seconds;
+        }
+        state.SetIterationTime(total);
+    }
+    const CostFigures& headless = figures[0];
+    const CostFigures& windowed = figures[1];
+    const CostFigures& reference = figures[2];
+    state.counters["headless_cpu_pct"] = headless.cpu * 100;
+    state.counters["headless_wakeups_beyond_frames_per_s"] = headless.wakeups;
+    state.counters["headless_rss_kb"] = double(headless.rssKb);
+    state.counters["windowed_cpu_pct"] = windowed.cpu * 100;
+    state.counters["windowed_wakeups_beyond_frames_per_s"] = windowed.wakeups;
+    state.counters["windowed_rss_kb"] = double(windowed.rssKb);
+    state.counters["empty_rss_kb"] = double(reference.rssKb);
+    state.counters["headless_to_windowed_rss"] = double(headless.rssKb) / double(windowed.rssKb);
+    char text[640];
+    std::snprintf(text, sizeof text,
+                  "recording both logs at the line's pace (%.2f frames/s), over 20 s each: km302 --headless "
+                  "%.3f%% of a core, %.1f wakeups/s beyond the frames, %ld kB resident; windowed km302 %.3f%% "
+                  "of a core, %.1f wakeups/s beyond the frames, %ld kB resident; empty Qt dialog %.3f%% of a "
+                  "core, %.1f wakeups/s, %ld kB resident; headless / windowed memory %.2f, headless / empty "
+                  "dialog memory %.2f",
+                  frameRate, headless.cpu * 100, headless.wakeups, headless.rssKb, windowed.cpu * 100,
+                  windowed.wakeups, windowed.rssKb, reference.cpu * 100, reference.wakeups, reference.rssKb,
+                  double(headless.rssKb) / double(windowed.rssKb), double(headless.rssKb) / double(reference.rssKb));
     CLatencySamples::AddSummary(text);
 }
 
@@ -430,6 +591,7 @@ std::string LoadAverage()
 BENCHMARK(BM_LatencyAtLineRate)->Iterations(40)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Flood)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_IdleCost)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LineRateCost)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_StartupToFirstPicture)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 int main(int argc, char** argv)

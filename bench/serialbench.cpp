@@ -1,6 +1,7 @@
 // The serial channel's delivery path on a pseudo-terminal: CSerialChannel's
-// reader thread reads the port and hands what each read returned, with one
-// blocking queued call, to the user-interface thread, which runs OnSerialByte
+// reader thread waits until the port holds complete lines (a frame ends in a
+// carriage return) and hands all of them, with one blocking queued call, to
+// the user-interface thread, which runs OnSerialByte
 // for each of its bytes in its event loop (the benchmark's main thread here). The far end is the
 // pseudo-terminal's master side, written by a thread of its own.
 //
@@ -124,7 +125,10 @@ void BM_DeliveryThroughput(benchmark::State& state)
         state.SkipWithError("no pseudo-terminal or the channel did not open it");
         return;
     }
-    const std::string data(chunk, '\x40');
+    // Each write ends a line: the channel hands lines over, as the
+    // instrument's frames end in a carriage return.
+    std::string data(chunk, '\x40');
+    data.back() = '\r';
     const double cpuBefore = ProcessCpuSeconds();
     const long long startNs = CLatencySamples::NowNs();
     for (auto _ : state) {

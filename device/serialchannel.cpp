@@ -158,10 +158,17 @@ int CSerialChannel::ConfigureAndOpen(const QString& path)
     if (m_nStopBits == 2)
         tio.c_cflag |= CSTOPB;
     tio.c_iflag &= ~(IXON | IXOFF | IXANY);
-    // VMIN 1: an empty queue reads as EAGAIN on the non-blocking descriptor;
-    // with 0 it would read as 0 bytes, which is what a hang-up looks like.
-    tio.c_cc[VMIN] = 1;
-    tio.c_cc[VTIME] = 0;
+    // The kernel gathers each frame: in canonical mode the reader wakes once
+    // a carriage return (the frame's end, VEOL) or a line feed is queued,
+    // not for every character, which at 300 baud is 33 wakeups a second of
+    // two threads. No character is special otherwise: echo, signals, the
+    // extended characters and every editing character are off (a disabled
+    // character, 0, matches no byte), so every byte arrives as sent.
+    tio.c_lflag |= ICANON;
+    for (const int special : {VINTR, VQUIT, VERASE, VKILL, VEOF, VEOL2, VSTART, VSTOP, VSUSP,
+                              VREPRINT, VDISCARD, VWERASE, VLNEXT})
+        tio.c_cc[special] = _POSIX_VDISABLE;
+    tio.c_cc[VEOL] = '\r';
     (void)tcsetattr(fd, TCSANOW, &tio);
 
     SetModemLines(fd, true);
@@ -240,27 +247,37 @@ void CSerialChannel::ReaderMain()
 
 void CSerialChannel::ReceivePass()
 {
-    unsigned char buffer[256];
+    unsigned char buffer[1024];
     for (;;) {
-        ssize_t got;
+        // A canonical read returns one line at most: every complete line
+        // queued (a flood queues many) goes into the same batch.
+        std::size_t filled = 0;
+        bool gone = false;
+        bool drained = false;
         {
             std::lock_guard lock(m_portLock);
             if (m_hPort < 0)
                 return;
-            got = ::read(m_hPort, buffer, sizeof buffer);
+            while (filled < sizeof buffer) {
+                const ssize_t got = ::read(m_hPort, buffer + filled, sizeof buffer - filled);
+                if (got > 0) {
+                    filled += std::size_t(got);
+                } else if (got < 0 && errno == EINTR) {
+                    continue;
+                } else {
+                    // 0 or EIO after a hang-up, ENXIO after an unplug; EAGAIN
+                    // when no complete line is left.
+                    gone = got == 0 || (errno != EAGAIN && errno != EWOULDBLOCK);
+                    drained = true;
+                    break;
+                }
+            }
         }
-        if (got < 0) {
-            if (errno == EINTR)
-                continue;
-            if (errno != EAGAIN && errno != EWOULDBLOCK)
-                CloseDevice();   // EIO after a hang-up, ENXIO after an unplug
+        if (filled > 0 && !Deliver(std::span<const unsigned char>(buffer, filled)))
             return;
-        }
-        if (got == 0) {
+        if (gone)
             CloseDevice();
-            return;
-        }
-        if (!Deliver(std::span<const unsigned char>(buffer, std::size_t(got))))
+        if (drained)
             return;
     }
 }

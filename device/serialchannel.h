@@ -4,11 +4,19 @@
 //
 // Threads. The user-interface thread constructs, opens, starts and destroys the
 // channel. The reader thread waits in poll() on [stop, port] (the stop entry
-// first, so a stop request wins over pending data) and hands what each read()
-// returned, as one batch in arrival order, to the owner's OnSerialBytes on the
-// user-interface thread with a blocking queued call: the reader waits until the
-// whole batch has been processed before it reads again. The stop request is
-// checked before each delivery.
+// first, so a stop request wins over pending data) and hands every complete
+// line the port holds, as one batch in arrival order, to the owner's
+// OnSerialBytes on the user-interface thread with a blocking queued call: the
+// reader waits until the whole batch has been processed before it reads
+// again. The stop request is checked before each delivery.
+//
+// Lines: the port is in canonical mode with the carriage return (the end of
+// every frame) as an end of line besides the line feed, and with every other
+// special character off, so no byte is changed or dropped, but poll() wakes
+// the reader once a frame is complete rather than for each character (33 a
+// second at 300 baud). Bytes of a line not yet ended wait in the kernel; a
+// line that grows past the kernel's 4095 bytes without an end keeps only its
+// first 4095 (the frame assembler would have discarded such a run anyway).
 //
 // Closing (the destructor) lowers DTR and RTS, raises the stop request and then
 // keeps delivering the reader's pending call on the user-interface thread until

@@ -157,10 +157,10 @@ TEST_F(SerialChannel, FramesWrittenTogetherArriveByteByByteInOrder)
     EXPECT_FALSE(sink.wrongThread);
 }
 
-// What one read returns goes over as one batch, and the reader does not read
-// again until the batch is done: bytes arriving meanwhile stay queued and form
-// the next batch, after the current one.
-TEST_F(SerialChannel, EachReadIsOneBatchAndTheReaderWaitsForIt)
+// Every complete line queued goes over as one batch, and the reader does not
+// read again until the batch is done: lines arriving meanwhile stay queued and
+// form the next batch, after the current one.
+TEST_F(SerialChannel, TheQueuedLinesAreOneBatchAndTheReaderWaitsForIt)
 {
     CSerialChannel channel;
     ASSERT_EQ(1, OpenOn(channel, sink, pty.slavePath()));
@@ -174,43 +174,52 @@ TEST_F(SerialChannel, EachReadIsOneBatchAndTheReaderWaitsForIt)
             stayedQueued = pty.WaitQueued(int(frames.size()));
         }
     };
-    pty.Write("!");
-    ASSERT_TRUE(WaitFor([&] { return sink.bytes.size() >= 1 + frames.size(); }));
+    pty.Write("!\r");
+    ASSERT_TRUE(WaitFor([&] { return sink.bytes.size() >= 2 + frames.size(); }));
     EXPECT_TRUE(stayedQueued);
-    EXPECT_EQ("!" + frames, sink.bytes);
-    EXPECT_EQ((std::vector<std::size_t>{1, frames.size()}), sink.batches);
+    EXPECT_EQ("!\r" + frames, sink.bytes);
+    EXPECT_EQ((std::vector<std::size_t>{2, frames.size()}), sink.batches);
     EXPECT_FALSE(sink.wrongThread);
 }
 
-// At 300 baud the characters come one by one, 30 ms apart: the quiet
-// moments between them are no hang-up, and none of them may be lost.
-TEST_F(SerialChannel, CharactersArrivingOneByOneAreAllDelivered)
+// At 300 baud the characters come one by one, 30 ms apart. The kernel holds
+// them until the carriage return ends the frame, so the program wakes once a
+// frame, and then the whole frame goes over as one batch: every byte as sent
+// (none of them is a terminal's editing or signal character), none lost.
+TEST_F(SerialChannel, CharactersArrivingOneByOneGoOverAsTheirWholeFrame)
 {
     CSerialChannel channel;
     ASSERT_EQ(1, OpenOn(channel, sink, pty.slavePath()));
     ASSERT_EQ(1, channel.StartReader());
-    const std::string frame = "\x40\x70\x3D\x32\x70\x34\x31\x70\x31\x73\x32\r";
+    std::string frame;
+    for (int b = 0; b < 0x80; ++b) {
+        if (b != '\r' && b != '\n')
+            frame += char(b);
+    }
+    frame += '\r';
     for (std::size_t i = 0; i < frame.size(); ++i) {
         pty.Write(frame.substr(i, 1));
-        ASSERT_TRUE(WaitFor([&] { return sink.bytes.size() > i; }, 2s)) << "character " << i;
-        std::this_thread::sleep_for(5ms);
+        if (i % 16 == 0)
+            std::this_thread::sleep_for(2ms);
     }
+    ASSERT_TRUE(WaitFor([&] { return sink.bytes.size() >= frame.size(); }));
     EXPECT_EQ(frame, sink.bytes);
+    EXPECT_EQ((std::vector<std::size_t>{frame.size()}), sink.batches);
 }
 
 TEST_F(SerialChannel, BytesQueuedBeforeOpenAndBeforeTheReaderAreDiscarded)
 {
-    pty.Write("old");
-    ASSERT_TRUE(pty.WaitQueued(3));
+    pty.Write("old\r");
+    ASSERT_TRUE(pty.WaitQueued(4));
     CSerialChannel channel;
     ASSERT_EQ(1, OpenOn(channel, sink, pty.slavePath()));
-    pty.Write("mid");
-    ASSERT_TRUE(pty.WaitQueued(3));
+    pty.Write("mid\r");
+    ASSERT_TRUE(pty.WaitQueued(4));
     ASSERT_EQ(1, channel.StartReader());
-    pty.Write("new");
-    ASSERT_TRUE(WaitFor([&] { return sink.bytes.size() >= 3; }));
+    pty.Write("new\r");
+    ASSERT_TRUE(WaitFor([&] { return sink.bytes.size() >= 4; }));
     QCoreApplication::processEvents();
-    EXPECT_EQ("new", sink.bytes);
+    EXPECT_EQ("new\r", sink.bytes);
 }
 
 TEST_F(SerialChannel, ClosingWhileTheFarEndFloodsEndsTheReaderAndLeavesNoDescriptor)
@@ -225,7 +234,7 @@ TEST_F(SerialChannel, ClosingWhileTheFarEndFloodsEndsTheReaderAndLeavesNoDescrip
         sink.delay = 200us;
         fcntl(pty.master(), F_SETFL, O_NONBLOCK);
         flood = std::thread([&] {
-            const std::string chunk(64, 'x');
+            const std::string chunk = std::string(63, 'x') + '\r';
             while (flooding) {
                 if (::write(pty.master(), chunk.data(), chunk.size()) < 0)
                     std::this_thread::sleep_for(100us);
@@ -246,8 +255,8 @@ TEST_F(SerialChannel, ReaderEndsWithExitCode100)
     EXPECT_EQ(1, channel.IsReaderFinished());
     ASSERT_EQ(1, channel.StartReader());
     EXPECT_EQ(0, channel.IsReaderFinished());
-    pty.Write("abc");
-    ASSERT_TRUE(WaitFor([&] { return sink.bytes.size() >= 3; }));
+    pty.Write("abc\r");
+    ASSERT_TRUE(WaitFor([&] { return sink.bytes.size() >= 4; }));
     channel.Close();
     EXPECT_EQ(1, channel.IsReaderFinished());
     EXPECT_EQ(kReaderExitCode, channel.ReaderExitCode());
@@ -381,8 +390,8 @@ TEST(SerialChannelUnplug, WaitsQuietlyAndResumesWhenTheDeviceIsBackAtTheSamePath
     CSerialChannel channel;
     ASSERT_EQ(1, OpenOn(channel, sink, link));
     ASSERT_EQ(1, channel.StartReader());
-    first->Write("a");
-    ASSERT_TRUE(WaitFor([&] { return sink.bytes == "a"; }));
+    first->Write("a\r");
+    ASSERT_TRUE(WaitFor([&] { return sink.bytes == "a\r"; }));
 
     // Unplug: the far end goes away and the link dangles.
     first.reset();
@@ -405,7 +414,7 @@ TEST(SerialChannelUnplug, WaitsQuietlyAndResumesWhenTheDeviceIsBackAtTheSamePath
     // The reader reopens on its own; keep writing until a byte gets through
     // (bytes written before the reopen are flushed by it).
     ASSERT_TRUE(WaitFor([&] {
-        second.Write("b");
+        second.Write("b\r");
         return sink.bytes.find('b') != std::string::npos;
     }));
     const double resumed = std::chrono::duration<double>(std::chrono::steady_clock::now() - replugged).count();

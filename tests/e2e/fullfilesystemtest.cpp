@@ -11,46 +11,14 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
-#include <cstring>
-#include <fcntl.h>
-#include <string>
-#include <sys/mount.h>
-#include <unistd.h>
 
 #include "recording/vrdreader.h"
 #include "recording/writefailuretext.h"
 #include "tests/e2e/liverig.h"
+#include "tests/e2e/smalltmpfs.h"
 #include "tests/e2e/textlogscan.h"
 
 namespace {
-
-// A tmpfs mounted on `path` for the lifetime of the object; detached when it
-// goes, whatever still has files open on it.
-class CSmallTmpfs {
-public:
-    explicit CSmallTmpfs(const QString& path) : m_path(QFile::encodeName(path).toStdString())
-    {
-        m_bMounted = QDir().mkpath(path)
-            && ::mount("km302-test", m_path.c_str(), "tmpfs", MS_NOSUID | MS_NODEV, "size=256k,mode=0755") == 0;
-        m_nError = m_bMounted ? 0 : errno;
-    }
-    ~CSmallTmpfs()
-    {
-        if (m_bMounted)
-            ::umount2(m_path.c_str(), MNT_DETACH);
-    }
-    CSmallTmpfs(const CSmallTmpfs&) = delete;
-    CSmallTmpfs& operator=(const CSmallTmpfs&) = delete;
-
-    bool IsMounted() const { return m_bMounted; }
-    // Why mounting failed.
-    const char* Error() const { return std::strerror(m_nError); }
-
-private:
-    std::string m_path;
-    bool m_bMounted = false;
-    int m_nError = 0;
-};
 
 class FullFilesystemTest : public ::testing::Test {
 protected:
@@ -74,21 +42,7 @@ protected:
     QString BinaryLog() const { return Folder() + QStringLiteral("/pomiary.vrd"); }
     QString Filler() const { return Folder() + QStringLiteral("/filler"); }
 
-    // Writes the filler until the filesystem has no room left; whether it
-    // ended on a full disk.
-    bool Fill() const
-    {
-        const int fd = ::open(QFile::encodeName(Filler()).constData(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
-        if (fd < 0)
-            return false;
-        const std::string block(4096, 'f');
-        ssize_t put = 0;
-        while ((put = ::write(fd, block.data(), block.size())) > 0) {
-        }
-        const bool full = put < 0 && errno == ENOSPC;
-        ::close(fd);
-        return full;
-    }
+    bool Fill() const { return CSmallTmpfs::Fill(Filler()); }
 
     bool Free() const { return QFile::remove(Filler()); }
 

@@ -39,7 +39,16 @@ bool CKm302Process::Start()
         std::erase_if(env, [&name](const std::string& e) { return e.compare(0, name.size(), name) == 0; });
         env.push_back(entry);
     }
-    const bool started = m_child.Start(KM302_PATH, {}, env, CChildProcess::kInherit, errors[1]);
+    // env(1) takes the removed variables away and then becomes the program,
+    // in the same process.
+    std::vector<std::string> args;
+    for (const std::string& name : m_removed) {
+        std::erase_if(env, [&name](const std::string& e) { return e.compare(0, name.size() + 1, name + '=') == 0; });
+        args.insert(args.end(), {"-u", name});
+    }
+    args.push_back(KM302_PATH);
+    args.insert(args.end(), m_arguments.begin(), m_arguments.end());
+    const bool started = m_child.Start("/usr/bin/env", args, env, CChildProcess::kInherit, errors[1]);
     ::close(errors[1]);
     if (!started) {
         ::close(errors[0]);

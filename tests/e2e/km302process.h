@@ -38,6 +38,10 @@ public:
     // "NAME=value" entries that replace or add to those Start sets (a
     // display and a desktop instead of offscreen); for the next Start.
     void SetEnvironment(std::vector<std::string> entries) { m_environment = std::move(entries); }
+    // Command-line arguments, and names of variables removed from the
+    // environment (the offscreen platform too, when named), for the next Start.
+    void SetArguments(std::vector<std::string> args) { m_arguments = std::move(args); }
+    void SetRemovedVariables(std::vector<std::string> names) { m_removed = std::move(names); }
     // False when the binary cannot be spawned or one is still running.
     bool Start();
     bool IsRunning();
@@ -67,6 +71,8 @@ private:
     QString m_strConfigHome;
     double m_dTimeScale;
     std::vector<std::string> m_environment;
+    std::vector<std::string> m_arguments;
+    std::vector<std::string> m_removed;
     CChildProcess m_child;
 
     std::thread m_reader;

@@ -220,6 +220,32 @@ TEST_F(PressureDisplayTest, StoppingInTheShownPhaseDoesNotRepaint)
     EXPECT_EQ(2u, timers.m_calls.size());   // nothing more to kill
 }
 
+// The measurement sets a state the display does not own: every change of it
+// reaches the screen and the blink timer, and a display that lets it go
+// stops following it.
+TEST_F(PressureDisplayTest, FollowsAStateThatTheMeasurementSets)
+{
+    CDisplayState state;
+    display.UseState(&state);
+    int before = display.PaintCount();
+    state.SetUnits(5, 5, true);
+    state.SetValue(1002.5);
+    EXPECT_EQ(before + 2, display.PaintCount());
+    EXPECT_EQ(QStringLiteral("1002.5 hPa"), display.ValueText());
+    state.SetBlinking(true);
+    EXPECT_TRUE(timers.IsRunning(kBlinkTimerId));
+    display.OnTimer(kBlinkTimerId);
+    state.SetBlinking(false);
+    EXPECT_FALSE(timers.IsRunning(kBlinkTimerId));
+    EXPECT_TRUE(ValueVisible(Shot()));
+
+    display.UseState(nullptr);
+    before = display.PaintCount();
+    state.SetValue(990.0);
+    EXPECT_EQ(before, display.PaintCount());
+    EXPECT_TRUE(display.HasNoValue()) << "its own state again";
+}
+
 TEST_F(PressureDisplayTest, StrayTickDoesNotHideAValueThatIsNotBlinking)
 {
     ShowHectopascals(1013.27);

@@ -1,0 +1,204 @@
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/commandline.h"
+#include "app/headlessapp.h"
+#include "device/portmap.h"
+#include "platform/timerids.h"
+#include "tests/device/ptypair.h"
+#include "tests/support/scriptedservices.h"
+#include "tools/frameencoder.h"
+
+namespace {
+
+TEST(CommandLine, ValuesTakeEitherFormAndOverrideOnlyWithHeadless)
+{
+    const CommandLine line = ParseCommandLine({"--headless", "--port", "com40", "--log=/tmp/a b.txt",
+                                               "--vrd", "x.vrd", "--interval=86399", "--separator",
+                                               "semicolon"});
+    EXPECT_TRUE(line.error.isEmpty()) << qPrintable(line.error);
+    EXPECT_EQ(40, line.portNr.value_or(0));
+    EXPECT_FALSE(line.portPath);
+    EXPECT_EQ(QStringLiteral("/tmp/a b.txt"), line.textLog.value_or(QString()));
+    EXPECT_EQ(QStringLiteral("x.vrd"), line.binaryLog.value_or(QString()));
+    EXPECT_EQ(86399, line.interval.value_or(0));
+    EXPECT_EQ(2, line.sepFormat.value_or(-1));
+
+    const CommandLine path = ParseCommandLine({"--port=/dev/serial/by-id/usb-x", "--headless"});
+    EXPECT_TRUE(path.error.isEmpty());
+    EXPECT_EQ(QStringLiteral("/dev/serial/by-id/usb-x"), path.portPath.value_or(QString()));
+
+    EXPECT_TRUE(ParseCommandLine({}).error.isEmpty());
+    EXPECT_TRUE(ParseCommandLine({"--help"}).help);
+    EXPECT_TRUE(ParseCommandLine({"--version", "--headless"}).version);
+}
+
+TEST(CommandLine, EveryBadLineSaysWhatIsWrong)
+{
+    const std::vector<QStringList> bad{
+        {"--bogus"},
+        {"plik.txt"},
+        {"--headless", "--port"},
+        {"--headless", "--port="},
+        {"--headless", "--port", "COM0"},
+        {"--headless", "--port", "COM257"},
+        {"--headless", "--port", "ttyUSB0"},
+        {"--headless", "--interval", "0"},
+        {"--headless", "--interval", "86400"},
+        {"--headless", "--interval", "1.5"},
+        {"--headless", "--separator", "x"},
+        {"--headless", "--log"},
+        {"--port", "COM1"},           // a recording option without --headless
+        {"-platform", "offscreen", "--headless"},
+    };
+    for (const QStringList& arguments : bad)
+        EXPECT_FALSE(ParseCommandLine(arguments).error.isEmpty()) << qPrintable(arguments.join(' '));
+}
+
+// The headless program without its event loop: a folder with a settings file,
+// a scripted clock, the lines it would write on the standard error kept in a
+// list, and frames fed straight to its measurement.
+class HeadlessAppTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        savedPorts = CPortMap::Instance().Entries();
+        services.SetLocalTime(2026, 12, 8, 10, 0, 0);
+    }
+    void TearDown() override
+    {
+        app.reset();
+        CPortMap::Instance().SetEntries(savedPorts);
+    }
+
+    QString Path(const char* name) const { return dir.filePath(QString::fromLatin1(name)); }
+    QByteArray Settings() const
+    {
+        return "[GENERAL]\r\nPORT_NR=40\r\n[LOG]\r\nFILE_LOG=1\r\nFILE_NAME=" + Path("logs/p.txt").toUtf8()
+            + "\r\nFILE_LOG_BIN=1\r\nFILE_NAME_BIN=" + Path("logs/p.vrd").toUtf8()
+            + "\r\nFILE_INTERVAL=60\r\n[PORTS]\r\nCOM40=" + Path("port").toUtf8() + "\r\n";
+    }
+    bool Make(const QByteArray& settings, QStringList arguments = {})
+    {
+        QFile file(Path("KM302.ini"));
+        if (!file.open(QIODevice::WriteOnly) || file.write(settings) != settings.size())
+            return false;
+        file.close();
+        arguments.prepend(QStringLiteral("--headless"));
+        app = std::make_unique<CHeadlessApp>(ParseCommandLine(arguments));
+        app->SetReporter([this](const QString& text, ReportPriority) { lines.push_back(text.simplified()); });
+        return app->LoadSettings(Path("KM302.ini"));
+    }
+    void Frame(int serial, double value, bool valueError = false)
+    {
+        FrameContent c;
+        c.serialNumber = serial;
+        c.number = CFrameEncoder::NumberFor(value, false);
+        c.valueError = valueError;
+        for (unsigned char b : CFrameEncoder::Encode(c))
+            app->Core().OnSerialByte(b);
+    }
+    std::vector<QString> TakeLines() { return std::exchange(lines, {}); }
+
+    QTemporaryDir dir;
+    CScriptedServices services;
+    std::unique_ptr<CHeadlessApp> app;
+    std::vector<QString> lines;
+    std::map<int, QString> savedPorts;
+};
+
+TEST_F(HeadlessAppTest, TheCommandLineWinsForThisRunAndTheSettingsAreNeverWritten)
+{
+    ASSERT_TRUE(Make(Settings(), {"--vrd", Path("b.vrd"), "--interval", "5", "--separator", "comma"}));
+    const CHeadlessRecorder& r = app->Recorder();
+    EXPECT_EQ(Path("logs/p.txt"), r.m_strFileName);
+    EXPECT_EQ(Path("b.vrd"), r.m_strFileNameBin);
+    EXPECT_EQ(5, r.m_nInterval);
+    EXPECT_EQ(1, r.m_nSepFormat);
+    app->Start();
+    app.reset();
+    QFile file(Path("KM302.ini"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(Settings(), file.readAll());
+
+    TakeLines();
+    EXPECT_FALSE(Make("[LOG]\r\nFILE_LOG=1\r\n"));
+    EXPECT_EQ(1u, TakeLines().size()) << "no port: one line, and the program ends";
+}
+
+TEST_F(HeadlessAppTest, AMissingPortIsSaidOnceAndReadOnceItAppears)
+{
+    ASSERT_TRUE(Make(Settings()));
+    app->Start();
+    std::vector<QString> said = TakeLines();
+    ASSERT_EQ(4u, said.size()) << "the state, the port, and each log's missing folder";
+    EXPECT_EQ(QStringLiteral("Brak komunikacji z urządzeniem."), said[0]);
+    EXPECT_EQ(QStringLiteral("Nie można otworzyć portu COM40"), said[1]);
+    for (int i = 0; i < 6; ++i)
+        app->OnTimer(kPortRetryTimerId);
+    EXPECT_FALSE(app->IsPortOpen());
+
+    PtyPair pty;
+    ASSERT_TRUE(pty.ok());
+    ASSERT_TRUE(QFile::link(pty.slavePath(), Path("port")));
+    app->OnTimer(kPortRetryTimerId);
+    EXPECT_TRUE(app->IsPortOpen());
+    EXPECT_EQ(std::vector<QString>{QStringLiteral("Otwarto port COM40")}, TakeLines());
+}
+
+TEST_F(HeadlessAppTest, OneLinePerChangeOfTheCommunicationText)
+{
+    ASSERT_TRUE(Make(Settings(), {"--port", Path("port")}));
+    app->Start();
+    TakeLines();
+    Frame(1234, 1013.2);
+    Frame(1234, 1013.3);
+    Frame(1234, 1013.3, true);
+    Frame(1234, 1013.3, true);
+    app->OnTimer(kNoCommTimerId);
+    app->OnTimer(kNoCommTimerId);
+    Frame(77, 990.0);
+    const std::vector<QString> expected{
+        QStringLiteral("KM-302 nr 1234. Pomiar prawidłowy."),
+        QStringLiteral("KM-302 nr 1234. Błąd wartości ciśnienia."),
+        QStringLiteral("Brak komunikacji z urządzeniem."),
+        QStringLiteral("KM-302 nr 77. Pomiar prawidłowy."),
+    };
+    EXPECT_EQ(expected, TakeLines());
+}
+
+TEST_F(HeadlessAppTest, ALogThatCannotOpenIsSaidOnceAndRecordingResumesByItself)
+{
+    ASSERT_TRUE(Make(Settings(), {"--port", Path("port")}));
+    app->Start();
+    EXPECT_TRUE(app->Recorder().IsRecording()) << "the timer runs though no log opened";
+    for (int i = 0; i < 3; ++i)
+        app->OnTimer(kRecordingTimerId);
+    std::vector<QString> said = TakeLines();
+    EXPECT_EQ(1, std::count_if(said.begin(), said.end(), [](const QString& s) {
+                  return s.startsWith(QStringLiteral("Wybrany plik rejestracji")) && s.contains(QStringLiteral("p.txt"));
+              }));
+    EXPECT_EQ(1, std::count_if(said.begin(), said.end(), [](const QString& s) {
+                  return s.startsWith(QStringLiteral("Wybrany plik binarny")) && s.contains(QStringLiteral("p.vrd"));
+              }));
+
+    ASSERT_TRUE(QDir().mkpath(Path("logs")));
+    Frame(1234, 1013.2);
+    services.SetLocalTime(2026, 12, 8, 10, 1, 0);
+    app->OnTimer(kRecordingTimerId);
+    EXPECT_EQ(std::vector<QString>{QStringLiteral("KM-302 nr 1234. Pomiar prawidłowy.")}, TakeLines());
+    QFile text(Path("logs/p.txt"));
+    ASSERT_TRUE(text.open(QIODevice::ReadOnly));
+    EXPECT_EQ(QByteArray("Data i Godzina\tCi\x9Cnienie hPa\r\n2026.12.08 10:01:00\t1013.2\r\n"), text.readAll());
+    EXPECT_TRUE(QFile::exists(Path("logs/p.vrd")));
+}
+
+} // namespace
