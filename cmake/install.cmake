@@ -1,6 +1,8 @@
 # Installation layout and the Debian package.
 #
 #   bin/km302, bin/km302-sim, bin/km302-plot
+#   libexec/km302/km302-headless         (what `km302 --headless` runs)
+#   lib/systemd/user/km302.service       (the recording service of each user)
 #   share/km302/help/KM302.html          (the program opens <bin>/../share/km302/help)
 #   share/applications/km302.desktop, km302-plot.desktop
 #   share/icons/hicolor/<size>/apps/km302.png
@@ -16,6 +18,9 @@
 install(TARGETS km302 km302-sim RUNTIME DESTINATION bin)
 install(FILES ${CMAKE_SOURCE_DIR}/res/help/KM302.html DESTINATION share/km302/help)
 install(FILES ${CMAKE_SOURCE_DIR}/res/km302.desktop DESTINATION share/applications)
+# The user manager looks for units in lib/systemd/user under /usr and
+# /usr/local; the unit runs /usr/bin/km302, the package's program.
+install(FILES ${CMAKE_SOURCE_DIR}/res/km302.service DESTINATION lib/systemd/user)
 # Each icon goes into the hicolor folder of its real size; a desktop looks an
 # icon up by the folder, so a wrong folder shows a wrongly scaled icon.
 install(FILES ${CMAKE_SOURCE_DIR}/res/km302.png
@@ -49,14 +54,19 @@ add_custom_target(km302_manpages ALL DEPENDS ${KM302_COMPRESSED_DOCS})
 install(FILES ${CMAKE_SOURCE_DIR}/res/copyright ${CMAKE_BINARY_DIR}/changelog.gz
         DESTINATION share/doc/km302)
 
-# The chart viewer's folder may be added after this file is read: its
-# program is installed once every folder of the project is known.
-function(km302_install_viewer)
+# The chart viewer's and the headless program's folders may be added after
+# this file is read: their programs are installed once every folder of the
+# project is known. The headless program is no command of its own; km302
+# finds it at <bin>/../libexec/km302.
+function(km302_install_deferred_programs)
   if(TARGET km302-plot)
     install(TARGETS km302-plot RUNTIME DESTINATION bin)
   endif()
+  if(TARGET km302-headless)
+    install(TARGETS km302-headless RUNTIME DESTINATION libexec/km302)
+  endif()
 endfunction()
-cmake_language(DEFER DIRECTORY ${CMAKE_SOURCE_DIR} CALL km302_install_viewer)
+cmake_language(DEFER DIRECTORY ${CMAKE_SOURCE_DIR} CALL km302_install_deferred_programs)
 
 set(CPACK_PACKAGE_NAME km302)
 set(CPACK_PACKAGE_VENDOR "KM302 maintainers")

@@ -10,6 +10,7 @@
 #include <QMap>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QThread>
@@ -17,11 +18,16 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <csignal>
 #include <iostream>
 #include <memory>
 
+#include <poll.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 #include "recording/binarylog.h"
 
@@ -52,9 +58,11 @@ struct CommandResult {
     }
 };
 
-CommandResult RunCommand(const QString& program, const QStringList& args)
+CommandResult RunCommand(const QString& program, const QStringList& args,
+                         const QProcessEnvironment& env = QProcessEnvironment::systemEnvironment())
 {
     QProcess process;
+    process.setProcessEnvironment(env);
     process.setProcessChannelMode(QProcess::MergedChannels);
     process.start(program, args);
     CommandResult result;
@@ -182,6 +190,13 @@ QStringList Programs()
     return programs;
 }
 
+// Whether a path relative to the root is a program: a command in bin/ or a
+// helper in libexec/km302/.
+bool IsProgram(const QString& path)
+{
+    return path.startsWith(QLatin1String("usr/bin/")) || path.startsWith(QLatin1String("usr/libexec/km302/"));
+}
+
 TEST_F(PackageTest, InstallPutsEveryProgramInBinAsExecutables)
 {
     ASSERT_NO_FATAL_FAILURE(RequireInstall());
@@ -305,7 +320,7 @@ TEST_F(PackageTest, PackageHoldsTheInstalledFilesOwnedByRoot)
     EXPECT_EQ(FilesUnder(InstallRoot()), files);
     // The binaries are stripped in the package; everything else is as installed.
     for (const QString& file : files) {
-        if (file.startsWith(QLatin1String("usr/bin/")))
+        if (IsProgram(file))
             continue;
         EXPECT_EQ(ReadAll(InstallRoot() + QLatin1Char('/') + file), ReadAll(PackageRoot() + QLatin1Char('/') + file))
             << file.toStdString();
@@ -321,9 +336,9 @@ TEST_F(PackageTest, PackageHoldsTheInstalledFilesOwnedByRoot)
         ++entries;
         const QString path = columns.last();
         EXPECT_EQ("root/root", columns.at(1)) << line.toStdString();
-        const QString expectedMode = path.endsWith(QLatin1Char('/'))    ? QStringLiteral("drwxr-xr-x")
-                                     : path.startsWith(QLatin1String("./usr/bin/")) ? QStringLiteral("-rwxr-xr-x")
-                                                                                    : QStringLiteral("-rw-r--r--");
+        const QString expectedMode = path.endsWith(QLatin1Char('/')) ? QStringLiteral("drwxr-xr-x")
+                                     : IsProgram(path.mid(2))         ? QStringLiteral("-rwxr-xr-x")
+                                                                      : QStringLiteral("-rw-r--r--");
         EXPECT_EQ(expectedMode, columns.at(0)) << line.toStdString();
     }
     EXPECT_GT(entries, files.size());   // the files and their folders
@@ -374,6 +389,12 @@ TEST_F(PackageTest, LintianFindsNoFaultAndEveryProgramHasItsManualPage)
         EXPECT_TRUE(QFileInfo(root + QStringLiteral("/usr/share/man/man1/") + program + QStringLiteral(".1.gz")).isFile())
             << "no manual page for " << program.toStdString();
 
+    // The user service and the headless helper are part of what lintian judges.
+    EXPECT_TRUE(QFileInfo(root + QStringLiteral("/usr/lib/systemd/user/km302.service")).isFile());
+#ifdef PACKAGE_HAS_HEADLESS
+    EXPECT_TRUE(QFileInfo(root + QStringLiteral("/usr/libexec/km302/km302-headless")).isExecutable());
+#endif
+
     // Errors and warnings are faults; informational and pedantic notes are advice.
     const CommandResult lintian = RunCommand(QStringLiteral("lintian"), {Deb()});
     EXPECT_TRUE(lintian.bFinished) << lintian.Report();
@@ -382,22 +403,121 @@ TEST_F(PackageTest, LintianFindsNoFaultAndEveryProgramHasItsManualPage)
     EXPECT_TRUE(faults.isEmpty()) << lintian.Report();
     EXPECT_TRUE(lintian.Succeeded()) << lintian.Report();
 
-    // The simulator's page documents every option its --help lists.
-    const CommandResult help = RunCommand(root + QStringLiteral("/usr/bin/km302-sim"), {QStringLiteral("--help")});
-    const CommandResult man =
-        RunCommand(QStringLiteral("gzip"), {QStringLiteral("-dc"), root + QStringLiteral("/usr/share/man/man1/km302-sim.1.gz")});
-    ASSERT_TRUE(help.Succeeded() && man.Succeeded()) << help.Report() << man.Report();
-    const QString page = QString(man.strOutput).replace(QLatin1String("\\-"), QLatin1String("-"));
-    QRegularExpressionMatchIterator option =
-        QRegularExpression(QStringLiteral("^  (--[a-z-]+)"), QRegularExpression::MultilineOption).globalMatch(help.strOutput);
-    int options = 0;
-    for (; option.hasNext(); ++options) {
-        const QString name = option.next().captured(1);
-        EXPECT_TRUE(page.contains(QRegularExpression(QStringLiteral("^\\.BI? ") + name + QStringLiteral("(\\s|$)"),
-                                                     QRegularExpression::MultilineOption)))
-            << name.toStdString() << " is not described in km302-sim(1)";
+    // Each program's page documents every option its --help lists (the
+    // program's without a display).
+    QProcessEnvironment noDisplay = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        noDisplay.remove(QLatin1String(name));
+    for (const auto& [program, least] : {std::pair{QStringLiteral("km302-sim"), 10}, std::pair{QStringLiteral("km302"), 5}}) {
+        const CommandResult help = RunCommand(root + QStringLiteral("/usr/bin/") + program, {QStringLiteral("--help")}, noDisplay);
+        const CommandResult man = RunCommand(QStringLiteral("gzip"),
+                                             {QStringLiteral("-dc"), root + QStringLiteral("/usr/share/man/man1/") + program + QStringLiteral(".1.gz")});
+        ASSERT_TRUE(help.Succeeded() && man.Succeeded()) << help.Report() << man.Report();
+        const QString page = QString(man.strOutput).replace(QLatin1String("\\-"), QLatin1String("-"));
+        QRegularExpressionMatchIterator option =
+            QRegularExpression(QStringLiteral("^  (--[a-z-]+)"), QRegularExpression::MultilineOption).globalMatch(help.strOutput);
+        int options = 0;
+        for (; option.hasNext(); ++options) {
+            const QString name = option.next().captured(1);
+            EXPECT_TRUE(page.contains(QRegularExpression(QStringLiteral("^\\.BI? ") + name + QStringLiteral("(\\s|$)"),
+                                                         QRegularExpression::MultilineOption)))
+                << name.toStdString() << " is not described in " << program.toStdString() << "(1)";
+        }
+        EXPECT_GE(options, least) << program.toStdString();
     }
-    EXPECT_GE(options, 10);
+}
+
+// The user service as the package installs it, read by the user manager's
+// own parser. systemd-analyze also checks that ExecStart's program exists,
+// and its --root reaches only system units, so it reads a copy whose one
+// change is the unpacked root put before ExecStart's path. MANPATH holds
+// only the package's pages, so Documentation= must name a page the package
+// carries. The parser reports faults on the output and still exits 0 for
+// many, so any output is a fault.
+TEST_F(PackageTest, UserServiceVerifiesAndStartsTheUnpackedHelper)
+{
+    ASSERT_NO_FATAL_FAILURE(RequirePackage());
+    const QString unit = QString::fromUtf8(ReadAll(PackageRoot() + QStringLiteral("/usr/lib/systemd/user/km302.service")));
+    const QRegularExpression execStart(QStringLiteral("^ExecStart=(/usr/bin/km302 --headless)$"),
+                                       QRegularExpression::MultilineOption);
+    ASSERT_EQ(1, unit.count(execStart)) << "the service does not run the installed km302 --headless once:\n"
+                                         << unit.toStdString();
+
+    QTemporaryDir scratch;
+    const QString copy = scratch.filePath(QStringLiteral("km302.service"));
+    QFile file(copy);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(QString(unit).replace(execStart, QStringLiteral("ExecStart=") + PackageRoot() + QStringLiteral("\\1")).toUtf8());
+    file.close();
+    // The user manager's runtime folder, which a container without a login lacks.
+    ASSERT_TRUE(QDir().mkpath(scratch.filePath(QStringLiteral("run"))));
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), scratch.filePath(QStringLiteral("run")));
+    env.insert(QStringLiteral("MANPATH"), PackageRoot() + QStringLiteral("/usr/share/man"));
+    const CommandResult verify = RunCommand(QStringLiteral("systemd-analyze"),
+                                            {QStringLiteral("--user"), QStringLiteral("verify"), copy}, env);
+    EXPECT_TRUE(verify.Succeeded()) << verify.Report();
+    EXPECT_TRUE(verify.strOutput.trimmed().isEmpty()) << verify.Report();
+
+    // The command as the user manager runs it: no display, a notify socket,
+    // settings with a port that is not there. It must become the helper the
+    // package installs, report readiness, and stop cleanly.
+    const int notify = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    ASSERT_GE(notify, 0);
+    const auto closeNotify = qScopeGuard([notify] { ::close(notify); });
+    const QByteArray socketPath = QFile::encodeName(scratch.filePath(QStringLiteral("notify")));
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    ASSERT_LT(size_t(socketPath.size()), sizeof(address.sun_path));
+    std::memcpy(address.sun_path, socketPath.constData(), size_t(socketPath.size()));
+    ASSERT_EQ(0, ::bind(notify, reinterpret_cast<const sockaddr*>(&address), sizeof(address)));
+    QProcess service;
+    // What the program has told the manager, until `wanted` comes, the program
+    // ends (its last words still read) or 20 s pass.
+    const auto receive = [&](const QByteArray& wanted) {
+        QByteArray messages;
+        pollfd entry{notify, POLLIN, 0};
+        bool ended = false;
+        for (int slice = 0; !messages.contains(wanted); ++slice) {
+            if (::poll(&entry, 1, ended ? 0 : 200) > 0) {
+                char buffer[512];
+                const ssize_t length = ::recv(notify, buffer, sizeof(buffer), 0);
+                messages.append(buffer, qsizetype(std::max<ssize_t>(length, 0))).append('\n');
+                continue;
+            }
+            if (ended || slice == 100)
+                break;
+            ended = service.state() == QProcess::NotRunning || service.waitForFinished(0);
+        }
+        return messages;
+    };
+    ASSERT_TRUE(QDir().mkpath(scratch.filePath(QStringLiteral("config/KM302"))));
+    QFile settings(scratch.filePath(QStringLiteral("config/KM302/KM302.ini")));
+    ASSERT_TRUE(settings.open(QIODevice::WriteOnly));
+    settings.write("[GENERAL]\r\nPORT_NR=40\r\n[PORTS]\r\nCOM40=" + QFile::encodeName(scratch.filePath(QStringLiteral("no-port")))
+                   + "\r\n");
+    settings.close();
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), scratch.filePath(QStringLiteral("config")));
+    env.insert(QStringLiteral("NOTIFY_SOCKET"), QString::fromLocal8Bit(socketPath));
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        env.remove(QLatin1String(name));
+    const QStringList command = execStart.match(unit).captured(1).split(QLatin1Char(' '));
+    service.setProcessEnvironment(env);
+    service.start(PackageRoot() + command.first(), command.mid(1));
+    ASSERT_TRUE(service.waitForStarted(10000)) << service.errorString().toStdString();
+    const QByteArray ready = receive("READY=1");
+    ASSERT_TRUE(ready.contains("READY=1")) << ready.toStdString() << service.readAllStandardError().toStdString();
+    EXPECT_EQ(PackageRoot() + QStringLiteral("/usr/libexec/km302/km302-headless"),
+              QFileInfo(QStringLiteral("/proc/%1/exe").arg(service.processId())).canonicalFilePath());
+    ::kill(pid_t(service.processId()), SIGTERM);
+    const QByteArray stopping = receive("STOPPING=1");
+    const bool stopped = service.waitForFinished(20000);
+    if (!stopped)
+        service.kill();
+    EXPECT_TRUE(stopping.contains("STOPPING=1")) << stopping.toStdString();
+    ASSERT_TRUE(stopped) << "the service's program did not stop on SIGTERM";
+    EXPECT_EQ(QProcess::NormalExit, service.exitStatus());
+    EXPECT_EQ(0, service.exitCode()) << service.readAllStandardError().toStdString();
 }
 
 // The MIME type of a file as a desktop sees it, with the MIME folder of
