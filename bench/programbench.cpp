@@ -11,6 +11,7 @@
 //       baud, 9 bits a character), a 12-character frame every 360 ms; from
 //       the write of a frame's carriage return on the master side to the
 //       client's receipt of its Advise. The iteration time is the latency.
+//       /0 the windowed program, /1 `km302 --headless` (as for BM_Flood).
 //   BM_Flood  frames back to back, each one write, for 5 s, then the queue
 //       drains. The master side waits while the kernel's queue is full, so
 //       the far end goes no faster than the program reads: the rate is the
@@ -102,6 +103,8 @@ public:
     }
 
     bool Start(const std::vector<std::string>& env = {}) { return Launch(QByteArray(), false, env); }
+    // `km302 --headless` with no display variables, no logs.
+    bool StartHeadless() { return Launch(QByteArray(), true, {}); }
 
     // With both logs on in the folder, a record a second; `headless`:
     // `km302 --headless` with no display variables in its environment.
@@ -167,9 +170,9 @@ private:
 };
 
 // Starts km302, shows it a frame and links a client; the error otherwise.
-const char* Connect(CProgramOnPty& run, std::unique_ptr<CAdviseClient>& client)
+const char* Connect(CProgramOnPty& run, std::unique_ptr<CAdviseClient>& client, bool headless)
 {
-    if (!run.Start())
+    if (!(headless ? run.StartHeadless() : run.Start()))
         return "km302 did not start";
     const std::optional<long long> shown = run.Prime();
     if (!shown)
@@ -182,7 +185,7 @@ void BM_LatencyAtLineRate(benchmark::State& state)
 {
     CProgramOnPty run;
     std::unique_ptr<CAdviseClient> client;
-    if (const char* error = Connect(run, client)) {
+    if (const char* error = Connect(run, client, state.range(0) == 1)) {
         state.SkipWithError(error);
         return;
     }
@@ -209,8 +212,10 @@ void BM_LatencyAtLineRate(benchmark::State& state)
         state.SetIterationTime(*latency / 1e6);
         us.Add(*latency);
     }
-    us.Report(state, "whole program at the line's rate (a character every 30 ms): carriage return written "
-                     "-> Advise of its frame at the client");
+    us.Report(state, state.range(0) == 1 ? "km302 --headless at the line's rate (a character every 30 ms): "
+                                           "carriage return written -> Advise of its frame at the client"
+                                         : "whole program at the line's rate (a character every 30 ms): "
+                                           "carriage return written -> Advise of its frame at the client");
 }
 
 void BM_Flood(benchmark::State& state)
@@ -218,7 +223,7 @@ void BM_Flood(benchmark::State& state)
     constexpr auto kFlood = 5s;
     CProgramOnPty run;
     std::unique_ptr<CAdviseClient> client;
-    if (const char* error = Connect(run, client)) {
+    if (const char* error = Connect(run, client, state.range(0) == 1)) {
         state.SkipWithError(error);
         return;
     }
@@ -270,15 +275,18 @@ void BM_Flood(benchmark::State& state)
     state.counters["x_line"] = rate / kLineFramesPerSecond;
     state.counters["drain_s"] = drainSeconds;
     state.counters["km302_cpu_pct"] = cpuShare * 100;
-    char text[400];
+    char text[480];
     std::snprintf(text, sizeof text,
-                  "whole program in flood for %.0f s: %lld frames sent, %lld accepted (distinct frames advised "
+                  "%s in flood for %.0f s: %lld frames sent, %lld accepted (distinct frames advised "
                   "to the client), %lld lost; %.0f frames/s advised while the flood lasted = %.0f x the line's "
-                  "%.2f frames/s; km302 used %.0f%% of a core; the backlog drained in %.1f s",
-                  seconds, sent, accepted, sent - accepted, rate, rate / kLineFramesPerSecond,
-                  kLineFramesPerSecond, cpuShare * 100, drainSeconds);
+                  "%.2f frames/s; km302 used %.0f%% of a core, %.0f us a frame; the backlog drained in %.1f s",
+                  state.range(0) == 1 ? "km302 --headless" : "whole program", seconds, sent, accepted, sent - accepted, rate, rate / kLineFramesPerSecond,
+                  kLineFramesPerSecond, cpuShare * 100, rate > 0 ? cpuShare * 1e6 / rate : 0.0, drainSeconds);
     CLatencySamples::AddSummary(text);
-    us.Report(state, "whole program in flood: frame's write returned -> Advise of that frame at the client");
+    us.Report(state, state.range(0) == 1 ? "km302 --headless in flood: frame's write returned -> Advise of that "
+                                           "frame at the client"
+                                         : "whole program in flood: frame's write returned -> Advise of that frame "
+                                           "at the client");
 }
 
 // One program's share of a core, wakeups per second and resident memory.
@@ -619,8 +627,9 @@ std::string LoadAverage()
 
 } // namespace
 
-BENCHMARK(BM_LatencyAtLineRate)->Iterations(40)->UseManualTime()->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Flood)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
+// Argument 0: the windowed program; 1: km302 --headless.
+BENCHMARK(BM_LatencyAtLineRate)->Arg(0)->Arg(1)->Iterations(40)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Flood)->Arg(0)->Arg(1)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_IdleCost)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LineRateCost)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_StartupToFirstPicture)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
