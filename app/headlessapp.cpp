@@ -172,6 +172,8 @@ void CHeadlessApp::ReportStatus()
     if (text == m_lastStatus)
         return;
     m_lastStatus = text;
-    m_report(text, m_core.m_bCommOk ? ReportPriority::Info : ReportPriority::Warning);
+    const CFrameDecoder& reading = m_core.m_decoder;
+    const bool good = m_core.m_bCommOk && !reading.m_bValueError && !reading.m_bCalibrationError;
+    m_report(text, good ? ReportPriority::Info : ReportPriority::Warning);
     NotifyServiceManager("STATUS=" + text.toUtf8());
 }
