@@ -12,7 +12,6 @@
 #include "app/headlessapp.h"
 #include "device/portmap.h"
 #include "platform/timerids.h"
-#include "tests/device/ptypair.h"
 #include "tests/support/scriptedservices.h"
 #include "tools/frameencoder.h"
 
@@ -132,26 +131,6 @@ TEST_F(HeadlessAppTest, TheCommandLineWinsForThisRunAndTheSettingsAreNeverWritte
     TakeLines();
     EXPECT_FALSE(Make("[LOG]\r\nFILE_LOG=1\r\n"));
     EXPECT_EQ(1u, TakeLines().size()) << "no port: one line, and the program ends";
-}
-
-TEST_F(HeadlessAppTest, AMissingPortIsSaidOnceAndReadOnceItAppears)
-{
-    ASSERT_TRUE(Make(Settings()));
-    app->Start();
-    std::vector<QString> said = TakeLines();
-    ASSERT_EQ(4u, said.size()) << "the state, the port, and each log's missing folder";
-    EXPECT_EQ(QStringLiteral("Brak komunikacji z urządzeniem."), said[0]);
-    EXPECT_EQ(QStringLiteral("Nie można otworzyć portu COM40"), said[1]);
-    for (int i = 0; i < 6; ++i)
-        app->OnTimer(kPortRetryTimerId);
-    EXPECT_FALSE(app->IsPortOpen());
-
-    PtyPair pty;
-    ASSERT_TRUE(pty.ok());
-    ASSERT_TRUE(QFile::link(pty.slavePath(), Path("port")));
-    app->OnTimer(kPortRetryTimerId);
-    EXPECT_TRUE(app->IsPortOpen());
-    EXPECT_EQ(std::vector<QString>{QStringLiteral("Otwarto port COM40")}, TakeLines());
 }
 
 TEST_F(HeadlessAppTest, OneLinePerChangeOfTheCommunicationText)
