@@ -88,6 +88,7 @@ bool CDdeBusTransport::NameService(const HSZ& service, UINT command)
         m_connection.unregisterObject(QString::fromLatin1(kObjectPath));
         m_strService.clear();
         m_published.clear();
+        m_unpublished.clear();
         return true;
     }
     if (command != DNS_REGISTER || !m_strService.isEmpty() || service.isEmpty())
@@ -306,11 +307,19 @@ void CDdeBusTransport::PublishItem(const HSZ& item)
     if (text == it->second)
         return;
     it->second = text;
+    m_unpublished.insert(it->first, text);
+}
+
+void CDdeBusTransport::PublishChanges()
+{
+    if (m_unpublished.isEmpty())
+        return;
     QDBusMessage signal = QDBusMessage::createSignal(
         QString::fromLatin1(kObjectPath), QStringLiteral("org.freedesktop.DBus.Properties"),
         QStringLiteral("PropertiesChanged"));
-    signal << QString::fromLatin1(kInterface) << QVariantMap{{it->first, text}} << QStringList();
-    m_connection.send(signal);
+    signal << QString::fromLatin1(kInterface) << std::exchange(m_unpublished, {}) << QStringList();
+    if (!m_strService.isEmpty())
+        m_connection.send(signal);
 }
 
 void CDdeBusTransport::FlushAdvises()
@@ -318,4 +327,5 @@ void CDdeBusTransport::FlushAdvises()
     const auto pending = std::exchange(m_pendingAdvises, {});
     for (const auto& [topic, item] : pending)
         PostAdvise(topic, item);
+    PublishChanges();
 }

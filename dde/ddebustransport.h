@@ -11,8 +11,11 @@
 //                    it, the object is withdrawn again and registration fails.
 //                    Unregistering releases both and ends every link.
 //   PostAdvise       broadcasts the signal Advise(topic, item, text) once when
-//                    at least one client holds a link to the item, and sends
-//                    PropertiesChanged when the item's text has changed.
+//                    at least one client holds a link to the item, and notes
+//                    the item's text when it has changed.
+//   PublishChanges   sends one PropertiesChanged with every text noted since
+//                    the last one (a frame changes "Wynik" and "Pomiar"
+//                    together: one message on the bus, not two).
 //   Uninitialize     ends the links and closes the connection.
 //
 // Conversations: every method call of a client is one transaction handed to
@@ -31,6 +34,7 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <QVariantMap>
 
 #include <memory>
 #include <utility>
@@ -54,6 +58,7 @@ public:
     DWORD Initialize(IDdeCallback& callback) override;
     bool NameService(const HSZ& service, UINT command) override;
     bool PostAdvise(const HSZ& topic, const HSZ& item) override;
+    void PublishChanges() override;
     bool Uninitialize() override;
 
     // The calls of CDdeAdaptor, one per method and property of the interface.
@@ -92,6 +97,7 @@ private:
     QString m_strService;                              // empty while the name is not owned
     std::vector<Link> m_links;
     std::vector<std::pair<QString, QString>> m_published;   // item property, its last text
+    QVariantMap m_unpublished;                         // changed texts not yet announced
     bool m_bAnswering = false;                         // inside a client's transaction
     std::vector<std::pair<HSZ, HSZ>> m_pendingAdvises;  // posted while answering
 };

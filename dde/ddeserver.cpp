@@ -55,6 +55,7 @@ void CDdeServer::AdviseAll()
         return;
     for (const HSZ& item : m_hszItems)
         m_transport->PostAdvise(m_hszTopic, item);
+    m_transport->PublishChanges();
 }
 
 bool CDdeServer::TopicMatches(const HSZ& hsz) const

@@ -43,7 +43,8 @@ public:
     // (returns 1 then). Returns whether the disconnection succeeded.
     int Unregister();
     // While registered: posts an advise for each item, so every hot link gets
-    // the current text, changed or not.
+    // the current text, changed or not; then the texts that changed are
+    // announced together.
     void AdviseAll();
 
     // Set by the program to the state its pressure field shows; read by every

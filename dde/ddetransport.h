@@ -36,6 +36,9 @@ public:
     // For a (topic, item) that has at least one hot link, asks the callback
     // for its text with XTYP_ADVREQ and delivers it to the linked clients.
     virtual bool PostAdvise(const HSZ& topic, const HSZ& item) = 0;
+    // Tells watchers, at once, of every item text that the advises since the
+    // last call changed (a transport without such notices does nothing).
+    virtual void PublishChanges() {}
     // Ends every conversation and link and disconnects; true on success.
     virtual bool Uninitialize() = 0;
 };

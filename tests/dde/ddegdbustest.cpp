@@ -135,7 +135,7 @@ TEST_F(DdeGdbusTest, MonitorSeesAdvisesAndChangedProperties)
     m_display.SetValue(1013.3);
     m_server.AdviseAll();
     EXPECT_TRUE(QTest::qWaitFor([&] {
-        return seen("PropertiesChanged ('pl.km302.KM302.Dde', {'Pomiar': <'1013.3 hPa'>}, @as [])");
+        return seen("PropertiesChanged ('pl.km302.KM302.Dde', {'Pomiar': <'1013.3 hPa'>, 'Wynik': <'1013.3'>}, @as [])");
     }, 20000)) << output.toStdString();
 
     monitor.kill();
