@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QEvent>
 #include <QObject>
+#include <QSemaphore>
 
 #include <cerrno>
 #include <chrono>
@@ -242,13 +243,16 @@ void CSerialChannel::ReaderMain()
             CloseDevice();
         }
     }
+    // The last batch is the owner's until it is done (Close delivers it).
+    AwaitBatch();
     m_nExitCode = kReaderExitCode;
 }
 
 void CSerialChannel::ReceivePass()
 {
-    unsigned char buffer[1024];
+    unsigned char* const buffer = m_buffer.data();
     for (;;) {
+        AwaitBatch();
         // A canonical read returns one line at most: every complete line
         // queued (a flood queues many) goes into the same batch.
         std::size_t filled = 0;
@@ -258,8 +262,8 @@ void CSerialChannel::ReceivePass()
             std::lock_guard lock(m_portLock);
             if (m_hPort < 0)
                 return;
-            while (filled < sizeof buffer) {
-                const ssize_t got = ::read(m_hPort, buffer + filled, sizeof buffer - filled);
+            while (filled < m_buffer.size()) {
+                const ssize_t got = ::read(m_hPort, buffer + filled, m_buffer.size() - filled);
                 if (got > 0) {
                     filled += std::size_t(got);
                 } else if (got < 0 && errno == EINTR) {
@@ -287,12 +291,30 @@ bool CSerialChannel::Deliver(std::span<const unsigned char> batch)
     if (StopRequested())
         return false;
     // One cross-thread call for the whole batch: the hand-over, not the
-    // decoding, is what a byte costs. The call blocks, so the batch (the
-    // reader's buffer) stays untouched until the owner is done with it.
+    // decoding, is what a byte costs. The reader does not sleep until the
+    // call is done but goes back to waiting for the port; it waits for the
+    // call (AwaitBatch) before it reads again, so the batch (the buffer)
+    // stays untouched until the owner is done with it, and a frame costs
+    // the reader one wakeup, not two.
     ISerialByteSink* owner = m_pOwner;
+    QSemaphore* done = &m_batchDone;
+    m_bBatchOutstanding = true;
     QMetaObject::invokeMethod(
-        m_pReceiver, [owner, batch] { owner->OnSerialBytes(batch); }, Qt::BlockingQueuedConnection);
+        m_pReceiver,
+        [owner, batch, done] {
+            owner->OnSerialBytes(batch);
+            done->release();
+        },
+        Qt::QueuedConnection);
     return true;
+}
+
+void CSerialChannel::AwaitBatch()
+{
+    if (!m_bBatchOutstanding)
+        return;
+    m_batchDone.acquire();
+    m_bBatchOutstanding = false;
 }
 
 void CSerialChannel::CloseDevice()

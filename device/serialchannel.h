@@ -6,9 +6,11 @@
 // channel. The reader thread waits in poll() on [stop, port] (the stop entry
 // first, so a stop request wins over pending data) and hands every complete
 // line the port holds, as one batch in arrival order, to the owner's
-// OnSerialBytes on the user-interface thread with a blocking queued call: the
-// reader waits until the whole batch has been processed before it reads
-// again. The stop request is checked before each delivery.
+// OnSerialBytes on the user-interface thread with a queued call. The reader
+// goes back to waiting for the port at once, but it waits until the whole
+// batch has been processed before it reads again (and before it ends), so
+// the order and the back-pressure are those of a blocking call at one wakeup
+// a frame instead of two. The stop request is checked before each delivery.
 //
 // Lines: the port is in canonical mode with the carriage return (the end of
 // every frame) as an end of line besides the line feed, and with every other
@@ -41,8 +43,10 @@
 // The port number maps to a device path through the port map (CPortMap).
 
 #include <QPointer>
+#include <QSemaphore>
 #include <QString>
 
+#include <array>
 #include <atomic>
 #include <mutex>
 #include <span>
@@ -95,6 +99,7 @@ private:
     void ReceivePass();
     bool WaitForDevice();
     bool Deliver(std::span<const unsigned char> batch);
+    void AwaitBatch();
     bool StopRequested() const;
     int ConfigureAndOpen(const QString& path);
     void CloseDevice();
@@ -116,4 +121,10 @@ private:
     int m_nBufferSize = 0;
     ISerialByteSink* m_pOwner = nullptr;
     QObject* m_pReceiver = nullptr; // lives on the owner's thread; the target of deliveries
+    // Reader thread only, but for the release of m_batchDone: the bytes of
+    // the batch handed over last, whether the owner may still be reading
+    // them, and the owner's signal that it is done.
+    std::array<unsigned char, 1024> m_buffer{};
+    bool m_bBatchOutstanding = false;
+    QSemaphore m_batchDone;
 };
