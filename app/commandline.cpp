@@ -1,4 +1,5 @@
 #include "app/commandline.h"
+#include "recording/recordinginterval.h"
 
 #include <QRegularExpression>
 
@@ -8,7 +9,6 @@
 namespace {
 
 constexpr int kMaxPort = 256;
-constexpr int kMaxInterval = 24 * 3600 - 1;
 
 // Stores a value; false (with the error set) when it is not one.
 using ValueTaker = std::function<bool(const QString& value, CommandLine& line)>;
@@ -36,12 +36,12 @@ bool TakeInterval(const QString& value, CommandLine& line)
 {
     bool ok = false;
     const int seconds = value.toInt(&ok);
-    if (ok && seconds >= 1 && seconds <= kMaxInterval) {
+    if (ok && seconds == ClampRecordingInterval(seconds)) {
         line.interval = seconds;
         return true;
     }
     line.error = QStringLiteral("--interval: oczekiwano liczby sekund od 1 do %1, podano „%2”")
-                     .arg(kMaxInterval).arg(value);
+                     .arg(kMaxRecordingInterval).arg(value);
     return false;
 }
 

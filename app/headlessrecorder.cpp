@@ -5,13 +5,13 @@
 #include "app/metercore.h"
 #include "platform/stringtable.h"
 #include "platform/timerids.h"
+#include "recording/recordinginterval.h"
 #include "recording/writefailuretext.h"
 
 namespace {
 
 constexpr unsigned IDS_TEXT_LOG_UNAVAILABLE = 106;
 constexpr unsigned IDS_BINARY_LOG_UNAVAILABLE = 107;
-constexpr int kMaxInterval = 24 * 3600 - 1;
 
 } // namespace
 
@@ -26,7 +26,7 @@ void CHeadlessRecorder::Start()
         return;
     // A record at once, then one a tick; the timer runs whatever opened.
     OnRecordingTick();
-    const int seconds = std::clamp(m_nInterval, 1, kMaxInterval);
+    const int seconds = ClampRecordingInterval(m_nInterval);
     m_bTimerRunning = m_timers.SetTimer(kRecordingTimerId, UINT(seconds) * 1000) != 0;
 }
 

@@ -10,6 +10,7 @@
 #include "platform/stringtable.h"
 #include "platform/timerids.h"
 #include "recording/writefailuretext.h"
+#include "recording/recordinginterval.h"
 #include "ui/recordingdialog.h"
 
 namespace {
@@ -18,7 +19,6 @@ constexpr UINT IDS_TEXT_LOG_UNAVAILABLE = 106;
 constexpr UINT IDS_BINARY_LOG_UNAVAILABLE = 107;
 constexpr UINT IDS_RECORDING_STATUS = 111;
 
-constexpr int kMaxInterval = 24 * 3600 - 1;
 
 } // namespace
 
@@ -235,7 +235,7 @@ QString CRecordingController::RecordingStatusText() const
 
 int CRecordingController::IntervalSeconds() const
 {
-    return std::clamp(m_nInterval, 1, kMaxInterval);
+    return ClampRecordingInterval(m_nInterval);
 }
 
 void CRecordingController::StartRecordingTimer()

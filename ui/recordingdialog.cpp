@@ -7,6 +7,7 @@
 
 #include "platform/services.h"
 #include "platform/stringtable.h"
+#include "recording/recordinginterval.h"
 #include "ui_recordingdialog.h"
 
 namespace {
@@ -16,7 +17,6 @@ constexpr UINT IDS_TEXT_CHOOSER_TITLE = 131;
 constexpr UINT IDS_BINARY_FILTER = 132;
 constexpr UINT IDS_BINARY_CHOOSER_TITLE = 133;
 
-constexpr int kMaxInterval = 24 * 3600 - 1;
 
 // The edit control of Windows separates lines with CR LF, QPlainTextEdit with LF.
 QString ToControlText(const QString& text)
@@ -82,7 +82,7 @@ BOOL CRecordingDialog::OnInitDialog()
 
     // 6. The interval as a time of day; a stored value out of range is
     // brought into it, so that the picker shows what the member holds.
-    m_nInterval = std::clamp(m_nInterval, 1, kMaxInterval);
+    m_nInterval = ClampRecordingInterval(m_nInterval);
     m_ui->intervalEdit->setTime(QTime(m_nInterval / 3600, m_nInterval / 60 % 60, m_nInterval % 60));
 
     // 7. The separator; an unknown code checks no button.
