@@ -79,9 +79,9 @@ int main(int argc, char** argv)
     QApplication::setApplicationName(QStringLiteral("KM302"));
     InstallQtTranslations();
     QApplication::setWindowIcon(ProgramIcon());
-    // Lets the desktop match the windows to km302.desktop (its icon and name
+    // Lets the desktop match the windows to pl.km302.KM302.desktop (its icon and name
     // in task bars, the Wayland application id).
-    QApplication::setDesktopFileName(QStringLiteral("km302"));
+    QApplication::setDesktopFileName(QStringLiteral("pl.km302.KM302"));
     CMeterApp meter;
     meter.InitInstance();
     SetServices(nullptr);

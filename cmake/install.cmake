@@ -4,7 +4,7 @@
 #   libexec/km302/km302-headless         (what `km302 --headless` runs)
 #   lib/systemd/user/km302.service       (the recording service of each user)
 #   share/km302/help/KM302.html          (the program opens <bin>/../share/km302/help)
-#   share/applications/km302.desktop, km302-plot.desktop
+#   share/applications/pl.km302.KM302.desktop, pl.km302.KM302.Plot.desktop
 #   share/icons/hicolor/<size>/apps/km302.png
 #   share/mime/packages/km302.xml        (the .vrd type; dpkg's trigger rebuilds the cache)
 #   share/man/man1/km302.1.gz, km302-sim.1.gz, km302-plot.1.gz
@@ -17,7 +17,7 @@
 
 install(TARGETS km302 km302-sim RUNTIME DESTINATION bin)
 install(FILES ${CMAKE_SOURCE_DIR}/res/help/KM302.html DESTINATION share/km302/help)
-install(FILES ${CMAKE_SOURCE_DIR}/res/km302.desktop DESTINATION share/applications)
+install(FILES ${CMAKE_SOURCE_DIR}/res/pl.km302.KM302.desktop DESTINATION share/applications)
 # The user manager looks for units in lib/systemd/user under /usr and
 # /usr/local; the unit runs /usr/bin/km302, the package's program.
 install(FILES ${CMAKE_SOURCE_DIR}/res/km302.service DESTINATION lib/systemd/user)
@@ -27,10 +27,10 @@ install(FILES ${CMAKE_SOURCE_DIR}/res/km302.png
         DESTINATION share/icons/hicolor/64x64/apps)
 install(FILES ${CMAKE_SOURCE_DIR}/res/km302-32.png
         DESTINATION share/icons/hicolor/32x32/apps RENAME km302.png)
-install(FILES ${CMAKE_SOURCE_DIR}/res/km302-plot.desktop DESTINATION share/applications)
+install(FILES ${CMAKE_SOURCE_DIR}/res/pl.km302.KM302.Plot.desktop DESTINATION share/applications)
 install(FILES ${CMAKE_SOURCE_DIR}/res/km302-mime.xml DESTINATION share/mime/packages RENAME km302.xml)
-install(FILES ${CMAKE_SOURCE_DIR}/res/org.example.km302.metainfo.xml
-              ${CMAKE_SOURCE_DIR}/res/org.example.km302.plot.metainfo.xml
+install(FILES ${CMAKE_SOURCE_DIR}/res/pl.km302.KM302.metainfo.xml
+              ${CMAKE_SOURCE_DIR}/res/pl.km302.KM302.Plot.metainfo.xml
         DESTINATION share/metainfo)
 
 # Manual pages and the changelog go compressed, as man-db and Debian expect;

@@ -84,7 +84,7 @@ int main(int argc, char** argv)
     }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("km302-plot"));
-    QApplication::setDesktopFileName(QStringLiteral("km302-plot"));
+    QApplication::setDesktopFileName(QStringLiteral("pl.km302.KM302.Plot"));
     CPlotWindow window;
     window.show();
     if (!o.m_files.isEmpty())

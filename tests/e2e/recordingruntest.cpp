@@ -1,7 +1,8 @@
 // One working session of the real km302 with the real simulator: the logs
 // open at start-up, the instrument talks, falls silent, comes back reporting
 // in pascals, and the user logs out. What the user then has is checked: the
-// text log, the binary log, the D-Bus service on the way, the saved settings.
+// text log, the binary log, the D-Bus service on the way, the saved settings,
+// all under a Polish locale.
 
 #include <QRegularExpression>
 
@@ -74,6 +75,9 @@ protected:
 TEST_F(RecordingRunTest, ASessionWithAnOutageAndAUnitChangeIsLoggedAndPublished)
 {
     ASSERT_TRUE(rig.StartSim({"--value", "1013.2"}));
+    // A Polish desktop writes decimal commas for people, never in the logs
+    // or the service's texts, which programs read.
+    rig.Program().SetEnvironment({"LANG=pl_PL.UTF-8", "LC_ALL=pl_PL.UTF-8"});
     ASSERT_TRUE(rig.StartProgram());
 
     // The instrument talks: the service is there and answers its value.

@@ -6,7 +6,9 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QDate>
 #include <QImageReader>
+#include <QLocale>
 #include <QMap>
 #include <QProcess>
 #include <QRegularExpression>
@@ -223,7 +225,7 @@ TEST_F(PackageTest, HelpPageLiesWhereTheProgramLooksForIt)
 TEST_F(PackageTest, DesktopEntryIsValidAndStartsTheInstalledProgram)
 {
     ASSERT_NO_FATAL_FAILURE(RequireInstall());
-    const QString path = InstallRoot() + QStringLiteral("/usr/share/applications/km302.desktop");
+    const QString path = InstallRoot() + QStringLiteral("/usr/share/applications/pl.km302.KM302.desktop");
     ASSERT_TRUE(QFileInfo(path).isFile());
 
     const QString validator = QStandardPaths::findExecutable(QStringLiteral("desktop-file-validate"));
@@ -396,12 +398,16 @@ TEST_F(PackageTest, LintianFindsNoFaultAndEveryProgramHasItsManualPage)
 #endif
 
     // Errors and warnings are faults; informational and pedantic notes are advice.
-    const CommandResult lintian = RunCommand(QStringLiteral("lintian"), {Deb()});
+    const CommandResult lintian = RunCommand(QStringLiteral("lintian"), {QStringLiteral("--display-info"), Deb()});
     EXPECT_TRUE(lintian.bFinished) << lintian.Report();
     const QStringList faults =
         lintian.strOutput.split(QLatin1Char('\n')).filter(QRegularExpression(QStringLiteral("^[EW]: ")));
     EXPECT_TRUE(faults.isEmpty()) << lintian.Report();
     EXPECT_TRUE(lintian.Succeeded()) << lintian.Report();
+#ifdef PACKAGE_HARDENED
+    // Debian's hardening: lintian names a program without it only as a note.
+    EXPECT_FALSE(lintian.strOutput.contains(QLatin1String("hardening-"))) << lintian.Report();
+#endif
 
     // Each program's page documents every option its --help lists (the
     // program's without a display).
@@ -534,13 +540,28 @@ QString MimeTypeOf(const QString& share, const QString& file)
     return QString::fromUtf8(child.readAllStandardOutput()).trimmed();
 }
 
+// The same as xdg-mime tells it on a desktop of the given name: GNOME asks
+// GIO, a desktop it does not know asks File::MimeInfo's mimetype.
+QString XdgMimeOf(const QString& share, const QString& file, const QString& desktop)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_DATA_DIRS"), share + QStringLiteral(":/usr/share"));
+    env.insert(QStringLiteral("XDG_DATA_HOME"), share + QStringLiteral("/no-user-data"));
+    env.insert(QStringLiteral("XDG_CURRENT_DESKTOP"), desktop);
+    QProcess child;
+    child.setProcessEnvironment(env);
+    child.start(QStringLiteral("xdg-mime"), {QStringLiteral("query"), QStringLiteral("filetype"), file});
+    child.waitForFinished(30000);
+    return QString::fromUtf8(child.readAllStandardOutput()).trimmed();
+}
+
 TEST_F(PackageTest, ViewerHasAValidMenuEntryManualPageAndVrdFileType)
 {
     ASSERT_NO_FATAL_FAILURE(RequireInstall());
     const QString share = InstallRoot() + QStringLiteral("/usr/share");
 
     // Double-clicking a .vrd file runs the viewer with the file.
-    const QString desktop = share + QStringLiteral("/applications/km302-plot.desktop");
+    const QString desktop = share + QStringLiteral("/applications/pl.km302.KM302.Plot.desktop");
     const CommandResult check = RunCommand(QStringLiteral("desktop-file-validate"), {desktop});
     EXPECT_TRUE(check.Succeeded() && !check.strOutput.contains(QLatin1String("error:"))
                 && !check.strOutput.contains(QLatin1String("warning:")))
@@ -581,13 +602,19 @@ TEST_F(PackageTest, ViewerHasAValidMenuEntryManualPageAndVrdFileType)
               MimeTypeOf(mime.path(), write(QStringLiteral("stary.dat"), CBinaryLog::StoredRecord(time, false, 0, false, 0))));
     EXPECT_NE(QStringLiteral("application/x-km302-vrd"),
               MimeTypeOf(mime.path(), write(QStringLiteral("tekst.dat"), "2024-03-05\t14:07:09\t1013.2\thPa\r\n")));
+    // A log that logrotate renamed without keeping its ending is no manual page.
+    const QString rotated = write(QStringLiteral("cisnienie.vrd.1"), record + record);
+    EXPECT_EQ(QStringLiteral("application/x-km302-vrd"), MimeTypeOf(mime.path(), rotated));
+    for (const QString& desktop : {QString(), QStringLiteral("GNOME")})
+        EXPECT_EQ(QStringLiteral("application/x-km302-vrd"), XdgMimeOf(mime.path(), rotated, desktop))
+            << "XDG_CURRENT_DESKTOP=" << desktop.toStdString();
 }
 
 TEST_F(PackageTest, AppStreamDataOfBothProgramsValidates)
 {
     ASSERT_NO_FATAL_FAILURE(RequireInstall());
     const QString share = InstallRoot() + QStringLiteral("/usr/share");
-    const QStringList files = QDir(share + QStringLiteral("/metainfo")).entryList({QStringLiteral("*.metainfo.xml")});
+    QStringList files = QDir(share + QStringLiteral("/metainfo")).entryList({QStringLiteral("*.metainfo.xml")});
     ASSERT_EQ(2, files.size()) << files.join(QLatin1Char(' ')).toStdString();
     QStringList launched;
     for (const QString& name : files) {
@@ -610,7 +637,24 @@ TEST_F(PackageTest, AppStreamDataOfBothProgramsValidates)
         launched << desktop.captured(1);
     }
     launched.sort();
-    EXPECT_EQ((QStringList{QStringLiteral("km302-plot.desktop"), QStringLiteral("km302.desktop")}), launched);
+    // One id family: the bus name, the menu entries, the components.
+    EXPECT_EQ((QStringList{QStringLiteral("pl.km302.KM302.Plot.desktop"), QStringLiteral("pl.km302.KM302.desktop")}), launched);
+    files.sort();
+    EXPECT_EQ((QStringList{QStringLiteral("pl.km302.KM302.Plot.metainfo.xml"), QStringLiteral("pl.km302.KM302.metainfo.xml")}), files);
+
+    // A release in the software centre is the release of the changelog.
+    const QByteArray changelog = ReadAll(QStringLiteral(PACKAGE_SOURCE_DIR "/res/changelog"));
+    const QRegularExpressionMatch head =
+        QRegularExpression(QStringLiteral("^km302 \\(([^)]+)\\)")).match(QString::fromUtf8(changelog));
+    const QRegularExpressionMatch signature =
+        QRegularExpression(QStringLiteral("^ -- .*  \\w+, (\\d+ \\w+ \\d{4})"), QRegularExpression::MultilineOption)
+            .match(QString::fromUtf8(changelog));
+    ASSERT_TRUE(head.hasMatch() && signature.hasMatch());
+    const QString date = QLocale::c().toDate(signature.captured(1), QStringLiteral("dd MMM yyyy")).toString(Qt::ISODate);
+    for (const QString& name : files)
+        EXPECT_TRUE(ReadAll(share + QStringLiteral("/metainfo/") + name)
+                        .contains(QStringLiteral("<release version=\"%1\" date=\"%2\"/>").arg(head.captured(1), date).toUtf8()))
+            << name.toStdString() << " does not name release " << head.captured(1).toStdString() << " of " << date.toStdString();
 }
 
 }   // namespace
