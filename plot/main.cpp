@@ -53,15 +53,16 @@ int Export(const CPlotOptions& o)
     qsizetype inRange = 0;
     qint64 first = t1, last = t0;
     for (const CPlotSeries* s : data.series) {
+        if (s->Size() == 0)
+            continue;
         inRange += data.t1 > data.t0 ? s->LowerBound(data.t1) - s->LowerBound(data.t0) : 0;
         first = std::min(first, s->m_times.front());
         last = std::max(last, s->m_times.back());
     }
     if (inRange == 0) {
-        Print(stderr, QStringLiteral("km302-plot: W zakresie od %1 do %2 nie ma żadnego zapisu pomiaru "
-                                     "(dzienniki obejmują %3 – %4).\n")
-                          .arg(CTimeAxis::FullTime(data.t0), CTimeAxis::FullTime(data.t1 - 1),
-                               CTimeAxis::FullTime(first), CTimeAxis::FullTime(last)));
+        Print(stderr, QStringLiteral("km302-plot: W zakresie --from/--to nie ma żadnego zapisu pomiaru "
+                                     "(dzienniki obejmują %1 – %2); nic nie zapisano.\n")
+                          .arg(CTimeAxis::FullTime(first), CTimeAxis::FullTime(last)));
         return 1;
     }
     QString error;
