@@ -50,11 +50,6 @@ void CLogLoader::Start(const QString& path, bool follow)
     m_thread->start();
 }
 
-void CLogLoader::Cancel()
-{
-    m_cancel->store(true);
-}
-
 void CLogLoader::Wait()
 {
     if (m_thread)

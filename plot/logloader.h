@@ -7,8 +7,8 @@
 // thread). With `follow` the file is read by a CLogFollower, which then
 // goes with the result and goes on reading what is appended (a compressed
 // file is read plainly: it is a rotated log, no longer written); its first
-// read reports no fraction (Progress -1: busy). Cancel() or destroying the
-// loader stops either read at its next block; destroying waits for the
+// read reports no fraction (Progress -1: busy). Destroying the loader (the
+// window closed) stops either read at its next block and waits for the
 // worker to end.
 //
 // Owned by the window; user-interface thread only.
@@ -39,8 +39,6 @@ public:
     explicit CLogLoader(QObject* parent = nullptr);
     ~CLogLoader() override;
     void Start(const QString& path, bool follow);
-    // Asks the worker to stop at its next block; Loaded follows as usual.
-    void Cancel();
     // Blocks until the worker has ended and Loaded has been emitted (tests,
     // the export without a window).
     void Wait();
