@@ -14,7 +14,12 @@ constexpr UINT IDS_LANGUAGE = 135;
 
 bool InstallQtTranslations()
 {
-    const QString language = LoadString(IDS_LANGUAGE).toLower();
+    return InstallQtTranslations(LoadString(IDS_LANGUAGE));
+}
+
+bool InstallQtTranslations(const QString& code)
+{
+    const QString language = code.toLower();
     if (language.isEmpty() || language == QLatin1String("en"))
         return false;
     auto* translator = new QTranslator(QCoreApplication::instance());

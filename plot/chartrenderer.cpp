@@ -110,6 +110,10 @@ bool CChartRenderer::ValueRange(const ChartData& data, double& min, double& max)
         max = any ? std::max(max, double(hi)) : hi;
         any = true;
     }
+    // Values that no axis can hold (a series filled by other means than the
+    // readers, which refuse them) show as no data rather than as a broken picture.
+    if (!std::isfinite(min) || !std::isfinite(max))
+        return false;
     if (any)
         CValueAxis::Pad(min, max);
     return any;

@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <ctime>
 
+#include "platform/numberformat.h"
+
 namespace {
 
 // "2024-03-05T14:07:09", ".mmm" added when the time has milliseconds.
@@ -40,10 +42,10 @@ QByteArray ExportCsv(const std::vector<const CPlotSeries*>& series, qint64 t0, q
             out += serial;
             out += ',';
             const float value = s->m_values[std::size_t(i)];
+            // "." whatever the locale in force: the file is for machines.
             if (!std::isnan(value)) {
-                char text[64];
-                const int length = std::snprintf(text, sizeof text, "%.*f", decimals, double(value));
-                out.append(text, length);
+                const std::string text = FormatFixed(double(value), decimals);
+                out.append(text.data(), qsizetype(text.size()));
             }
             out += '\n';
         }

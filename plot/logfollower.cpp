@@ -3,7 +3,10 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <unistd.h>
+
 #include "plot/logparser.h"
+#include "plot/logreader.h"
 
 namespace {
 
@@ -28,13 +31,15 @@ qint64 CLogFollower::Damaged() const
 
 bool CLogFollower::Poll(std::vector<CPlotSeries>& series, QString* error)
 {
-    QFile file(m_strPath);
-    if (!file.open(QIODevice::ReadOnly)) {
-        if (error) {
-            *error = QFileInfo(m_strPath).exists()
-                ? QStringLiteral("Nie można odczytać pliku „%1”: %2.").arg(m_strPath, file.errorString())
-                : QStringLiteral("Plik „%1” nie istnieje.").arg(m_strPath);
-        }
+    QString openError;
+    const int fd = CLogReader::OpenRegular(m_strPath, openError);
+    QFile file;
+    if (fd < 0 || !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        if (fd >= 0)
+            ::close(fd);
+        if (error)
+            *error = fd < 0 ? openError
+                            : QStringLiteral("Nie można odczytać pliku „%1”: %2.").arg(m_strPath, file.errorString());
         return false;
     }
     const qint64 size = file.size();
@@ -55,7 +60,7 @@ bool CLogFollower::Poll(std::vector<CPlotSeries>& series, QString* error)
     // In blocks, so that a long file read the first time is never held whole;
     // a block without a whole record is read again larger.
     qint64 want = kChunk;
-    while (m_nOffset < size) {
+    while (m_nOffset < size && !(m_cancelled && m_cancelled())) {
         if (!file.seek(m_nOffset)) {
             if (error)
                 *error = QStringLiteral("Błąd odczytu pliku „%1”: %2.").arg(m_strPath, file.errorString());

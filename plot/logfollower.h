@@ -14,6 +14,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -34,10 +35,14 @@ public:
     bool Poll(std::vector<CPlotSeries>& series, QString* error = nullptr);
     // Records skipped as damaged so far.
     qint64 Damaged() const;
+    // Asked between blocks of a long read: true stops it there (the rest is
+    // read by the next Poll).
+    void SetCancel(std::function<bool()> cancelled) { m_cancelled = std::move(cancelled); }
 
 private:
     QString m_strPath;
     qint64 m_nOffset = 0;                 // bytes consumed
     QByteArray m_head;                    // the file's first bytes when last read
     std::unique_ptr<CLogParser> m_parser; // none until the kind is known
+    std::function<bool()> m_cancelled;
 };

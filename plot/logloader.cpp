@@ -20,14 +20,17 @@ void CLogLoader::Start(const QString& path, bool follow)
     m_result = LoadedLog{};
     m_result.strPath = path;
     m_thread = QThread::create([this, path, follow] {
-        if (follow) {
+        auto cancel = m_cancel;
+        // A compressed log is a rotated one: no longer written, read whole.
+        if (follow && !CLogReader::IsCompressed(path)) {
             auto follower = std::make_unique<CLogFollower>(path);
+            follower->SetCancel([cancel] { return cancel->load(); });
             follower->Poll(m_result.series, &m_result.strError);
+            follower->SetCancel({});
             if (m_result.strError.isEmpty())
                 m_result.follower = std::move(follower);
             return;
         }
-        auto cancel = m_cancel;
         auto percent = m_percent;
         LogReadResult r = CLogReader::Read(path, [this, cancel, percent](double fraction) {
             const int now = int(fraction * 100);

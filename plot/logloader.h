@@ -5,9 +5,11 @@
 // Start() begins the read; Progress (0..100) is emitted now and then and
 // Loaded once, both on the thread that owns the loader (the user-interface
 // thread). With `follow` the file is read by a CLogFollower, which then
-// goes with the result and goes on reading what is appended; its first read
-// reports no fraction (Progress -1: busy). Destroying the loader cancels a
-// plain read at its next progress call and waits for the worker to end.
+// goes with the result and goes on reading what is appended (a compressed
+// file is read plainly: it is a rotated log, no longer written); its first
+// read reports no fraction (Progress -1: busy). Destroying the loader (the
+// window closed) stops either read at its next block and waits for the
+// worker to end.
 //
 // Owned by the window; user-interface thread only.
 

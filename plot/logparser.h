@@ -48,6 +48,9 @@ protected:
     // Milliseconds of a wall-clock time read as UTC; kBadTime when the fields
     // are not a real date and time.
     static constexpr qint64 kBadTime = std::numeric_limits<qint64>::min();
+    // Whether a value in hPa can be a reading: finite and within ±1e7 hPa,
+    // far beyond any barometer. Others make the record damaged.
+    static bool IsPlausible(double hpa) { return hpa >= -1e7 && hpa <= 1e7; }
     qint64 TimeMs(int year, int month, int day, int hour, int minute, int second);
 
     // Appends a series for this file.

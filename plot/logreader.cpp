@@ -1,15 +1,19 @@
 #include "plot/logreader.h"
 
 #include <QFile>
-#include <QFileInfo>
 
+#include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <future>
 #include <memory>
 #include <vector>
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
+#include <zlib.h>
 
 #include "plot/logparser.h"
 
@@ -21,22 +25,82 @@ constexpr qsizetype kChunk = qsizetype(16) << 20;
 // a line of a text log, is far shorter).
 constexpr qsizetype kRoom = qsizetype(1) << 20;
 
-// Reads up to kChunk bytes, fewer only at the end of the file; -1 on an error (errno).
-qsizetype ReadBlock(int fd, char* into)
-{
-    qsizetype total = 0;
-    while (total < kChunk) {
-        const ssize_t n = ::read(fd, into + total, std::size_t(kChunk - total));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return -1;
-        if (n == 0)
-            break;
-        total += n;
+// The bytes of the log: the file's own, or those a gzip file (a log rotated
+// with compression) holds, inflated as they are read.
+class Source {
+public:
+    explicit Source(int fd) : m_fd(fd)
+    {
+        unsigned char magic[2] = {0, 0};
+        if (::pread(fd, magic, 2, 0) == 2 && magic[0] == 0x1f && magic[1] == 0x8b) {
+            const int copy = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+            m_gz = copy >= 0 ? gzdopen(copy, "rb") : nullptr;
+            if (m_gz)
+                gzbuffer(m_gz, 1u << 20);
+            else if (copy >= 0)
+                ::close(copy);
+            m_bBroken = !m_gz;
+            m_bCompressed = true;
+        }
     }
-    return total;
-}
+    ~Source()
+    {
+        if (m_gz)
+            gzclose(m_gz);
+    }
+    Source(const Source&) = delete;
+    Source& operator=(const Source&) = delete;
+
+    // Reads up to kChunk bytes, fewer only at the end; -1 on an error of the
+    // file (errno). Compressed data that breaks off or is corrupt ends the
+    // bytes there, and Broken() tells.
+    qsizetype ReadBlock(char* into)
+    {
+        qsizetype total = 0;
+        while (total < kChunk && !m_bBroken) {
+            const qsizetype want = kChunk - total;
+            if (m_gz) {
+                const int n = gzread(m_gz, into + total, unsigned(std::min<qsizetype>(want, INT_MAX)));
+                int code = Z_OK;
+                gzerror(m_gz, &code);
+                if (n < 0 || (code != Z_OK && code != Z_BUF_ERROR)) {
+                    if (code == Z_ERRNO)
+                        return -1;
+                    m_bBroken = true;
+                    break;
+                }
+                // Z_BUF_ERROR: the file ends inside the compressed data.
+                m_bBroken = code == Z_BUF_ERROR;
+                if (n == 0)
+                    break;
+                total += n;
+                m_nPosition = gzoffset(m_gz);
+                continue;
+            }
+            const ssize_t n = ::read(m_fd, into + total, std::size_t(want));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0)
+                return -1;
+            if (n == 0)
+                break;
+            total += n;
+            m_nPosition += n;
+        }
+        return total;
+    }
+    // Bytes of the file read so far.
+    qint64 Position() const { return m_nPosition; }
+    bool Compressed() const { return m_bCompressed; }
+    bool Broken() const { return m_bBroken; }
+
+private:
+    int m_fd;
+    gzFile m_gz = nullptr;
+    qint64 m_nPosition = 0;
+    bool m_bCompressed = false;
+    bool m_bBroken = false;
+};
 
 QString Quoted(const QString& path)
 {
@@ -50,43 +114,98 @@ LogReadResult Failure(QString message)
     return result;
 }
 
+QString NotAFile(const QString& path, mode_t mode)
+{
+    return S_ISDIR(mode)
+        ? QStringLiteral("%1 jest folderem, a nie plikiem dziennika.").arg(Quoted(path))
+        : QStringLiteral("%1 nie jest zwykłym plikiem (to potok, gniazdo lub urządzenie), "
+                         "a nie plikiem dziennika.").arg(Quoted(path));
+}
+
+struct FdCloser {
+    int fd;
+    ~FdCloser()
+    {
+        if (fd >= 0)
+            ::close(fd);
+    }
+};
+
 } // namespace
+
+int CLogReader::OpenRegular(const QString& path, QString& error)
+{
+    const QByteArray name = QFile::encodeName(path);
+    struct stat st {};
+    if (::stat(name.constData(), &st) != 0) {
+        error = errno == ENOENT || errno == ENOTDIR
+            ? QStringLiteral("Plik %1 nie istnieje.").arg(Quoted(path))
+            : QStringLiteral("Nie można otworzyć pliku %1: %2.").arg(Quoted(path), qt_error_string(errno));
+        return -1;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        error = NotAFile(path, st.st_mode);
+        return -1;
+    }
+    // Without blocking: a file swapped for a pipe in between would wait for a writer.
+    const int fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        error = errno == EACCES || errno == EPERM
+            ? QStringLiteral("Brak uprawnień do odczytu pliku %1.").arg(Quoted(path))
+            : QStringLiteral("Nie można otworzyć pliku %1: %2.").arg(Quoted(path), qt_error_string(errno));
+        return -1;
+    }
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        error = NotAFile(path, st.st_mode);
+        ::close(fd);
+        return -1;
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    return fd;
+}
+
+bool CLogReader::IsCompressed(const QString& path)
+{
+    QString error;
+    const FdCloser file{OpenRegular(path, error)};
+    unsigned char magic[2] = {0, 0};
+    return file.fd >= 0 && ::pread(file.fd, magic, 2, 0) == 2 && magic[0] == 0x1f && magic[1] == 0x8b;
+}
 
 LogReadResult CLogReader::Read(const QString& path, const std::function<bool(double)>& progress)
 {
-    const QFileInfo info(path);
-    if (!info.exists())
-        return Failure(QStringLiteral("Plik %1 nie istnieje.").arg(Quoted(path)));
-    if (info.isDir())
-        return Failure(QStringLiteral("%1 jest folderem, a nie plikiem dziennika.").arg(Quoted(path)));
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        if (file.error() == QFileDevice::PermissionsError || !info.isReadable())
-            return Failure(QStringLiteral("Brak uprawnień do odczytu pliku %1.").arg(Quoted(path)));
-        return Failure(QStringLiteral("Nie można otworzyć pliku %1: %2.").arg(Quoted(path), file.errorString()));
-    }
+    QString error;
+    const FdCloser file{OpenRegular(path, error)};
+    if (file.fd < 0)
+        return Failure(error);
+    struct stat st {};
+    ::fstat(file.fd, &st);
+    Source source(file.fd);
 
     // Read in blocks, not mapped: a file cut short by its writer while it is
     // read ends the reading early instead of faulting. The next block is read
     // on another thread while this one is parsed, into the other of two
     // buffers, behind room for the unparsed end of this one.
-    const qint64 size = std::max<qint64>(file.size(), 1);
-    const int fd = file.handle();
+    const qint64 size = std::max<qint64>(st.st_size, 1);
     std::vector<char> buffers[2] = {std::vector<char>(std::size_t(kRoom + kChunk)),
                                     std::vector<char>(std::size_t(kRoom + kChunk))};
-    qsizetype got = ReadBlock(fd, buffers[0].data() + kRoom);
+    qsizetype got = source.ReadBlock(buffers[0].data() + kRoom);
     if (got < 0)
         return Failure(QStringLiteral("Błąd odczytu pliku %1: %2.").arg(Quoted(path), qt_error_string(errno)));
     const QByteArrayView first(buffers[0].data() + kRoom, got);
     const CLogParser::Kind kind = CLogParser::Detect(first);
+    if (kind == CLogParser::Kind::Empty && source.Broken())
+        return Failure(QStringLiteral("Plik %1 jest uszkodzonym archiwum gzip.").arg(Quoted(path)));
     if (kind == CLogParser::Kind::Empty)
         return Failure(QStringLiteral("Plik %1 jest pusty.").arg(Quoted(path)));
     if (kind == CLogParser::Kind::Binary)
         return Failure(QStringLiteral("Plik %1 nie jest dziennikiem KM302: zawiera dane binarne, a nie tekst "
                                       "ani zapisy dziennika binarnego (.vrd).").arg(Quoted(path)));
     const std::unique_ptr<CLogParser> parser = CLogParser::Create(kind, path);
-    // The first block tells how many records the whole file holds, a little over.
-    const double perByte = double(parser->EstimateRecords(first)) / double(got);
+    // The first block tells how many records the whole file holds, a little
+    // over (for a compressed file, through the bytes of the file it took).
+    const double perByte = double(parser->EstimateRecords(first))
+        / double(source.Compressed() ? std::max<qint64>(source.Position(), 1) : got);
     parser->ReserveFirst(qsizetype(perByte * double(size) * 1.02) + 16);
 
     LogReadResult result;
@@ -96,10 +215,11 @@ LogReadResult CLogReader::Read(const QString& path, const std::function<bool(dou
     qsizetype end = kRoom + got;
     for (;;) {
         const bool final = got == 0;
+        const qint64 position = source.Position();
         std::vector<char>& other = buffers[1 - current];
         std::future<qsizetype> next;
         if (!final)
-            next = std::async(std::launch::async, [fd, &other] { return ReadBlock(fd, other.data() + kRoom); });
+            next = std::async(std::launch::async, [&source, &other] { return source.ReadBlock(other.data() + kRoom); });
         const qsizetype consumed = parser->Parse(
             QByteArrayView(buffers[current].data() + begin, end - begin), final, result.series);
         done += consumed;
@@ -108,7 +228,7 @@ LogReadResult CLogReader::Read(const QString& path, const std::function<bool(dou
         got = next.get();
         if (got < 0)
             return Failure(QStringLiteral("Błąd odczytu pliku %1: %2.").arg(Quoted(path), qt_error_string(errno)));
-        if (progress && !progress(std::min(1.0, double(done) / double(size))))
+        if (progress && !progress(std::min(1.0, double(source.Compressed() ? position : done) / double(size))))
             return Failure(QStringLiteral("Wczytywanie pliku %1 przerwano.").arg(Quoted(path)));
         // The unparsed end goes just before the new block; a very long one makes room.
         const char* tail = buffers[current].data() + begin + consumed;
@@ -126,7 +246,8 @@ LogReadResult CLogReader::Read(const QString& path, const std::function<bool(dou
     }
     if (progress && !progress(1.0))
         return Failure(QStringLiteral("Wczytywanie pliku %1 przerwano.").arg(Quoted(path)));
-    result.nDamaged = parser->Damaged();
+    // Compressed data that breaks off loses what followed: one damaged stretch.
+    result.nDamaged = parser->Damaged() + (source.Broken() ? 1 : 0);
     if (result.series.empty()) {
         result.strError = result.nDamaged > 0
             ? QStringLiteral("Plik %1 nie zawiera żadnego poprawnego zapisu pomiaru (uszkodzonych: %2).")

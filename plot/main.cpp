@@ -4,9 +4,12 @@
 #include <cstdio>
 
 #include "plot/chartexport.h"
+#include "plot/exporttarget.h"
 #include "plot/logreader.h"
+#include "plot/plotapplication.h"
 #include "plot/plotoptions.h"
 #include "plot/plotwindow.h"
+#include "plot/timeaxis.h"
 
 namespace {
 
@@ -15,10 +18,16 @@ void Print(FILE* stream, const QString& text)
     std::fputs(text.toLocal8Bit().constData(), stream);
 }
 
-// `km302-plot --export`: exit status 0, 1 for a file that cannot be read or
-// written, with the reason on standard error.
+// `km302-plot --export`: exit status 0; 1 for a file that cannot be read or
+// written, or a range without records; 2 for an output that is one of the
+// logs read; the reason on standard error.
 int Export(const CPlotOptions& o)
 {
+    const QString refusal = CExportTarget::Refusal(o.m_strExport, o.m_files);
+    if (!refusal.isEmpty()) {
+        Print(stderr, QStringLiteral("km302-plot: %1\n").arg(refusal));
+        return 2;
+    }
     std::vector<CPlotSeries> all;
     for (const QString& path : o.m_files) {
         LogReadResult r = CLogReader::Read(path);
@@ -38,11 +47,24 @@ int Export(const CPlotOptions& o)
     }
     qint64 t0 = 0, t1 = 1;
     CChartRenderer::FullRange(data.series, t0, t1);
-    // --to names the last moment shown; the chart's range is open at its end.
+    // --from and --to are both taken in; the chart's range is open at its end.
     data.t0 = o.m_from.value_or(t0);
     data.t1 = o.m_to ? *o.m_to + 1 : t1;
-    if (data.t1 <= data.t0)
-        data.t1 = data.t0 + 1000;
+    qsizetype inRange = 0;
+    qint64 first = t1, last = t0;
+    for (const CPlotSeries* s : data.series) {
+        if (s->Size() == 0)
+            continue;
+        inRange += data.t1 > data.t0 ? s->LowerBound(data.t1) - s->LowerBound(data.t0) : 0;
+        first = std::min(first, s->m_times.front());
+        last = std::max(last, s->m_times.back());
+    }
+    if (inRange == 0) {
+        Print(stderr, QStringLiteral("km302-plot: W zakresie --from/--to nie ma żadnego zapisu pomiaru "
+                                     "(dzienniki obejmują %1 – %2); nic nie zapisano.\n")
+                          .arg(CTimeAxis::FullTime(first), CTimeAxis::FullTime(last)));
+        return 1;
+    }
     QString error;
     if (!CChartExport::Save(o.m_strExport, o.m_format, data, o.m_size, error)) {
         Print(stderr, QStringLiteral("km302-plot: %1\n").arg(error));
@@ -83,8 +105,7 @@ int main(int argc, char** argv)
     case CPlotOptions::Action::Show: break;
     }
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("km302-plot"));
-    QApplication::setDesktopFileName(QStringLiteral("pl.km302.KM302.Plot"));
+    CPlotApplication::Prepare();
     CPlotWindow window;
     window.show();
     if (!o.m_files.isEmpty())

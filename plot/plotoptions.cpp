@@ -133,6 +133,7 @@ QString CPlotOptions::Usage()
         "  --help          pokazuje ten opis\n"
         "  --version       pokazuje wersję programu\n"
         "\n"
-        "Kod wyjścia: 0 gdy się udało, 1 gdy pliku nie da się odczytać lub zapisać,\n"
-        "2 przy błędnych opcjach.\n");
+        "Kod wyjścia: 0 gdy się udało, 1 gdy pliku nie da się odczytać lub zapisać\n"
+        "albo w zakresie nie ma zapisów, 2 przy błędnych opcjach lub gdy plik wyjściowy\n"
+        "jest jednym z czytanych dzienników.\n");
 }

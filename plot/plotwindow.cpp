@@ -16,6 +16,7 @@
 
 #include "plot/chartexport.h"
 #include "plot/chartview.h"
+#include "plot/exporttarget.h"
 #include "plot/rangestats.h"
 #include "plot/statstext.h"
 
@@ -320,6 +321,20 @@ bool CPlotWindow::ExportVisible(const QString& path)
                         .arg(path));
         return false;
     }
+    QStringList inputs;
+    for (const auto& log : m_logs)
+        inputs << log->strPath;
+    for (const auto& loader : m_loaders)
+        inputs << loader->Result().strPath;
+    const QString refusal = CExportTarget::Refusal(path, inputs);
+    if (!refusal.isEmpty()) {
+        // Not modal: the window (and a follow mode) goes on meanwhile.
+        auto* box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Eksportuj"), refusal,
+                                    QMessageBox::Ok, this);
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        box->open();
+        return false;
+    }
     QString error;
     if (!CChartExport::Save(path, format, m_view->Data(), m_view->size(), error)) {
         ShowMessage(error);
@@ -333,7 +348,9 @@ void CPlotWindow::OpenDialog()
 {
     const QStringList paths = QFileDialog::getOpenFileNames(
         this, QStringLiteral("Otwórz dzienniki"), QString(),
-        QStringLiteral("Dzienniki KM302 (*.vrd *.txt *.csv *.log);;Wszystkie pliki (*)"));
+                // Rotated logs too: "cisnienie.vrd.1", "cisnienie.txt.2.gz".
+        QStringLiteral("Dzienniki KM302 (*.vrd *.txt *.csv *.log *.vrd.* *.txt.* *.csv.* *.log.*);;"
+                       "Wszystkie pliki (*)"));
     if (!paths.isEmpty())
         OpenFiles(paths, false);
 }

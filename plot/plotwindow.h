@@ -44,7 +44,9 @@ public:
     // Blocks until every pending read has ended and been shown (tests).
     void WaitForLoads();
     // Writes the range in view; the format follows the suffix. False with a
-    // message in the message line when it fails.
+    // message in the message line when it fails, and with a message box (not
+    // modal) and nothing written when the file is one of the logs shown or
+    // being read.
     bool ExportVisible(const QString& path);
     void SetFollow(bool on);
     bool IsFollowing() const;

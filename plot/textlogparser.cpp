@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QRegularExpression>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -12,8 +13,9 @@
 namespace {
 
 constexpr qsizetype kStampLength = 19;    // "YYYY.MM.DD hh:mm:ss"
-// Comment lines longer than this are not looked into.
-constexpr qsizetype kMaxOtherLine = 4096;
+// A line is at most this long (a record is about 30 bytes, a comment line a
+// few hundred); a longer one is damaged and skipped without being held.
+constexpr qsizetype kMaxLine = 4096;
 
 bool IsDigit(char c)
 {
@@ -103,6 +105,8 @@ bool CTextLogParser::ParseRecord(const char* p, qsizetype n, qint64& time, float
         number *= 0.01;
         decimals += 2;
     }
+    if (!IsPlausible(number))
+        return false;
     value = static_cast<float>(number);
     return true;
 }
@@ -113,8 +117,6 @@ void CTextLogParser::ParseOtherLine(QByteArrayView bytes, std::vector<CPlotSerie
         ++m_nDamaged;
         return;
     }
-    if (bytes.size() > kMaxOtherLine)
-        return;
     const QString line = CCodePage1250::ToUnicode(bytes).trimmed();
     if (line.startsWith(QLatin1String("KM-302 nr "))) {
         bool ok = false;
@@ -141,7 +143,21 @@ qsizetype CTextLogParser::Parse(QByteArrayView data, bool final, std::vector<CPl
     CPlotSeries* target = m_bHasSeries ? &series.front() : nullptr;
     int decimals = target ? target->m_nDecimals : 1;
     while (start < size) {
-        const void* found = std::memchr(bytes + start, '\n', std::size_t(size - start));
+        if (m_bInLongLine) {
+            // The rest of a line too long to be anything: up to its end, or all there is.
+            const void* end = std::memchr(bytes + start, '\n', std::size_t(size - start));
+            start = end ? static_cast<const char*>(end) - bytes + 1 : size;
+            m_bInLongLine = !end;
+            continue;
+        }
+        // The line, its CR and its LF within kMaxLine + 2 bytes.
+        const qsizetype window = std::min(size - start, kMaxLine + 2);
+        const void* found = std::memchr(bytes + start, '\n', std::size_t(window));
+        if (!found && window == kMaxLine + 2) {
+            ++m_nDamaged;
+            m_bInLongLine = true;
+            continue;
+        }
         if (!found && !final)
             break;
         const qsizetype end = found ? static_cast<const char*>(found) - bytes : size;

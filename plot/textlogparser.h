@@ -8,7 +8,9 @@
 // separator, "Ciśnienie hPa" or "Ciśnienie Pa") sets the unit of the records
 // after it; records before any header are hPa. "KM-302 nr <n>" gives the
 // series its serial number (the first one named). Other lines are comments,
-// except lines that start like a record but are not one: those are damaged.
+// except lines that start like a record but are not one: those are damaged,
+// as is a value no barometer gives (see IsPlausible) and a line longer than
+// 4 KiB (a run of bytes without a line end), which is skipped as it comes.
 
 #include "plot/logparser.h"
 
@@ -24,6 +26,7 @@ private:
     void ParseOtherLine(QByteArrayView line, std::vector<CPlotSeries>& series);
     CPlotSeries& Series(std::vector<CPlotSeries>& series);
 
+    bool m_bInLongLine = false;     // skipping to the end of a line too long
     bool m_bPascals = false;
     bool m_bHasSeries = false;
     int m_nSerialNumber = 0;

@@ -13,6 +13,9 @@ constexpr qint64 kHour = 60 * kMinute;
 constexpr qint64 kDay = 24 * kHour;
 constexpr qint64 kMonth = 30 * kDay;
 constexpr qint64 kYear = 365 * kDay;
+// Times beyond a million years either side of the epoch get no ticks: no log
+// holds them, and the arithmetic below stays far from overflowing.
+constexpr qint64 kFarthest = 1'000'000 * kYear;
 // 1970-01-05, the first Monday after the epoch: weeks start there.
 constexpr qint64 kMondayOffset = 4 * kDay;
 
@@ -110,9 +113,12 @@ qint64 CTimeAxis::StepMs(qint64 span, int maxTicks)
 std::vector<TimeTick> CTimeAxis::Ticks(qint64 t0, qint64 t1, int maxTicks)
 {
     std::vector<TimeTick> ticks;
-    if (t1 <= t0)
+    if (t1 <= t0 || t0 < -kFarthest || t1 > kFarthest)
         return ticks;
     const Step step = ChooseStep(t1 - t0, maxTicks);
+    // Beyond the longest step's budget the count is no longer bounded by it.
+    if ((t1 - t0) / step.Approx() > 2 * qint64(qMax(1, maxTicks)) + 2)
+        return ticks;
     QDate lastDate;
     for (qint64 t : TickTimes(step, t0, t1)) {
         const QDateTime dt = Utc(t);

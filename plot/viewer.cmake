@@ -18,9 +18,11 @@ add_library(km302_plot_view STATIC
   ${CMAKE_CURRENT_LIST_DIR}/chartrenderer.cpp
   ${CMAKE_CURRENT_LIST_DIR}/chartview.cpp
   ${CMAKE_CURRENT_LIST_DIR}/logloader.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/plotapplication.cpp
   ${CMAKE_CURRENT_LIST_DIR}/plotwindow.cpp
+  ${CMAKE_SOURCE_DIR}/res/km302-plot.qrc
 )
-target_link_libraries(km302_plot_view PUBLIC km302_plot_text Qt6::Gui Qt6::Widgets Qt6::Svg)
+target_link_libraries(km302_plot_view PUBLIC km302_plot_text km302_platform Qt6::Gui Qt6::Widgets Qt6::Svg)
 target_compile_definitions(km302_plot_view PRIVATE KM302_VERSION="${PROJECT_VERSION}")
 
 add_executable(km302-plot ${CMAKE_CURRENT_LIST_DIR}/main.cpp)

@@ -5,7 +5,8 @@
 // A record without a value belongs to the series of the record before it; at
 // the start of a file it opens a series whose serial number is taken from the
 // first record with a value. A record whose time stamp is no real date and
-// time counts as damaged, like one with wrong check bytes.
+// time, or whose value no barometer gives (see IsPlausible), counts as
+// damaged, like one with wrong check bytes.
 
 #include "plot/logparser.h"
 

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <clocale>
 #include <cmath>
+#include <string>
 
 #include "plot/csvexport.h"
 
@@ -25,4 +27,18 @@ TEST(CsvExport, RecordsOfTheRangeWithIsoTimesAndTheFilesPrecision)
                          "2024-03-05T14:07:12,,1013.250\n"),
               ExportCsv({&hpa, &pascals}, t, t + 3000));
     EXPECT_EQ(QByteArray("czas,seria,cisnienie_hpa\n"), ExportCsv({&hpa}, t + 5000, t + 9000));
+}
+
+// A locale with a decimal comma (the viewer runs in the user's) changes no
+// number of the file.
+TEST(CsvExport, DecimalPointInAPolishLocale)
+{
+    CPlotSeries s;
+    s.m_nSerialNumber = 1234;
+    s.Append(1'796'776'912'000, 1013.1f);   // 2026-12-09 00:41:52
+    const std::string before = std::setlocale(LC_ALL, nullptr);
+    ASSERT_NE(nullptr, std::setlocale(LC_ALL, "pl_PL.UTF-8"));
+    const QByteArray csv = ExportCsv({&s}, 0, 1'796'776'912'000);
+    std::setlocale(LC_ALL, before.c_str());
+    EXPECT_EQ(QByteArray("czas,seria,cisnienie_hpa\n2026-12-09T00:41:52,1234,1013.1\n"), csv);
 }

@@ -4,8 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
+#include <zlib.h>
 
+#include "plot/logfollower.h"
 #include "plot/logreader.h"
 #include "recording/binarylog.h"
 #include "recording/textlog.h"
@@ -227,8 +231,90 @@ TEST_F(LogReaderTest, RecordsAcrossReadBlocksAndAVeryLongLineAreAllRead)
     const LogReadResult text = CLogReader::Read(path);
     ASSERT_EQ(1u, text.series.size());
     EXPECT_EQ(before + 300'000, text.series[0].Size());
-    EXPECT_EQ(0, text.nDamaged);
+    EXPECT_EQ(1, text.nDamaged);   // the comment: longer than any line of a log
     EXPECT_FLOAT_EQ(1013.2f, text.series[0].m_values.back());
+}
+
+// Logs rotated by logrotate: "compress" gives .vrd.gz / .txt.gz (gzip, told by
+// content), no "extension" gives cisnienie.vrd.1; each reads as the log it was.
+TEST_F(LogReaderTest, RotatedAndCompressedLogsAreReadByContent)
+{
+    const auto gzip = [](const QString& to, const QByteArray& bytes) {
+        gzFile gz = gzopen(QFile::encodeName(to).constData(), "wb");
+        ASSERT_NE(nullptr, gz);
+        ASSERT_EQ(int(bytes.size()), gzwrite(gz, bytes.constData(), unsigned(bytes.size())));
+        ASSERT_EQ(Z_OK, gzclose(gz));
+    };
+    WriteBinary(kRecords);
+    const QByteArray vrd = CScratchFolder::Read(path);
+    CScratchFolder::Write(folder.Path(QStringLiteral("cisnienie.vrd.1")), vrd);
+    gzip(folder.Path(QStringLiteral("cisnienie.vrd.2.gz")), vrd);
+    QFile::remove(path);
+    WriteText(kRecords, 0);
+    gzip(folder.Path(QStringLiteral("cisnienie.txt.gz")), CScratchFolder::Read(path));
+    for (const char* name : {"cisnienie.vrd.1", "cisnienie.vrd.2.gz", "cisnienie.txt.gz"}) {
+        const LogReadResult r = CLogReader::Read(folder.Path(QString::fromUtf8(name)));
+        ASSERT_EQ(1u, r.series.size()) << name << " " << r.strError.toStdString();
+        ExpectValues(r.series[0]);
+        EXPECT_EQ(0, r.nDamaged) << name;
+    }
+    EXPECT_TRUE(CLogReader::IsCompressed(folder.Path(QStringLiteral("cisnienie.txt.gz"))));
+
+    // Cut short (a rotation interrupted): what was inflated is read, the rest damaged.
+    const QByteArray gz = CScratchFolder::Read(folder.Path(QStringLiteral("cisnienie.vrd.2.gz")));
+    CScratchFolder::Write(path, gz.left(gz.size() - 12));
+    const LogReadResult cut = CLogReader::Read(path);
+    ASSERT_EQ(1u, cut.series.size()) << cut.strError.toStdString();
+    EXPECT_GE(cut.series[0].Size(), 4);
+    EXPECT_GE(cut.nDamaged, 1);
+}
+
+// A named pipe or a folder is refused at once, by the reader and the follower
+// alike: opening a pipe would wait for a writer forever.
+TEST_F(LogReaderTest, OnlyRegularFilesAreOpenedAndNothingWaits)
+{
+    const QString fifo = folder.Path(QStringLiteral("f"));
+    ASSERT_EQ(0, ::mkfifo(QFile::encodeName(fifo).constData(), 0600));
+    const LogReadResult r = CLogReader::Read(fifo);
+    EXPECT_TRUE(r.series.empty());
+    EXPECT_TRUE(r.strError.contains(QString::fromUtf8("nie jest zwykłym plikiem"))) << r.strError.toStdString();
+    for (const QString& special : {fifo, folder.Path(QString())}) {
+        CLogFollower follower(special);
+        std::vector<CPlotSeries> series;
+        QString error;
+        EXPECT_FALSE(follower.Poll(series, &error));
+        EXPECT_FALSE(error.isEmpty()) << special.toStdString();
+    }
+}
+
+// A checksummed record or a text line whose value no barometer gives (1e60,
+// out of float range, or 1e17) is damaged; a run of bytes without a line end
+// (NULs) is skipped as one damaged stretch, not held whole.
+TEST_F(LogReaderTest, AbsurdValuesAndRunsWithoutALineEndAreDamaged)
+{
+    const SYSTEMTIME time = services.GetLocalTime();
+    CScratchFolder::Write(path, CBinaryLog::StoredRecord(time, true, 1000.0, false, 3)
+                                    + CBinaryLog::StoredRecord(time, true, 1e60, false, 3)
+                                    + CBinaryLog::StoredRecord(time, true, -2e7, false, 3)
+                                    + CBinaryLog::StoredRecord(time, true, 1001.0, false, 3));
+    const LogReadResult vrd = CLogReader::Read(path);
+    ASSERT_EQ(1u, vrd.series.size());
+    EXPECT_EQ((std::vector<float>{1000.0f, 1001.0f}), vrd.series[0].m_values);
+    EXPECT_EQ(2, vrd.nDamaged);
+
+    // Text for the first few kilobytes, where the kind of file is told.
+    CScratchFolder::Write(path, QByteArray("komentarz\n").repeated(500)
+                                    + QByteArray("2024.03.05 14:07:09\t1000.0\n"
+                                           "2024.03.05 14:07:10\t99999999999999999\n")
+                                    + QByteArray(5 << 20, '\0') + "\n"
+                                    + QByteArray("2024.03.05 14:07:11\t1001.0\n")
+                                    + QByteArray(10'000, 'x') + "\n"
+                                    + QByteArray("2024.03.05 14:07:12\t1002.0\n")
+                                    + QByteArray(100'000, '\0'));   // to the end
+    const LogReadResult text = CLogReader::Read(path);
+    ASSERT_EQ(1u, text.series.size());
+    EXPECT_EQ((std::vector<float>{1000.0f, 1001.0f, 1002.0f}), text.series[0].m_values);
+    EXPECT_EQ(4, text.nDamaged);
 }
 
 TEST_F(LogReaderTest, ProgressIsReportedAndCancels)

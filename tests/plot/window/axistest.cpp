@@ -3,6 +3,9 @@
 #include <QDateTime>
 #include <QTimeZone>
 
+#include <cmath>
+#include <limits>
+
 #include "plot/timeaxis.h"
 #include "plot/valueaxis.h"
 
@@ -89,4 +92,27 @@ TEST(ValueAxis, RoundTicksAndLabels)
     CValueAxis::Pad(min, max);
     EXPECT_LT(min, 1013.2);
     EXPECT_GT(max, 1013.2);
+}
+
+// Spans no log gives (non-finite, astronomically wide, or too narrow for the
+// size of their ends) give a bounded number of ticks at once, never a loop.
+TEST(ValueAxis, DegenerateSpansGiveFewTicks)
+{
+    constexpr double inf = std::numeric_limits<double>::infinity();
+    const double cases[][2] = {{NAN, 1013.0},    {1013.0, NAN},  {1013.0, inf}, {-inf, inf},
+                               {-1e300, 1e300},  {1013.0, 1e300}, {1e17, 1e17 + 64},
+                               {1e-320, 2e-320}, {-1e308, 1e308}};
+    for (const auto& c : cases) {
+        double min = c[0], max = c[1];
+        CValueAxis::Pad(min, max);
+        const auto ticks = CValueAxis::Ticks(min, max, 8);
+        EXPECT_LE(ticks.size(), 10u) << c[0] << " " << c[1];
+        for (const double t : ticks)
+            EXPECT_TRUE(std::isfinite(t) && t >= min && t <= max) << c[0] << " " << c[1];
+        (void)CValueAxis::Label(ticks.empty() ? 0.0 : ticks.front(), CValueAxis::Step(min, max, 8));
+    }
+    const qint64 far = std::numeric_limits<qint64>::max();
+    for (const auto& [t0, t1] : {std::pair{-far - 1, far}, std::pair{qint64(0), far},
+                                 std::pair{far - 10, far}, std::pair{-far - 1, -far + 10}})
+        EXPECT_LE(CTimeAxis::Ticks(t0, t1, 10).size(), 24u) << t0 << " " << t1;
 }

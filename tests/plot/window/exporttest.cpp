@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QCryptographicHash>
 #include <QImage>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -120,4 +121,48 @@ TEST_F(ExportCommandTest, StatusAndMessages)
     const PlotRun wrong = Plot({"--export", Path("m.gif"), Path("a.vrd")});
     EXPECT_EQ(wrong.status, 2);
     EXPECT_TRUE(wrong.err.contains(QString::fromUtf8("Użycie")));
+}
+
+// An output that is one of the logs read, by its name or through a link, is
+// refused (status 2) and the log stays as it was.
+TEST_F(ExportCommandTest, TheLogReadIsNeverWrittenOver)
+{
+    CSampleLogs::AppendText(Path("log.csv"), 0, 20, true);
+    ASSERT_TRUE(QFile::link(Path("a.vrd"), Path("link.png")));
+    const auto digest = [this](const char* name) {
+        QFile f(Path(name));
+        return f.open(QIODevice::ReadOnly) ? QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha256)
+                                           : QByteArray();
+    };
+    const QByteArray log = digest("log.csv"), vrd = digest("a.vrd");
+    const PlotRun same = Plot({"--export", Path("log.csv"), Path("log.csv")});
+    EXPECT_EQ(same.status, 2);
+    EXPECT_TRUE(same.err.contains(QString::fromUtf8("ten sam plik"))) << same.err.toStdString();
+    const PlotRun linked = Plot({"--export", Path("link.png"), Path("log.csv"), Path("a.vrd")});
+    EXPECT_EQ(linked.status, 2);
+    EXPECT_EQ(digest("log.csv"), log);
+    EXPECT_EQ(digest("a.vrd"), vrd);
+    EXPECT_TRUE(QFileInfo(Path("link.png")).isSymLink());
+}
+
+// A range that holds no record is an error (status 1, nothing written); the
+// records at --from and at --to are both in.
+TEST_F(ExportCommandTest, EmptyRangesAreRefusedAndBoundsAreInclusive)
+{
+    for (const char* out : {"e.png", "e.csv"}) {
+        const PlotRun before = Plot({"--export", Path(out), "--to", "2024-03-05T13:59:59", Path("a.vrd")});
+        EXPECT_EQ(before.status, 1) << out;
+        EXPECT_TRUE(before.err.contains(QString::fromUtf8("nie ma żadnego zapisu"))) << before.err.toStdString();
+        EXPECT_FALSE(QFile::exists(Path(out)));
+    }
+    const PlotRun after = Plot({"--export", Path("e.csv"), "--from", "2024-03-06", Path("a.vrd")});
+    EXPECT_EQ(after.status, 1);
+    EXPECT_FALSE(QFile::exists(Path("e.csv")));
+
+    const PlotRun one = Plot({"--export", Path("one.csv"), "--from", "2024-03-05T14:00:07", "--to",
+                              "2024-03-05T14:00:07", Path("a.vrd")});
+    ASSERT_EQ(one.status, 0) << one.err.toStdString();
+    QFile file(Path("one.csv"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), QByteArray("czas,seria,cisnienie_hpa\n2024-03-05T14:00:07,4711,1017.0\n"));
 }

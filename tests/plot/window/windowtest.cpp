@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QFile>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QFileInfo>
 #include <QSignalSpy>
@@ -10,6 +12,7 @@
 
 #include "plot/chartview.h"
 #include "plot/logloader.h"
+#include "plot/plotapplication.h"
 #include "plot/plotseries.h"
 #include "plot/plotwindow.h"
 #include "samplelogs.h"
@@ -138,6 +141,33 @@ TEST_F(PlotWindowTest, BadFilesAreNamedAndTheRestShown)
     EXPECT_FALSE(m_window.ExportVisible(Path("chart.bmp")));
     EXPECT_TRUE(m_window.ExportVisible(Path("chart.svg")));
     EXPECT_GT(QFileInfo(Path("chart.svg")).size(), 0);
+}
+
+// "Eksportuj" onto a log shown, also through a link to it, writes nothing and
+// says why in a message box.
+TEST_F(PlotWindowTest, ExportOntoALogShownIsRefused)
+{
+    CSampleLogs::WriteVrd(Path("a.vrd"), 30);
+    ASSERT_TRUE(QFile::link(Path("a.vrd"), Path("link.png")));
+    Open({Path("a.vrd")});
+    const qint64 size = QFileInfo(Path("a.vrd")).size();
+    EXPECT_FALSE(m_window.ExportVisible(Path("link.png")));
+    EXPECT_EQ(QFileInfo(Path("a.vrd")).size(), size);
+    EXPECT_TRUE(QFileInfo(Path("link.png")).isSymLink());
+    QMessageBox* box = m_window.findChild<QMessageBox*>();
+    ASSERT_NE(box, nullptr);
+    EXPECT_TRUE(box->isVisible());
+    EXPECT_TRUE(box->text().contains(QString::fromUtf8("ten sam plik"))) << box->text().toStdString();
+    box->close();
+}
+
+// The viewer's application speaks Polish in Qt's own dialogs and shows the
+// program's icon.
+TEST(PlotApplication, PolishQtTextsAndTheProgramIcon)
+{
+    CPlotApplication::Prepare();
+    EXPECT_EQ(QCoreApplication::translate("QFileDialog", "Look in:"), QString::fromUtf8("Szukaj w:"));
+    EXPECT_FALSE(CPlotWindow().windowIcon().pixmap(32).isNull());
 }
 
 // A file written a moment ago is followed: a record appended to it shows on
