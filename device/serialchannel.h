@@ -36,9 +36,14 @@
 // an unrelated terminal that must not be taken over. The reader then only
 // waits for the stop request.
 //
-// The port is opened exclusively (TIOCEXCL and flock); the exclusive flag is
-// cleared before every close of the descriptor, so an ordinary user can open
-// the port again while its far end stays open.
+// The port is opened exclusively: an flock on the device keeps every other
+// KM302 out and dies with the process however it ends (kill -9 too); a real
+// serial device also gets the exclusive flag (TIOCEXCL), which keeps other
+// programs out and which the kernel clears at its last close. A
+// pseudo-terminal does not get the flag: it would outlive a killed process
+// while the far end stays open and lock every ordinary user out. The flag is
+// cleared before every close of the descriptor. The reopening after a
+// hang-up opens exactly as Open does.
 //
 // The port number maps to a device path through the port map (CPortMap).
 
@@ -92,6 +97,10 @@ public:
     void Close();
 
     int PortNumber() const { return m_nPortNr; }
+    // The errno value of the last failed opening (Open, OpenPath or a
+    // reopening after a hang-up): ENOENT, EACCES, EBUSY (held by another
+    // program or KM302), ENOTTY (not a terminal), ...; 0 after a success.
+    int LastError() const { return m_nLastError.load(); }
     QString DevicePath() const { return m_devicePath; }
 
 private:
@@ -111,6 +120,7 @@ private:
     std::mutex m_portLock;          // guards m_hPort between the two threads
     int m_hStop = -1;               // eventfd: the stop request
     int m_hPort = -1;               // the open device, or -1 while it is gone
+    std::atomic<int> m_nLastError{0};
     bool m_bReopenAfterHangup = true; // false for a pseudo-terminal node
     QString m_devicePath;
     int m_nBaud = 300;
