@@ -77,7 +77,8 @@ LogOpenResult CLogFile::Open(const QString& path, bool ask, UINT questionId)
 {
     Close();
     m_path = path;
-    m_nLastError = ENOENT;
+    // An empty path has no reason to tell beyond the message itself.
+    m_nLastError = 0;
     if (path.isEmpty())
         return LogOpenResult::Failed;
 

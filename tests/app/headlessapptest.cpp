@@ -12,6 +12,7 @@
 #include "app/headlessapp.h"
 #include "device/portmap.h"
 #include "platform/timerids.h"
+#include "tests/recording/logtestsupport.h"
 #include "tests/support/scriptedservices.h"
 #include "tools/frameencoder.h"
 
@@ -215,6 +216,26 @@ TEST_F(HeadlessAppTest, TheLogsOpenAtTheFirstValidFrameOrAfterTheDelay)
     EXPECT_FALSE(QFile::exists(Path("q.txt")));
     app->OnTimer(kOpenLogsTimerId);
     EXPECT_EQ("KM-302 nr ???\r\n" + header + "2026.12.08 10:00:00\t???\r\n", Contents("q.txt"));
+}
+
+// Another program (another KM302) writing the log: said with that reason,
+// and the log is taken over once it lets go.
+TEST_F(HeadlessAppTest, ALogAnotherProgramHoldsIsSaidBusyAndTakenOverWhenItLetsGo)
+{
+    ASSERT_TRUE(Make(Settings(), {"--port", Path("port"), "--log", Path("q.txt"), "--vrd", Path("q.vrd")}));
+    auto other = std::make_unique<CForeignLock>(Path("q.txt"));
+    ASSERT_TRUE(other->IsHeld());
+    app->Start();
+    app->OnTimer(kOpenLogsTimerId);
+    const std::vector<QString> said = TakeLines();
+    EXPECT_EQ(1, std::count(said.begin(), said.end(),
+                            QStringLiteral("Wybrany plik rejestracji wyników pomiaru jest niedostępny. (%1) "
+                                           "Powód: plik jest otwarty do zapisu przez inny program.")
+                                .arg(Path("q.txt"))));
+    other.reset();
+    app->OnTimer(kRecordingTimerId);
+    EXPECT_EQ(std::vector<QString>{QStringLiteral("Otwarto plik %1, zwolniony przez inny program.").arg(Path("q.txt"))},
+              TakeLines());
 }
 
 } // namespace
