@@ -164,7 +164,7 @@ void CHeadlessApp::OpenPort()
     // Said once; the retries that follow are silent, with a growing wait.
     if (m_retryMs == 0) {
         m_report(WithErrorReason(QString(LoadString(IDS_CANNOT_OPEN_PORT)).replace(QLatin1String("COM%d"), PortName()),
-                                 channel->LastError(), ErrorSubject::Port),
+                                 channel->LastError(), ErrorSubject::Port, channel->BusyHolder()),
                  ReportPriority::Warning);
         m_retryMs = kFirstRetryMs;
     } else {

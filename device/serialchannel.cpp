@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QEvent>
+#include <QFile>
 #include <QObject>
 #include <QSemaphore>
 
@@ -72,6 +73,31 @@ bool IsPseudoTerminalNode(const QString& path)
     return ::lstat(CRawUtf8::Encode(path).constData(), &node) == 0 && IsPseudoTerminalDevice(node);
 }
 
+// Who holds the flock on the device open as `fd`: "name, PID n" from
+// /proc/locks and the holder's /proc/<pid>/comm; empty when unknown.
+QString LockHolder(int fd)
+{
+    struct stat node {};
+    QFile locks(QStringLiteral("/proc/locks"));
+    if (::fstat(fd, &node) != 0 || !locks.open(QIODevice::ReadOnly))
+        return {};
+    // "1: FLOCK  ADVISORY  WRITE 1234 00:19:5 0 EOF"; a waiter's line has "->".
+    const QByteArray file = QByteArray::number(::major(node.st_dev), 16).rightJustified(2, '0') + ':'
+                            + QByteArray::number(::minor(node.st_dev), 16).rightJustified(2, '0') + ':'
+                            + QByteArray::number(qulonglong(node.st_ino));
+    for (const QByteArray& line : locks.readAll().split('\n')) {
+        const QList<QByteArray> fields = line.simplified().split(' ');
+        if (fields.size() < 6 || fields[1] != "FLOCK" || fields[5] != file)
+            continue;
+        QFile comm(QStringLiteral("/proc/%1/comm").arg(QString::fromLatin1(fields[4])));
+        if (!comm.open(QIODevice::ReadOnly))
+            return {};
+        return QStringLiteral("%1, PID %2").arg(QString::fromLocal8Bit(comm.readAll().trimmed()),
+                                               QString::fromLatin1(fields[4]));
+    }
+    return {};
+}
+
 void SetModemLines(int fd, bool raise)
 {
     // Pseudo-terminals refuse the modem-line requests (ENOTTY); that is harmless.
@@ -116,7 +142,8 @@ int CSerialChannel::OpenPath(ISerialByteSink* owner, int portNr, const QString& 
     m_nBufferSize = bufferSize;
 
     // 5.-10. Open exclusively, configure, flush.
-    const int fd = ConfigureAndOpen(path);
+    m_busyHolder.clear();
+    const int fd = ConfigureAndOpen(path, &m_busyHolder);
     if (fd < 0)
         return 0;
     m_nLastError = 0;
@@ -127,7 +154,7 @@ int CSerialChannel::OpenPath(ISerialByteSink* owner, int portNr, const QString& 
     return 1;
 }
 
-int CSerialChannel::ConfigureAndOpen(const QString& path)
+int CSerialChannel::ConfigureAndOpen(const QString& path, QString* holder)
 {
     const auto fail = [this](int fd, int error) {
         if (fd >= 0)
@@ -148,8 +175,12 @@ int CSerialChannel::ConfigureAndOpen(const QString& path)
         return fail(fd, ENOTTY);
     // No sharing. The lock keeps every other KM302 out (root too), and the
     // kernel releases it when this process ends, however it ends.
-    if (flock(fd, LOCK_EX | LOCK_NB) != 0)
-        return fail(fd, errno == EWOULDBLOCK ? EBUSY : errno);
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        const int error = errno == EWOULDBLOCK ? EBUSY : errno;
+        if (holder && error == EBUSY)
+            *holder = LockHolder(fd);
+        return fail(fd, error);
+    }
     // The exclusive flag keeps other programs out too, but only where the
     // last close clears it: a pseudo-terminal keeps it while its far end is
     // open, so after a kill -9 it would lock every ordinary user out of the

@@ -101,6 +101,10 @@ public:
     // reopening after a hang-up): ENOENT, EACCES, EBUSY (held by another
     // program or KM302), ENOTTY (not a terminal), ...; 0 after a success.
     int LastError() const { return m_nLastError.load(); }
+    // After Open or OpenPath failed because another program holds the
+    // device's lock (EBUSY): that program, "name, PID n", when it can be
+    // found; else empty.
+    QString BusyHolder() const { return m_busyHolder; }
     QString DevicePath() const { return m_devicePath; }
 
 private:
@@ -110,7 +114,9 @@ private:
     bool Deliver(std::span<const unsigned char> batch);
     void AwaitBatch();
     bool StopRequested() const;
-    int ConfigureAndOpen(const QString& path);
+    // -1 on failure (m_nLastError says why; `holder`, when given, names the
+    // program holding the lock of a busy device).
+    int ConfigureAndOpen(const QString& path, QString* holder = nullptr);
     void CloseDevice();
 
     int m_nPortNr = 0;
@@ -121,6 +127,7 @@ private:
     int m_hStop = -1;               // eventfd: the stop request
     int m_hPort = -1;               // the open device, or -1 while it is gone
     std::atomic<int> m_nLastError{0};
+    QString m_busyHolder;           // user-interface thread only
     bool m_bReopenAfterHangup = true; // false for a pseudo-terminal node
     QString m_devicePath;
     int m_nBaud = 300;

@@ -76,9 +76,11 @@ QString ErrorText(int error, ErrorSubject subject)
     return QStringLiteral("błąd systemu nr %1 (%2)").arg(error).arg(QString::fromLocal8Bit(std::strerror(error)));
 }
 
-QString WithErrorReason(const QString& message, int error, ErrorSubject subject)
+QString WithErrorReason(const QString& message, int error, ErrorSubject subject, const QString& detail)
 {
     if (error == 0)
         return message;
-    return QStringLiteral("%1\nPowód: %2.").arg(message, ErrorText(error, subject));
+    const QString reason = ErrorText(error, subject);
+    return detail.isEmpty() ? QStringLiteral("%1\nPowód: %2.").arg(message, reason)
+                            : QStringLiteral("%1\nPowód: %2 (%3).").arg(message, reason, detail);
 }

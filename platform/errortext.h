@@ -17,6 +17,7 @@ enum class ErrorSubject {
 // its number.
 QString ErrorText(int error, ErrorSubject subject);
 
-// `message`, then on a line of its own "Powód: <ErrorText>."; `message`
+// `message`, then on a line of its own "Powód: <ErrorText>." or, with a
+// `detail` (who holds a busy port), "Powód: <ErrorText> (<detail>)."; `message`
 // alone when `error` is 0.
-QString WithErrorReason(const QString& message, int error, ErrorSubject subject);
+QString WithErrorReason(const QString& message, int error, ErrorSubject subject, const QString& detail = {});

@@ -158,11 +158,11 @@ BOOL CMainDialog::OnInitDialog()
         if (m_pChannel->Open(this, m_portNr, 300, 'N', 7, 1, EV_RXCHAR, 512)) {
             m_pChannel->StartReader();
         } else {
-            const int error = m_pChannel->LastError();
+            const QString text = WithErrorReason(Sprintf(IDS_CANNOT_OPEN_PORT, m_portNr), m_pChannel->LastError(),
+                                                 ErrorSubject::Port, m_pChannel->BusyHolder());
             delete m_pChannel;
             m_pChannel = nullptr;
-            Services().MessageBox(WithErrorReason(Sprintf(IDS_CANNOT_OPEN_PORT, m_portNr), error, ErrorSubject::Port),
-                                  MB_OK);
+            Services().MessageBox(text, MB_OK);
             OnPortCommand();
         }
     } else {
@@ -411,11 +411,12 @@ void CMainDialog::OnPortCommand()
         }
 
         // 7. Say so and offer the dialog again.
-        const int error = m_pChannel->LastError();
+        const QString text = WithErrorReason(Sprintf(IDS_CANNOT_OPEN_PORT, sel), m_pChannel->LastError(),
+                                             ErrorSubject::Port, m_pChannel->BusyHolder());
         delete m_pChannel;
         m_pChannel = nullptr;
         m_portNr = 0;
-        Services().MessageBox(WithErrorReason(Sprintf(IDS_CANNOT_OPEN_PORT, sel), error, ErrorSubject::Port), MB_OK);
+        Services().MessageBox(text, MB_OK);
     }
 }
 
