@@ -119,6 +119,50 @@ CommandLine ParseCommandLine(const QStringList& arguments)
     return line;
 }
 
+QStringList WithoutToolkitOptions(const QStringList& arguments, QString* platform, QString* display)
+{
+    // What QGuiApplication, QApplication and the X11 platform take (Qt 6.4).
+    static const QStringList withValue{
+        QStringLiteral("platform"), QStringLiteral("platformpluginpath"), QStringLiteral("platformtheme"),
+        QStringLiteral("plugin"), QStringLiteral("qwindowgeometry"), QStringLiteral("geometry"),
+        QStringLiteral("qwindowtitle"), QStringLiteral("title"), QStringLiteral("qwindowicon"),
+        QStringLiteral("icon"), QStringLiteral("session"), QStringLiteral("style"),
+        QStringLiteral("stylesheet"), QStringLiteral("display"), QStringLiteral("name"),
+        QStringLiteral("visual")};
+    static const QStringList alone{QStringLiteral("reverse"), QStringLiteral("testability"),
+                                   QStringLiteral("widgetcount"), QStringLiteral("nograb"),
+                                   QStringLiteral("dograb")};
+    QStringList rest;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString& argument = arguments[i];
+        QString name = argument.startsWith(QLatin1String("--")) ? argument.mid(2)
+                       : argument.startsWith(QLatin1Char('-'))  ? argument.mid(1)
+                                                                : QString();
+        QString value;
+        bool valueGiven = false;
+        if (const qsizetype equals = name.indexOf(QLatin1Char('=')); equals >= 0) {
+            value = name.mid(equals + 1);
+            name = name.left(equals);
+            valueGiven = true;
+        }
+        if (alone.contains(name) && !valueGiven)
+            continue;
+        // Only the style options also take their value after '='.
+        const bool joinedValueTaken = name == QLatin1String("style") || name == QLatin1String("stylesheet");
+        if (!withValue.contains(name) || (valueGiven && !joinedValueTaken)) {
+            rest << argument;
+            continue;
+        }
+        if (!valueGiven && i + 1 < arguments.size())
+            value = arguments[++i];
+        if (name == QLatin1String("platform") && platform)
+            *platform = value;
+        if (name == QLatin1String("display") && display)
+            *display = value;
+    }
+    return rest;
+}
+
 QString UsageText()
 {
     return QStringLiteral(

@@ -13,8 +13,10 @@
 // error: `error` says what is wrong (the caller prints it with the usage on
 // the standard error and ends with status 2).
 //
-// Pure logic (Qt Core); the windowed program parses what QApplication left of
-// its arguments, the headless program all of them.
+// Pure logic (Qt Core). The headless program parses all of its arguments.
+// The windowed program checks its line before anything needs a display:
+// without the options QApplication takes as its own (WithoutToolkitOptions),
+// and once more after QApplication has taken them.
 
 #include <QString>
 #include <QStringList>
@@ -36,6 +38,11 @@ struct CommandLine {
 
 // `arguments` without the program's name.
 CommandLine ParseCommandLine(const QStringList& arguments);
+// `arguments` without QApplication's own options (-platform NAME, -display
+// NAME, -style NAME or -style=NAME, -reverse, ..., also written with "--"),
+// values included. The values of -platform and -display, when given, go to
+// `platform` and `display`.
+QStringList WithoutToolkitOptions(const QStringList& arguments, QString* platform, QString* display);
 // The usage text, several lines, ending with a newline.
 QString UsageText();
 // "km302 3.04"

@@ -10,6 +10,7 @@
 #include "dde/ddebustransport.h"
 #include "device/portmap.h"
 #include "device/serialchannel.h"
+#include "platform/errortext.h"
 #include "platform/reportline.h"
 #include "platform/servicenotify.h"
 #include "platform/stopsignals.h"
@@ -33,6 +34,11 @@ CHeadlessApp::CHeadlessApp(CommandLine line)
       m_recorder(m_timers, m_core)
 {
     m_core.m_updateStatus = [this] { ReportStatus(); };
+    // The logs open at the first valid frame when it comes before timer 1036.
+    m_core.m_afterRefresh = [this] {
+        if (m_core.m_bCommOk == 1)
+            m_recorder.OpenLogs();
+    };
     m_core.m_onServiceFailure = [this] { m_report(LoadString(IDS_DDE_FAILED), ReportPriority::Error); };
 }
 
@@ -88,6 +94,8 @@ bool CHeadlessApp::LoadSettings(const QString& settingsPath)
     m_recorder.m_strFileNameBin = m_line.binaryLog.value_or(settings.fileNameBin);
     m_recorder.m_nSepFormat = m_line.sepFormat.value_or(settings.sepFormat);
     m_recorder.m_nInterval = m_line.interval.value_or(settings.interval);
+    m_recorder.m_bCheckComment = settings.checkComment;
+    m_recorder.m_bCheckCommentSn = settings.checkCommentSn;
 
     if (m_portNr <= 0 && m_portPath.isEmpty()) {
         m_report(QStringLiteral("Nie wybrano portu: wybierz go w oknie programu albo podaj --port."),
@@ -116,6 +124,9 @@ void CHeadlessApp::OnTimer(UINT id)
         break;
     case kRecordingTimerId:
         m_recorder.OnRecordingTick();
+        break;
+    case kOpenLogsTimerId:
+        m_recorder.OpenLogs();
         break;
     case kPortRetryTimerId:
         m_timers.KillTimer(kPortRetryTimerId);
@@ -152,8 +163,9 @@ void CHeadlessApp::OpenPort()
     }
     // Said once; the retries that follow are silent, with a growing wait.
     if (m_retryMs == 0) {
-        m_report(QString(LoadString(IDS_CANNOT_OPEN_PORT)).replace(QLatin1String("COM%d"), PortName()),
-                        ReportPriority::Warning);
+        m_report(WithErrorReason(QString(LoadString(IDS_CANNOT_OPEN_PORT)).replace(QLatin1String("COM%d"), PortName()),
+                                 channel->LastError(), ErrorSubject::Port, channel->BusyHolder()),
+                 ReportPriority::Warning);
         m_retryMs = kFirstRetryMs;
     } else {
         m_retryMs = std::min(m_retryMs * 2, kLongestRetryMs);

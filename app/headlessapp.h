@@ -12,10 +12,11 @@
 //      overrides what it names, and the service manager is told READY=1;
 //   3. the measurement starts in the no-communication state, whose text is
 //      the first line on the standard error;
-//   4. the port is opened; a port that is missing or busy is said once and
-//      tried again with the reconnect back-off (100 ms doubling to 1.6 s),
-//      then "Otwarto port ..." once it opens;
-//   5. the logs open at once (CHeadlessRecorder), then the event loop runs;
+//   4. the port is opened; a port that is missing or busy is said once, with
+//      the reason, and tried again with the reconnect back-off (100 ms
+//      doubling to 1.6 s), then "Otwarto port ..." once it opens;
+//   5. the logs wait for their opening (CHeadlessRecorder: timer 1036, or
+//      the first valid frame), then the event loop runs;
 //   6. after it: the port, the logs and the service are closed.
 // Every change of the communication text is one line on the standard error
 // and the service manager's STATUS. Where the windowed program shows a box,

@@ -1,8 +1,10 @@
 #include "app/headlessrecorder.h"
 
 #include <algorithm>
+#include <cerrno>
 
 #include "app/metercore.h"
+#include "platform/errortext.h"
 #include "platform/stringtable.h"
 #include "platform/timerids.h"
 #include "recording/recordinginterval.h"
@@ -12,6 +14,7 @@ namespace {
 
 constexpr unsigned IDS_TEXT_LOG_UNAVAILABLE = 106;
 constexpr unsigned IDS_BINARY_LOG_UNAVAILABLE = 107;
+constexpr UINT kOpenLogsDelayMs = 10000;
 
 } // namespace
 
@@ -24,6 +27,15 @@ void CHeadlessRecorder::Start()
 {
     if (!TextLogOn() && !BinaryLogOn())
         return;
+    m_bWaitingToOpen = m_timers.SetTimer(kOpenLogsTimerId, kOpenLogsDelayMs) != 0;
+}
+
+void CHeadlessRecorder::OpenLogs()
+{
+    if (!m_bWaitingToOpen)
+        return;
+    m_bWaitingToOpen = false;
+    m_timers.KillTimer(kOpenLogsTimerId);
     // A record at once, then one a tick; the timer runs whatever opened.
     OnRecordingTick();
     const int seconds = ClampRecordingInterval(m_nInterval);
@@ -32,10 +44,9 @@ void CHeadlessRecorder::Start()
 
 void CHeadlessRecorder::OnRecordingTick()
 {
-    if (TextLogOn() && EnsureOpen(m_textLog, m_strFileName, IDS_TEXT_LOG_UNAVAILABLE, m_textTrouble))
+    if (TextLogOn() && EnsureTextOpen())
         WriteText();
-    if (BinaryLogOn()
-        && EnsureOpen(m_binaryLog, m_strFileNameBin, IDS_BINARY_LOG_UNAVAILABLE, m_binaryTrouble))
+    if (BinaryLogOn() && EnsureBinaryOpen())
         WriteBinary();
 }
 
@@ -43,31 +54,64 @@ void CHeadlessRecorder::Reopen()
 {
     m_textLog.Close();
     m_binaryLog.Close();
+    // Before the opening nothing is open, and nothing is opened early.
+    if (m_bWaitingToOpen)
+        return;
     if (TextLogOn())
-        EnsureOpen(m_textLog, m_strFileName, IDS_TEXT_LOG_UNAVAILABLE, m_textTrouble);
+        EnsureTextOpen();
     if (BinaryLogOn())
-        EnsureOpen(m_binaryLog, m_strFileNameBin, IDS_BINARY_LOG_UNAVAILABLE, m_binaryTrouble);
+        EnsureBinaryOpen();
+}
+
+bool CHeadlessRecorder::EnsureTextOpen()
+{
+    const Opening opening = EnsureOpen(m_textLog, m_strFileName, IDS_TEXT_LOG_UNAVAILABLE, m_textTrouble);
+    // The serial number of the instrument whose records follow, as the
+    // recording command writes it (the comment text itself is never saved).
+    if (opening == Opening::Opened && m_bCheckComment && m_bCheckCommentSn)
+        Written(m_textLog.WriteStartComment(false, QString(), true, m_core.Reading().nSerialNumber),
+                m_textLog.Path(), m_textTrouble);
+    return opening != Opening::Failed;
+}
+
+bool CHeadlessRecorder::EnsureBinaryOpen()
+{
+    return EnsureOpen(m_binaryLog, m_strFileNameBin, IDS_BINARY_LOG_UNAVAILABLE, m_binaryTrouble)
+           != Opening::Failed;
 }
 
 template <class Log>
-bool CHeadlessRecorder::EnsureOpen(Log& log, const QString& path, unsigned messageId, Trouble& trouble)
+CHeadlessRecorder::Opening CHeadlessRecorder::EnsureOpen(Log& log, const QString& path, unsigned messageId,
+                                                         Trouble& trouble)
 {
     if (log.IsOpen())
-        return true;
+        return Opening::WasOpen;
     if (log.Open(path, false) == LogOpenResult::Failed) {
-        if (!trouble.openFailed)
-            m_report(QStringLiteral("%1 (%2)").arg(LoadString(messageId), path), ReportPriority::Warning);
+        if (!trouble.openFailed) {
+            trouble.openError = log.LastOpenError();
+            m_report(WithErrorReason(QStringLiteral("%1 (%2)").arg(LoadString(messageId), path), trouble.openError,
+                                     ErrorSubject::File),
+                     ReportPriority::Warning);
+        }
         trouble.openFailed = true;
-        return false;
+        return Opening::Failed;
+    }
+    if (trouble.openFailed) {
+        m_report(trouble.openError == EBUSY
+                     ? QStringLiteral("Otwarto plik %1, zwolniony przez inny program.").arg(path)
+                     : QStringLiteral("Otwarto plik %1.").arg(path),
+                 ReportPriority::Info);
     }
     trouble.openFailed = false;
-    return true;
+    return Opening::Opened;
 }
 
 void CHeadlessRecorder::Written(int error, const QString& path, Trouble& trouble)
 {
     if (error != 0 && !trouble.writeFailed)
         m_report(WriteFailureText(path, error), ReportPriority::Error);
+    else if (error == 0 && trouble.writeFailed)
+        m_report(QStringLiteral("Zapis do pliku %1 wznowiony.").arg(path), ReportPriority::Info);
     trouble.writeFailed = error != 0;
 }
 

@@ -3,6 +3,7 @@
 #include <QIcon>
 
 #include <unistd.h>
+#include <xcb/xcb.h>
 
 #include <cerrno>
 #include <csignal>
@@ -32,8 +33,42 @@ void ExecHeadless(char** argv)
     std::fprintf(stderr, "km302: nie można uruchomić km302-headless: %s\n", std::strerror(errno));
 }
 
-// What is not the window: --headless, --help, --version, checked before the
-// application object (which needs a display) exists. -1: the window runs.
+// Whether the X server `name` (":0", "host:1.0") accepts a connection:
+// QApplication's X11 platform aborts the whole program when it does not.
+bool XServerAnswers(const QString& name)
+{
+    const QByteArray display = name.toLocal8Bit();
+    xcb_connection_t* connection = xcb_connect(display.constData(), nullptr);
+    const bool answers = xcb_connection_has_error(connection) == 0;
+    xcb_disconnect(connection);
+    return answers;
+}
+
+// Why the window cannot show, or nothing. Only the X11 platform, Qt's
+// choice when none is named, is checked: without DISPLAY (and without
+// WAYLAND_DISPLAY when no platform is named), or with an X server that does
+// not answer. A platform that needs no display server (offscreen, vnc, ...)
+// or a Wayland session is left to Qt.
+QString WhyNoDisplay(const QString& platformOption, const QString& displayOption)
+{
+    const QString platform =
+        platformOption.isEmpty() ? qEnvironmentVariable("QT_QPA_PLATFORM").trimmed() : platformOption;
+    if (!platform.isEmpty() && platform != QLatin1String("xcb"))
+        return {};
+    if (platform.isEmpty() && !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+        return {};
+    const QString display = displayOption.isEmpty() ? qEnvironmentVariable("DISPLAY") : displayOption;
+    if (display.isEmpty())
+        return QStringLiteral("brak ekranu: uruchom okno na pulpicie albo użyj --headless");
+    if (!XServerAnswers(display))
+        return QStringLiteral("brak połączenia z ekranem %1: uruchom okno na pulpicie albo użyj --headless")
+            .arg(display);
+    return {};
+}
+
+// What is not the window: --headless, --help, --version, a bad command line
+// and a missing display, all answered before the application object (which
+// needs a display and aborts without one) exists. -1: the window runs.
 int AnswerBeforeTheWindow(int argc, char** argv)
 {
     QStringList arguments;
@@ -43,14 +78,24 @@ int AnswerBeforeTheWindow(int argc, char** argv)
         ExecHeadless(argv);
         return 1;
     }
-    const CommandLine line = ParseCommandLine(arguments);
-    if (line.help && line.error.isEmpty()) {
+    QString platform;
+    QString display;
+    const CommandLine line = ParseCommandLine(WithoutToolkitOptions(arguments, &platform, &display));
+    if (!line.error.isEmpty()) {
+        std::fprintf(stderr, "km302: %s\n%s", qPrintable(line.error), qPrintable(UsageText()));
+        return 2;
+    }
+    if (line.help) {
         std::fputs(qPrintable(UsageText()), stdout);
         return 0;
     }
-    if (line.version && line.error.isEmpty()) {
+    if (line.version) {
         std::printf("%s\n", qPrintable(VersionText()));
         return 0;
+    }
+    if (const QString why = WhyNoDisplay(platform, display); !why.isEmpty()) {
+        std::fprintf(stderr, "km302: %s\n", qPrintable(why));
+        return 1;
     }
     return -1;
 }
@@ -68,7 +113,8 @@ int main(int argc, char** argv)
     // it is held until the main window's loop can close it as "Zamknij".
     CStopSignals::CatchEarly();
     QApplication app(argc, argv);
-    // What QApplication left (its own options are gone) must be nothing.
+    // What QApplication left (its own options are gone) must be nothing; the
+    // check before it knew its options by name, this one asks Qt itself.
     const CommandLine line = ParseCommandLine(QApplication::arguments().mid(1));
     if (!line.error.isEmpty()) {
         std::fprintf(stderr, "km302: %s\n%s", qPrintable(line.error), qPrintable(UsageText()));

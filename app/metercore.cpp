@@ -67,6 +67,9 @@ void CMeterCore::Refresh(int commOk)
 
     // 5. Every hot link gets the current text.
     m_dde.AdviseAll();
+
+    // 6.
+    Call(m_afterRefresh);
 }
 
 QString CMeterCore::CommunicationText() const

@@ -12,7 +12,8 @@
 //   2. the owner's status hook (the status line, or a line on stderr);
 //   3. the unit follows the reading;
 //   4. the value, blinking while an error flag is set; or "???" blinking;
-//   5. every hot link of the service gets the current text.
+//   5. every hot link of the service gets the current text;
+//   6. the owner's after-refresh hook (what a record would hold is settled).
 //
 // The timer host (timer 1035) is the owner's and outlives the core; the owner
 // forwards the ticks of 1035 to OnNoCommTimeout. User-interface thread only;
@@ -51,6 +52,7 @@ public:
     std::function<void()> m_onCommStateChange;   // step 1, before the service
     std::function<void()> m_onServiceFailure;    // the service name could not be had
     std::function<void()> m_updateStatus;        // step 2
+    std::function<void()> m_afterRefresh;        // step 6
 
     CFrameDecoder m_decoder;
     CFrameAssembler m_assembler;

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QEvent>
+#include <QFile>
 #include <QObject>
 #include <QSemaphore>
 
@@ -57,15 +58,44 @@ tcflag_t SizeFor(int dataBits)
 }
 
 // Unix98 pseudo-terminal slaves (the nodes of /dev/pts) have the major
-// numbers 136..143. The path is looked at as given, not resolved: a symbolic
-// link to such a node is not one.
+// numbers 136..143, fixed by the kernel.
+bool IsPseudoTerminalDevice(const struct stat& node)
+{
+    const unsigned major = ::major(node.st_rdev);
+    return S_ISCHR(node.st_mode) && major >= 136 && major <= 143;
+}
+
+// Whether the path as given, not resolved, is a pseudo-terminal node: a
+// symbolic link to one is not.
 bool IsPseudoTerminalNode(const QString& path)
 {
     struct stat node {};
-    if (::lstat(CRawUtf8::Encode(path).constData(), &node) != 0 || !S_ISCHR(node.st_mode))
-        return false;
-    const unsigned major = ::major(node.st_rdev);
-    return major >= 136 && major <= 143;
+    return ::lstat(CRawUtf8::Encode(path).constData(), &node) == 0 && IsPseudoTerminalDevice(node);
+}
+
+// Who holds the flock on the device open as `fd`: "name, PID n" from
+// /proc/locks and the holder's /proc/<pid>/comm; empty when unknown.
+QString LockHolder(int fd)
+{
+    struct stat node {};
+    QFile locks(QStringLiteral("/proc/locks"));
+    if (::fstat(fd, &node) != 0 || !locks.open(QIODevice::ReadOnly))
+        return {};
+    // "1: FLOCK  ADVISORY  WRITE 1234 00:19:5 0 EOF"; a waiter's line has "->".
+    const QByteArray file = QByteArray::number(::major(node.st_dev), 16).rightJustified(2, '0') + ':'
+                            + QByteArray::number(::minor(node.st_dev), 16).rightJustified(2, '0') + ':'
+                            + QByteArray::number(qulonglong(node.st_ino));
+    for (const QByteArray& line : locks.readAll().split('\n')) {
+        const QList<QByteArray> fields = line.simplified().split(' ');
+        if (fields.size() < 6 || fields[1] != "FLOCK" || fields[5] != file)
+            continue;
+        QFile comm(QStringLiteral("/proc/%1/comm").arg(QString::fromLatin1(fields[4])));
+        if (!comm.open(QIODevice::ReadOnly))
+            return {};
+        return QStringLiteral("%1, PID %2").arg(QString::fromLocal8Bit(comm.readAll().trimmed()),
+                                               QString::fromLatin1(fields[4]));
+    }
+    return {};
 }
 
 void SetModemLines(int fd, bool raise)
@@ -112,9 +142,11 @@ int CSerialChannel::OpenPath(ISerialByteSink* owner, int portNr, const QString& 
     m_nBufferSize = bufferSize;
 
     // 5.-10. Open exclusively, configure, flush.
-    const int fd = ConfigureAndOpen(path);
+    m_busyHolder.clear();
+    const int fd = ConfigureAndOpen(path, &m_busyHolder);
     if (fd < 0)
         return 0;
+    m_nLastError = 0;
     m_hPort = fd;
     // Decided while the node is there: after a hang-up it is gone, and its
     // number soon names someone else's terminal.
@@ -122,28 +154,40 @@ int CSerialChannel::OpenPath(ISerialByteSink* owner, int portNr, const QString& 
     return 1;
 }
 
-int CSerialChannel::ConfigureAndOpen(const QString& path)
+int CSerialChannel::ConfigureAndOpen(const QString& path, QString* holder)
 {
-    if (path.isEmpty())
+    const auto fail = [this](int fd, int error) {
+        if (fd >= 0)
+            ::close(fd);
+        m_nLastError = error;
         return -1;
+    };
+    if (path.isEmpty())
+        return fail(-1, ENOENT);
     const QByteArray name = CRawUtf8::Encode(path);
     const int fd = ::open(name.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
-        return -1;
+        return fail(-1, errno);
 
     // Only a terminal is a serial port; anything else would read as garbage.
     termios tio{};
-    if (!isatty(fd) || tcgetattr(fd, &tio) != 0) {
-        ::close(fd);
-        return -1;
-    }
-    // No sharing: a port another program (or another KM302) holds cannot be
-    // opened. TIOCEXCL does not stop root, the lock does.
+    if (!isatty(fd) || tcgetattr(fd, &tio) != 0)
+        return fail(fd, ENOTTY);
+    // No sharing. The lock keeps every other KM302 out (root too), and the
+    // kernel releases it when this process ends, however it ends.
     if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        ::close(fd);
-        return -1;
+        const int error = errno == EWOULDBLOCK ? EBUSY : errno;
+        if (holder && error == EBUSY)
+            *holder = LockHolder(fd);
+        return fail(fd, error);
     }
-    (void)ioctl(fd, TIOCEXCL);
+    // The exclusive flag keeps other programs out too, but only where the
+    // last close clears it: a pseudo-terminal keeps it while its far end is
+    // open, so after a kill -9 it would lock every ordinary user out of the
+    // terminal. It is cleared before every close (CloseDevice).
+    struct stat node {};
+    if (::fstat(fd, &node) == 0 && !IsPseudoTerminalDevice(node))
+        (void)ioctl(fd, TIOCEXCL);
 
     // Raw line: baud, data bits, parity, stop bits; no flow control, no
     // translation of any byte (a carriage return must stay 0x0D).
@@ -350,6 +394,7 @@ bool CSerialChannel::WaitForDevice()
         const int fd = ConfigureAndOpen(m_devicePath);
         if (fd >= 0) {
             std::lock_guard lock(m_portLock);
+            m_nLastError = 0;
             m_hPort = fd;
             return true;
         }

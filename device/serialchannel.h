@@ -36,9 +36,14 @@
 // an unrelated terminal that must not be taken over. The reader then only
 // waits for the stop request.
 //
-// The port is opened exclusively (TIOCEXCL and flock); the exclusive flag is
-// cleared before every close of the descriptor, so an ordinary user can open
-// the port again while its far end stays open.
+// The port is opened exclusively: an flock on the device keeps every other
+// KM302 out and dies with the process however it ends (kill -9 too); a real
+// serial device also gets the exclusive flag (TIOCEXCL), which keeps other
+// programs out and which the kernel clears at its last close. A
+// pseudo-terminal does not get the flag: it would outlive a killed process
+// while the far end stays open and lock every ordinary user out. The flag is
+// cleared before every close of the descriptor. The reopening after a
+// hang-up opens exactly as Open does.
 //
 // The port number maps to a device path through the port map (CPortMap).
 
@@ -92,6 +97,14 @@ public:
     void Close();
 
     int PortNumber() const { return m_nPortNr; }
+    // The errno value of the last failed opening (Open, OpenPath or a
+    // reopening after a hang-up): ENOENT, EACCES, EBUSY (held by another
+    // program or KM302), ENOTTY (not a terminal), ...; 0 after a success.
+    int LastError() const { return m_nLastError.load(); }
+    // After Open or OpenPath failed because another program holds the
+    // device's lock (EBUSY): that program, "name, PID n", when it can be
+    // found; else empty.
+    QString BusyHolder() const { return m_busyHolder; }
     QString DevicePath() const { return m_devicePath; }
 
 private:
@@ -101,7 +114,9 @@ private:
     bool Deliver(std::span<const unsigned char> batch);
     void AwaitBatch();
     bool StopRequested() const;
-    int ConfigureAndOpen(const QString& path);
+    // -1 on failure (m_nLastError says why; `holder`, when given, names the
+    // program holding the lock of a busy device).
+    int ConfigureAndOpen(const QString& path, QString* holder = nullptr);
     void CloseDevice();
 
     int m_nPortNr = 0;
@@ -111,6 +126,8 @@ private:
     std::mutex m_portLock;          // guards m_hPort between the two threads
     int m_hStop = -1;               // eventfd: the stop request
     int m_hPort = -1;               // the open device, or -1 while it is gone
+    std::atomic<int> m_nLastError{0};
+    QString m_busyHolder;           // user-interface thread only
     bool m_bReopenAfterHangup = true; // false for a pseudo-terminal node
     QString m_devicePath;
     int m_nBaud = 300;

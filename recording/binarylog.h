@@ -39,6 +39,8 @@ public:
     void Close();
     bool IsOpen() const { return m_file.IsOpen(); }
     const QString& Path() const { return m_file.Path(); }
+    // The errno value of the last failed Open (CLogFile); 0 after a success.
+    int LastOpenError() const { return m_file.LastOpenError(); }
 
     static QByteArray PlainRecord(const SYSTEMTIME& time, bool valueValid, double value,
                                   bool pascals, int serialNumber);

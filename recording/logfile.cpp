@@ -77,37 +77,47 @@ LogOpenResult CLogFile::Open(const QString& path, bool ask, UINT questionId)
 {
     Close();
     m_path = path;
+    // An empty path has no reason to tell beyond the message itself.
+    m_nLastError = 0;
     if (path.isEmpty())
         return LogOpenResult::Failed;
 
     bool existed = false;
     const int fd = OpenOrCreate(CRawUtf8::Encode(path), existed);
-    if (fd < 0)
+    if (fd < 0) {
+        m_nLastError = errno;
         return LogOpenResult::Failed;
-    const auto fail = [fd] {
+    }
+    const auto fail = [this, fd](int error) {
         ::close(fd);
+        m_nLastError = error;
         return LogOpenResult::Failed;
     };
     struct stat info {};
-    if (::fstat(fd, &info) != 0 || !(S_ISREG(info.st_mode) || S_ISCHR(info.st_mode)))
-        return fail();
+    if (::fstat(fd, &info) != 0)
+        return fail(errno);
+    if (S_ISDIR(info.st_mode))
+        return fail(EISDIR);
+    if (!(S_ISREG(info.st_mode) || S_ISCHR(info.st_mode)))
+        return fail(EINVAL);
     // Taken before the question, so that a file another program is writing
     // is never emptied. Devices (/dev/null) are shared by everyone: no lock.
     if (S_ISREG(info.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) != 0)
-        return fail();
+        return fail(errno == EWOULDBLOCK ? EBUSY : errno);
 
     LogOpenResult result = existed ? LogOpenResult::Appended : LogOpenResult::Created;
     if (existed && ask) {
         const int answer = Services().MessageBox(LoadString(questionId), MB_YESNO | MB_ICONQUESTION);
         if (answer == IDNO) {
             if (S_ISREG(info.st_mode) && ::ftruncate(fd, 0) != 0)
-                return fail();
+                return fail(errno);
             result = LogOpenResult::Emptied;
         } else if (answer == IDYES) {
             result = LogOpenResult::AppendedByAnswer;
         }
     }
     m_fd = fd;
+    m_nLastError = 0;
     return result;
 }
 

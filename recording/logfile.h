@@ -43,8 +43,13 @@ public:
     bool IsOpen() const { return m_fd >= 0; }
     // The path given to the last Open.
     const QString& Path() const { return m_path; }
+    // Why the last Open failed, an errno value (EISDIR for a folder, EBUSY
+    // for a file locked by another writer, EINVAL for what is neither a file
+    // nor a device); 0 after a success.
+    int LastOpenError() const { return m_nLastError; }
 
 private:
     int m_fd = -1;
     QString m_path;
+    int m_nLastError = 0;
 };

@@ -17,6 +17,7 @@
 #include "dde/ddebustransport.h"
 #include "device/serialchannel.h"
 #include "platform/numberformat.h"
+#include "platform/errortext.h"
 #include "platform/services.h"
 #include "platform/stringtable.h"
 #include "platform/timerids.h"
@@ -157,9 +158,11 @@ BOOL CMainDialog::OnInitDialog()
         if (m_pChannel->Open(this, m_portNr, 300, 'N', 7, 1, EV_RXCHAR, 512)) {
             m_pChannel->StartReader();
         } else {
+            const QString text = WithErrorReason(Sprintf(IDS_CANNOT_OPEN_PORT, m_portNr), m_pChannel->LastError(),
+                                                 ErrorSubject::Port, m_pChannel->BusyHolder());
             delete m_pChannel;
             m_pChannel = nullptr;
-            Services().MessageBox(Sprintf(IDS_CANNOT_OPEN_PORT, m_portNr), MB_OK);
+            Services().MessageBox(text, MB_OK);
             OnPortCommand();
         }
     } else {
@@ -408,10 +411,12 @@ void CMainDialog::OnPortCommand()
         }
 
         // 7. Say so and offer the dialog again.
+        const QString text = WithErrorReason(Sprintf(IDS_CANNOT_OPEN_PORT, sel), m_pChannel->LastError(),
+                                             ErrorSubject::Port, m_pChannel->BusyHolder());
         delete m_pChannel;
         m_pChannel = nullptr;
         m_portNr = 0;
-        Services().MessageBox(Sprintf(IDS_CANNOT_OPEN_PORT, sel), MB_OK);
+        Services().MessageBox(text, MB_OK);
     }
 }
 

@@ -6,6 +6,7 @@
 
 #include "app/recordreading.h"
 #include "device/framedecoder.h"
+#include "platform/errortext.h"
 #include "platform/services.h"
 #include "platform/stringtable.h"
 #include "platform/timerids.h"
@@ -108,6 +109,7 @@ bool CRecordingController::RunSettingsOnce()
     // recording waiting.
     WriteFailures failures;
     UINT openFailure = 0;
+    int openError = 0;
 
     // 6. The text log: reopened when its path, switch or separator changed.
     if (m_bFileLog) {
@@ -118,8 +120,10 @@ bool CRecordingController::RunSettingsOnce()
             m_textLog.Close();
             const LogOpenResult result = m_textLog.Open(m_strFileName, true);
             opened = result != LogOpenResult::Failed;
-            if (!opened)
+            if (!opened) {
                 openFailure = IDS_TEXT_LOG_UNAVAILABLE;
+                openError = m_textLog.LastOpenError();
+            }
             else if (m_bCheckComment)
                 error = m_textLog.WriteStartComment(result == LogOpenResult::AppendedByAnswer,
                                                     m_strComment, m_bCheckCommentSn != 0,
@@ -138,8 +142,10 @@ bool CRecordingController::RunSettingsOnce()
               && m_bFileLogBin == previousFileLogBin)) {
             m_binaryLog.Close();
             opened = m_binaryLog.Open(m_strFileNameBin, true) != LogOpenResult::Failed;
-            if (!opened && openFailure == 0)
+            if (!opened && openFailure == 0) {
                 openFailure = IDS_BINARY_LOG_UNAVAILABLE;
+                openError = m_binaryLog.LastOpenError();
+            }
         }
         if (opened) {
             if (const int error = WriteBinaryRecord(); error != 0)
@@ -158,7 +164,8 @@ bool CRecordingController::RunSettingsOnce()
     ReportWriteFailures(failures);
     if (openFailure == 0)
         return false;
-    Services().MessageBox(LoadString(openFailure), MB_OK | MB_ICONEXCLAMATION);
+    Services().MessageBox(WithErrorReason(LoadString(openFailure), openError, ErrorSubject::File),
+                          MB_OK | MB_ICONEXCLAMATION);
     return true;
 }
 
@@ -172,11 +179,14 @@ void CRecordingController::OpenAtStartup()
     WriteFailures failures;
     bool textFailed = false;
     bool binaryFailed = false;
+    int textError = 0;
+    int binaryError = 0;
 
     // 1. The text log, appended to without a question.
     if (!m_strFileName.isEmpty() && m_bFileLog && !m_textLog.IsOpen()) {
         if (m_textLog.Open(m_strFileName, false) == LogOpenResult::Failed) {
             textFailed = true;
+            textError = m_textLog.LastOpenError();
         } else {
             if (const int error = WriteTextRecord(); error != 0)
                 failures.emplace_back(m_textLog.Path(), error);
@@ -188,6 +198,7 @@ void CRecordingController::OpenAtStartup()
     if (!m_strFileNameBin.isEmpty() && m_bFileLogBin && !m_binaryLog.IsOpen()) {
         if (m_binaryLog.Open(m_strFileNameBin, false) == LogOpenResult::Failed) {
             binaryFailed = true;
+            binaryError = m_binaryLog.LastOpenError();
         } else {
             if (const int error = WriteBinaryRecord(); error != 0)
                 failures.emplace_back(m_binaryLog.Path(), error);
@@ -204,11 +215,14 @@ void CRecordingController::OpenAtStartup()
     // may open the other one too; it is asked about only if still closed.
     ReportWriteFailures(failures);
     if (textFailed) {
-        Services().MessageBox(LoadString(IDS_TEXT_LOG_UNAVAILABLE), MB_OK | MB_ICONEXCLAMATION);
+        Services().MessageBox(WithErrorReason(LoadString(IDS_TEXT_LOG_UNAVAILABLE), textError, ErrorSubject::File),
+                              MB_OK | MB_ICONEXCLAMATION);
         OnRecordingSettings();
     }
     if (binaryFailed && m_bFileLogBin && !m_binaryLog.IsOpen()) {
-        Services().MessageBox(LoadString(IDS_BINARY_LOG_UNAVAILABLE), MB_OK | MB_ICONEXCLAMATION);
+        Services().MessageBox(
+            WithErrorReason(LoadString(IDS_BINARY_LOG_UNAVAILABLE), binaryError, ErrorSubject::File),
+            MB_OK | MB_ICONEXCLAMATION);
         OnRecordingSettings();
     }
 }

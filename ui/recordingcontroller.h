@@ -15,7 +15,8 @@
 // What a record holds is taken at the moment it is written (ReadingToRecord,
 // the rule the headless program shares).
 //
-// A log file that cannot be opened: message 106 (text) or 107 (binary), then
+// A log file that cannot be opened: message 106 (text) or 107 (binary), the
+// reason on a line under it (WithErrorReason), then
 // the dialog again with the failing path; cancelling it switches off every log
 // whose file is not open. No message or dialog is shown before both logs had
 // their turn and the recording timer runs (while any log is open), so a box

@@ -12,6 +12,7 @@
 #include "app/headlessapp.h"
 #include "device/portmap.h"
 #include "platform/timerids.h"
+#include "tests/recording/logtestsupport.h"
 #include "tests/support/scriptedservices.h"
 #include "tools/frameencoder.h"
 
@@ -79,11 +80,16 @@ protected:
     }
 
     QString Path(const char* name) const { return dir.filePath(QString::fromLatin1(name)); }
-    QByteArray Settings() const
+    QByteArray Settings(const QByteArray& moreLog = {}) const
     {
         return "[GENERAL]\r\nPORT_NR=40\r\n[LOG]\r\nFILE_LOG=1\r\nFILE_NAME=" + Path("logs/p.txt").toUtf8()
             + "\r\nFILE_LOG_BIN=1\r\nFILE_NAME_BIN=" + Path("logs/p.vrd").toUtf8()
-            + "\r\nFILE_INTERVAL=60\r\n[PORTS]\r\nCOM40=" + Path("port").toUtf8() + "\r\n";
+            + "\r\nFILE_INTERVAL=60\r\n" + moreLog + "[PORTS]\r\nCOM40=" + Path("port").toUtf8() + "\r\n";
+    }
+    QByteArray Contents(const char* name) const
+    {
+        QFile file(Path(name));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(missing)");
     }
     bool Make(const QByteArray& settings, QStringList arguments = {})
     {
@@ -137,6 +143,7 @@ TEST_F(HeadlessAppTest, OneLinePerChangeOfTheCommunicationText)
 {
     ASSERT_TRUE(Make(Settings(), {"--port", Path("port")}));
     app->Start();
+    app->OnTimer(kOpenLogsTimerId);   // the logs' folder is missing: said here
     TakeLines();
     Frame(1234, 1013.2);
     Frame(1234, 1013.3);
@@ -154,30 +161,81 @@ TEST_F(HeadlessAppTest, OneLinePerChangeOfTheCommunicationText)
     EXPECT_EQ(expected, TakeLines());
 }
 
-TEST_F(HeadlessAppTest, ALogThatCannotOpenIsSaidOnceAndRecordingResumesByItself)
+TEST_F(HeadlessAppTest, ALogThatCannotOpenIsSaidOnceWithItsReasonAndRecordingResumesByItself)
 {
     ASSERT_TRUE(Make(Settings(), {"--port", Path("port")}));
     app->Start();
+    EXPECT_EQ((std::vector<QString>{QStringLiteral("Brak komunikacji z urządzeniem."),
+                                    QStringLiteral("Nie można otworzyć portu %1 Powód: nie ma takiego urządzenia.")
+                                        .arg(Path("port"))}),
+              TakeLines());
+    app->OnTimer(kOpenLogsTimerId);
     EXPECT_TRUE(app->Recorder().IsRecording()) << "the timer runs though no log opened";
     for (int i = 0; i < 3; ++i)
         app->OnTimer(kRecordingTimerId);
-    std::vector<QString> said = TakeLines();
-    EXPECT_EQ(1, std::count_if(said.begin(), said.end(), [](const QString& s) {
-                  return s.startsWith(QStringLiteral("Wybrany plik rejestracji")) && s.contains(QStringLiteral("p.txt"));
-              }));
-    EXPECT_EQ(1, std::count_if(said.begin(), said.end(), [](const QString& s) {
-                  return s.startsWith(QStringLiteral("Wybrany plik binarny")) && s.contains(QStringLiteral("p.vrd"));
-              }));
+    EXPECT_EQ((std::vector<QString>{
+                  QStringLiteral("Wybrany plik rejestracji wyników pomiaru jest niedostępny. (%1) Powód: folder nie istnieje.")
+                      .arg(Path("logs/p.txt")),
+                  QStringLiteral("Wybrany plik binarny jest niedostępny. (%1) Powód: folder nie istnieje.")
+                      .arg(Path("logs/p.vrd"))}),
+              TakeLines());
 
     ASSERT_TRUE(QDir().mkpath(Path("logs")));
     Frame(1234, 1013.2);
     services.SetLocalTime(2026, 12, 8, 10, 1, 0);
     app->OnTimer(kRecordingTimerId);
-    EXPECT_EQ(std::vector<QString>{QStringLiteral("KM-302 nr 1234. Pomiar prawidłowy.")}, TakeLines());
+    EXPECT_EQ((std::vector<QString>{QStringLiteral("KM-302 nr 1234. Pomiar prawidłowy."),
+                                    QStringLiteral("Otwarto plik %1.").arg(Path("logs/p.txt")),
+                                    QStringLiteral("Otwarto plik %1.").arg(Path("logs/p.vrd"))}),
+              TakeLines());
     QFile text(Path("logs/p.txt"));
     ASSERT_TRUE(text.open(QIODevice::ReadOnly));
     EXPECT_EQ(QByteArray("Data i Godzina\tCi\x9Cnienie hPa\r\n2026.12.08 10:01:00\t1013.2\r\n"), text.readAll());
     EXPECT_TRUE(QFile::exists(Path("logs/p.vrd")));
+}
+
+// The logs open when the first valid frame comes, or after the start-up
+// delay (timer 1036) when the port stays silent; not at the start, where no
+// reading can be known yet.
+TEST_F(HeadlessAppTest, TheLogsOpenAtTheFirstValidFrameOrAfterTheDelay)
+{
+    ASSERT_TRUE(QDir().mkpath(Path("logs")));
+    const QByteArray serial = "FILE_CHECK_COMMENT=1\r\nFILE_CHECK_COMMENT_SN=1\r\n";
+    const QByteArray header = "Data i Godzina\tCi\x9Cnienie hPa\r\n";
+    ASSERT_TRUE(Make(Settings(serial), {"--port", Path("port")}));
+    app->Start();
+    EXPECT_FALSE(QFile::exists(Path("logs/p.txt")));
+    EXPECT_FALSE(QFile::exists(Path("logs/p.vrd")));
+    Frame(1234, 1013.2);
+    app->OnTimer(kOpenLogsTimerId);   // already open: nothing more
+    EXPECT_EQ("KM-302 nr 1234\r\n" + header + "2026.12.08 10:00:00\t1013.2\r\n", Contents("logs/p.txt"));
+    EXPECT_TRUE(QFile::exists(Path("logs/p.vrd")));
+
+    ASSERT_TRUE(Make(Settings(serial), {"--port", Path("port"), "--log", Path("q.txt")}));
+    app->Start();
+    EXPECT_FALSE(QFile::exists(Path("q.txt")));
+    app->OnTimer(kOpenLogsTimerId);
+    EXPECT_EQ("KM-302 nr ???\r\n" + header + "2026.12.08 10:00:00\t???\r\n", Contents("q.txt"));
+}
+
+// Another program (another KM302) writing the log: said with that reason,
+// and the log is taken over once it lets go.
+TEST_F(HeadlessAppTest, ALogAnotherProgramHoldsIsSaidBusyAndTakenOverWhenItLetsGo)
+{
+    ASSERT_TRUE(Make(Settings(), {"--port", Path("port"), "--log", Path("q.txt"), "--vrd", Path("q.vrd")}));
+    auto other = std::make_unique<CForeignLock>(Path("q.txt"));
+    ASSERT_TRUE(other->IsHeld());
+    app->Start();
+    app->OnTimer(kOpenLogsTimerId);
+    const std::vector<QString> said = TakeLines();
+    EXPECT_EQ(1, std::count(said.begin(), said.end(),
+                            QStringLiteral("Wybrany plik rejestracji wyników pomiaru jest niedostępny. (%1) "
+                                           "Powód: plik jest otwarty do zapisu przez inny program.")
+                                .arg(Path("q.txt"))));
+    other.reset();
+    app->OnTimer(kRecordingTimerId);
+    EXPECT_EQ(std::vector<QString>{QStringLiteral("Otwarto plik %1, zwolniony przez inny program.").arg(Path("q.txt"))},
+              TakeLines());
 }
 
 } // namespace

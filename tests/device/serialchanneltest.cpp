@@ -277,13 +277,17 @@ TEST(SerialChannelOpen, MissingPathNotATerminalAndPortInUseAllFail)
         CSerialChannel missing;
         EXPECT_EQ(0, OpenOn(missing, sink, dir.filePath(QStringLiteral("nothing"))));
         EXPECT_EQ(0, missing.StartReader());
+        EXPECT_EQ(ENOENT, missing.LastError());
         CSerialChannel file;
         EXPECT_EQ(0, OpenOn(file, sink, plain.fileName()));
+        EXPECT_EQ(ENOTTY, file.LastError());
 
         CSerialChannel first;
         ASSERT_EQ(1, OpenOn(first, sink, pty.slavePath()));
+        EXPECT_EQ(0, first.LastError());
         CSerialChannel second;
         EXPECT_EQ(0, OpenOn(second, sink, pty.slavePath()));
+        EXPECT_EQ(EBUSY, second.LastError());
     }
     EXPECT_EQ(before, OpenDescriptors());
 }
@@ -339,6 +343,42 @@ TEST(SerialChannelOpen, AnOrdinaryUserOpensAPortAgainAfterClosingItAndAfterSwitc
     });
     CPortMap::Instance().SetEntries(saved);
     EXPECT_EQ(0, status) << "10 + the open that failed";
+}
+
+// A KM302 killed with its port open (kill -9, a crash) leaves nothing behind
+// that keeps an ordinary user out of the port while the instrument's end of
+// it stays open; a port held by a running KM302 stays busy for another, and
+// a port the user may not open says so.
+TEST(SerialChannelOpen, AnOrdinaryUserReopensAPortAfterAKillAndIsToldWhyOneDoesNotOpen)
+{
+    RecordingSink sink;
+    PtyPair port;
+    PtyPair foreign;   // root's, as another user's terminal
+    ASSERT_TRUE(port.ok() && foreign.ok());
+    ASSERT_TRUE(GiveToUnprivileged(port.slavePath().toStdString()));
+
+    // Ends without closing anything, as a killed process does.
+    const int killed = RunUnprivileged([&] {
+        auto* channel = new CSerialChannel;
+        return OpenOn(*channel, sink, port.slavePath()) == 1 ? 0 : 1;
+    });
+    ASSERT_EQ(0, killed);
+    const int status = RunUnprivileged([&] {
+        CSerialChannel again;
+        if (OpenOn(again, sink, port.slavePath()) != 1)
+            return 10 + again.LastError() % 100;
+        CSerialChannel second;
+        if (OpenOn(second, sink, port.slavePath()) != 0 || second.LastError() != EBUSY)
+            return 1;
+        // Who holds it: this very process.
+        if (!second.BusyHolder().endsWith(QStringLiteral(", PID %1").arg(::getpid())))
+            return 3;
+        CSerialChannel other;
+        if (OpenOn(other, sink, foreign.slavePath()) != 0 || other.LastError() != EACCES)
+            return 2;
+        return 0;
+    });
+    EXPECT_EQ(0, status) << "1: not busy, 2: not EACCES, 3: holder not named, 10 + errno: the port did not open again";
 }
 
 // A /dev/pts/N node that hung up is gone for good; its number goes to the next

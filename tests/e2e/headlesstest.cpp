@@ -53,12 +53,14 @@ protected:
         return rig.StartProgram();
     }
 
-    // km302 with `args` and no display, run to its end.
-    Outcome Run(const QStringList& args)
+    // km302 with `args` and no display (but `display` as DISPLAY when given), run to its end.
+    Outcome Run(const QStringList& args, const QString& display = {})
     {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         for (const std::string& name : kNoDisplay)
             env.remove(QString::fromStdString(name));
+        if (!display.isEmpty())
+            env.insert(QStringLiteral("DISPLAY"), display);
         env.insert(QStringLiteral("XDG_CONFIG_HOME"), rig.FilePath(QString()));
         QProcess process;
         process.setProcessEnvironment(env);
@@ -128,8 +130,13 @@ protected:
 
 TEST_F(HeadlessTest, RecordsAndServesWithoutADisplayThroughAnUnplugAndEndsCleanly)
 {
+    // With the serial number asked for at the start of the text log.
     ASSERT_TRUE(rig.WriteSettings(true));
-    const QByteArray settings = CLiveRig::ReadFile(rig.SettingsPath());
+    QByteArray settings = CLiveRig::ReadFile(rig.SettingsPath());
+    settings.replace("FILE_INTERVAL=1\r\n", "FILE_INTERVAL=1\r\nFILE_CHECK_COMMENT=1\r\nFILE_CHECK_COMMENT_SN=1\r\n");
+    QFile file(rig.SettingsPath());
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(settings) == settings.size());
+    file.close();
     const QByteArray earlier = kHeader + "2020.01.01 00:00:00\t1000.0\r\n2020.01.01 00:00:01\t1000.1\r\n";
     QFile old(rig.TextLogPath());
     ASSERT_TRUE(old.open(QIODevice::WriteOnly) && old.write(earlier) == earlier.size());
@@ -164,7 +171,10 @@ TEST_F(HeadlessTest, RecordsAndServesWithoutADisplayThroughAnUnplugAndEndsCleanl
     EXPECT_EQ((QStringList {kNoCommunication, kValid, kNoCommunication, kValid}), States());
     const QByteArray text = CLiveRig::ReadFile(rig.TextLogPath());
     EXPECT_TRUE(text.startsWith(earlier)) << text.left(120).toStdString();
-    EXPECT_TRUE(QRegularExpression(QStringLiteral("^HVVHN*V+N+V+$")).match(Text(rig.TextLogPath()).Story()).hasMatch())
+    // The logs opened at the first frame: the serial number and the first
+    // record carry its reading, no "???" at the start.
+    EXPECT_TRUE(text.contains("\r\nKM-302 nr 1234\r\n")) << text.left(200).toStdString();
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("^HVVSHV+N+V+$")).match(Text(rig.TextLogPath()).Story()).hasMatch())
         << Text(rig.TextLogPath()).Story().toStdString();
     ExpectWhole(rig.TextLogPath(), rig.BinaryLogPath(), 2);
     EXPECT_EQ(settings, CLiveRig::ReadFile(rig.SettingsPath()));
@@ -218,8 +228,11 @@ TEST_F(HeadlessTest, AFullDiskGivesOneLinePerFileAndRecordingResumes)
         << Text(text).Records() << " text and " << BinaryRecords(binary) << " binary records since space returned";
     ASSERT_EQ(0, rig.StopProgram());
 
-    EXPECT_EQ(1, Lines(text)) << rig.Program().ErrorOutput().toStdString();
-    EXPECT_EQ(1, Lines(binary)) << rig.Program().ErrorOutput().toStdString();
+    for (const QString& path : {text, binary}) {
+        EXPECT_EQ(1, Lines(QStringLiteral("km302: Błąd zapisu do pliku ") + path)) << rig.Program().ErrorOutput().toStdString();
+        EXPECT_EQ(1, Lines(QStringLiteral("km302: Zapis do pliku %1 wznowiony.").arg(path)))
+            << rig.Program().ErrorOutput().toStdString();
+    }
     EXPECT_TRUE(CLiveRig::ReadFile(text).startsWith(kHeader));
     ExpectWhole(text, binary);
 }
@@ -245,6 +258,31 @@ TEST_F(HeadlessTest, HelpVersionAndBadOptionsAnswerWithoutADisplay)
         EXPECT_TRUE(lines.size() > 1 && lines[0].startsWith("km302: ") && lines[1].startsWith("Użycie: km302"))
             << args.join(' ').toStdString() << ": " << outcome.err.toStdString();
     }
+}
+
+// The window without a display says so and ends with status 1 (no abort, no
+// core); a bad command line is found first, as with a display: status 2 and
+// the usage. QApplication's own options are no usage error.
+TEST_F(HeadlessTest, TheWindowWithoutADisplaySaysSoAndABadLineIsAUsageErrorFirst)
+{
+    const QByteArray hint = ": uruchom okno na pulpicie albo użyj --headless\n";
+    const Outcome none = Run({});
+    EXPECT_EQ(1, none.status);
+    EXPECT_EQ("km302: brak ekranu" + hint, none.err);
+    // Nothing answers on :4093 (an X server gone, e.g. a stopped Xvfb).
+    const Outcome gone = Run({"-name", "km302"}, QStringLiteral(":4093"));
+    EXPECT_EQ(1, gone.status);
+    EXPECT_EQ("km302: brak połączenia z ekranem :4093" + hint, gone.err);
+
+    for (const QStringList& args : {QStringList {"--bogus"}, QStringList {"--port", "COM5"},
+                                    QStringList {"-platform", "xcb", "-reverse", "--bogus"}}) {
+        const Outcome outcome = Run(args);
+        const QList<QByteArray> lines = outcome.err.split('\n');
+        EXPECT_EQ(2, outcome.status) << args.join(' ').toStdString();
+        EXPECT_TRUE(lines.size() > 1 && lines[0].startsWith("km302: ") && lines[1].startsWith("Użycie: km302"))
+            << args.join(' ').toStdString() << ": " << outcome.err.toStdString();
+    }
+    EXPECT_TRUE(Run({"-platform", "xcb", "--bogus"}).err.startsWith("km302: nieznana opcja „--bogus”"));
 }
 
 TEST_F(HeadlessTest, OptionsOverrideTheSettingsForOneRunAndAMissingPortIsWaitedFor)

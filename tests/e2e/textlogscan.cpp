@@ -47,6 +47,11 @@ CTextLogScan::Line CTextLogScan::Classify(const QByteArray& bytes)
         line.kind = Kind::HeaderPa;
         return line;
     }
+    static const QRegularExpression serial(QStringLiteral("^KM-302 nr (\\d+|\\?\\?\\?)$"));
+    if (serial.match(QString::fromLatin1(bytes)).hasMatch()) {
+        line.kind = Kind::SerialNumber;
+        return line;
+    }
     static const QRegularExpression record(
         QStringLiteral("^(\\d{4}\\.\\d{2}\\.\\d{2} \\d{2}:\\d{2}:\\d{2})\\t(\\?\\?\\?|-?\\d+\\.\\d)$"));
     const QRegularExpressionMatch match = record.match(QString::fromLatin1(bytes));
@@ -74,6 +79,7 @@ QString CTextLogScan::Story() const
     QString story;
     for (const Line& line : m_lines) {
         switch (line.kind) {
+        case Kind::SerialNumber: story += QLatin1Char('S'); break;
         case Kind::HeaderHpa: story += QLatin1Char('H'); break;
         case Kind::HeaderPa: story += QLatin1Char('P'); break;
         case Kind::Value: story += QLatin1Char('V'); break;

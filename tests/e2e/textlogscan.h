@@ -1,7 +1,8 @@
 #pragma once
 // CTextLogScan: reads a text log as another program would and sorts every line
-// into what it is. With the tab separator and no comment block (the start-up
-// opening writes none) a well-formed log holds only:
+// into what it is. With the tab separator and no comment text a well-formed
+// log holds only:
+//   a serial number line "KM-302 nr 1234" (or "KM-302 nr ???"),
 //   a header  "Data i Godzina" TAB "Ciśnienie hPa" or "Ciśnienie Pa"
 //             (Windows-1250, so "ś" is the byte 0x9C),
 //   a record  "YYYY.MM.DD HH:MM:SS" TAB a value with one decimal, or "???",
@@ -18,7 +19,7 @@
 
 class CTextLogScan {
 public:
-    enum class Kind { HeaderHpa, HeaderPa, Value, NoValue, Malformed };
+    enum class Kind { SerialNumber, HeaderHpa, HeaderPa, Value, NoValue, Malformed };
 
     struct Line {
         Kind kind = Kind::Malformed;
@@ -36,7 +37,8 @@ public:
     int Records() const { return Count(Kind::Value) + Count(Kind::NoValue); }
 
     // One letter a line, for matching the story of a run with a regular
-    // expression: H and P headers (hPa, Pa), V value, N "???", X malformed.
+    // expression: S serial number, H and P headers (hPa, Pa), V value,
+    // N "???", X malformed.
     QString Story() const;
 
     // The first malformed line, for a failure message; empty when none.

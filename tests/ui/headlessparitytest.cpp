@@ -63,6 +63,7 @@ TEST(HeadlessParity, TheWindowAndTheHeadlessProgramWriteTheSameLogs)
     window.Refresh(0);
     window.OnTimer(kOpenLogsTimerId);
     headless.Start();
+    headless.OnTimer(kOpenLogsTimerId);
 
     int second = 0;
     const auto both = [&](const std::string& bytes) {

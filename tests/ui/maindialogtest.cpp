@@ -209,7 +209,8 @@ TEST_F(MainDialogTest, APortThatFailsClosesTheOldOneAndAsksAgain)
     EXPECT_EQ(nullptr, window.m_pChannel);
     EXPECT_EQ(0, window.m_portNr);
     ASSERT_EQ(1u, services.MessageBoxes().size());
-    EXPECT_EQ(QStringLiteral("Nie można otworzyć portu COM41"), services.MessageBoxes()[0].text);
+    EXPECT_EQ(QStringLiteral("Nie można otworzyć portu COM41\nPowód: nie ma takiego urządzenia."),
+              services.MessageBoxes()[0].text);
     EXPECT_EQ(MB_OK, services.MessageBoxes()[0].type);
     EXPECT_EQ((std::vector<int>{0, 40, 0}), portDialogInUse);
 }
@@ -220,7 +221,8 @@ TEST_F(MainDialogTest, AStoredPortThatCannotBeOpenedIsReportedAndKept)
     window.m_portNr = 41;
     window.show();
     ASSERT_EQ(1u, services.MessageBoxes().size());
-    EXPECT_EQ(QStringLiteral("Nie można otworzyć portu COM41"), services.MessageBoxes()[0].text);
+    EXPECT_EQ(QStringLiteral("Nie można otworzyć portu COM41\nPowód: nie ma takiego urządzenia."),
+              services.MessageBoxes()[0].text);
     EXPECT_EQ(41, window.m_portNr);
     EXPECT_TRUE(window.IsTimerRunning(kPortRetryTimerId));
 }

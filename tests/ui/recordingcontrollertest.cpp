@@ -25,6 +25,9 @@ namespace {
 const QByteArray kHeaderHpa("Data i Godzina\tCi\x9Cnienie hPa\r\n");
 const QString kMessage106 = QStringLiteral("Wybrany plik rejestracji wyników pomiaru jest niedostępny.");
 const QString kMessage107 = QStringLiteral("Wybrany plik binarny jest niedostępny.");
+// The reason under the message, on a line of its own.
+const QString kNoFolder = QStringLiteral("\nPowód: folder nie istnieje.");
+const QString kLocked = QStringLiteral("\nPowód: plik jest otwarty do zapisu przez inny program.");
 
 // What the dialog showed when it ran.
 struct Shown {
@@ -347,7 +350,7 @@ TEST_F(RecordingControllerTest, ALockedFileFailsAndTheDialogShowsItsPathForAnoth
     controller.OnRecordingSettings();
 
     // The binary log opened and recorded at the first run, and was kept open by the second.
-    EXPECT_EQ((QStringList{kMessage106}), Messages());
+    EXPECT_EQ((QStringList{kMessage106 + kLocked}), Messages());
     EXPECT_EQ(otherPath, controller.m_strFileName);
     EXPECT_TRUE(controller.m_textLog.IsOpen());
     EXPECT_TRUE(controller.m_binaryLog.IsOpen());
@@ -365,7 +368,7 @@ TEST_F(RecordingControllerTest, ABinaryFileInAMissingFolderGives107)
     });
     Cancel();
     controller.OnRecordingSettings();
-    EXPECT_EQ((QStringList{kMessage107}), Messages());
+    EXPECT_EQ((QStringList{kMessage107 + kNoFolder}), Messages());
     EXPECT_EQ(0, controller.m_bFileLogBin);
     EXPECT_EQ(2u, shown.size());
 }
@@ -407,7 +410,7 @@ TEST_F(RecordingControllerTest, StartupFailureRunsTheCommandWhichOpensBothLogs)
     Accept([&](CRecordingDialog& d) { d.m_strFileName = textPath; });
     controller.OpenAtStartup();
 
-    EXPECT_EQ((QStringList{kMessage106}), Messages());
+    EXPECT_EQ((QStringList{kMessage106 + kNoFolder}), Messages());
     EXPECT_TRUE(recordingWhileAsked);
     ASSERT_EQ(1u, shown.size());
     EXPECT_EQ(folder.Path(QStringLiteral("brak/pomiary.txt")), shown[0].strFileName);
@@ -430,7 +433,7 @@ TEST_F(RecordingControllerTest, StartupFailureCancelledSwitchesOffOnlyTheLogThat
     Cancel();
     controller.OpenAtStartup();
 
-    EXPECT_EQ((QStringList{kMessage106}), Messages());
+    EXPECT_EQ((QStringList{kMessage106 + kNoFolder}), Messages());
     EXPECT_EQ(0, controller.m_bFileLog);
     EXPECT_EQ(1, controller.m_bFileLogBin);
     EXPECT_TRUE(controller.m_binaryLog.IsOpen());
@@ -449,7 +452,7 @@ TEST_F(RecordingControllerTest, AStopRequestClosingTheDialogAfter106KeepsTheSett
     });
     controller.OpenAtStartup();
 
-    EXPECT_EQ((QStringList{kMessage106}), Messages());
+    EXPECT_EQ((QStringList{kMessage106 + kNoFolder}), Messages());
     EXPECT_EQ(1u, shown.size());
     EXPECT_EQ(1, controller.m_bFileLog);
     EXPECT_EQ(missing, controller.m_strFileName);
