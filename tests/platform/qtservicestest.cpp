@@ -8,6 +8,9 @@
 #include <QFontInfo>
 #include <QLabel>
 #include <QLibraryInfo>
+#include <QDir>
+#include <QFile>
+#include <QProcessEnvironment>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QTranslator>
@@ -15,6 +18,7 @@
 #include <functional>
 
 #include "platform/dialog.h"
+#include "platform/helppage.h"
 #include "platform/qtservices.h"
 #include "platform/qttranslations.h"
 #include "platform/stringtable.h"
@@ -184,6 +188,111 @@ TEST(QtServices, FontChooserReturnsPixelsAndKeepsTheFaceNameOfAKeptFamily)
     EXPECT_EQ(font.lfHeight, -48);
     EXPECT_EQ(font.lfWeight, 700);
     EXPECT_EQ(font.lfItalic, 0);
+}
+
+// The font the settings name may not be installed: the chooser shows the
+// family that stands in for it, in the same weight and slant, and OK without
+// a change gives the description back as it was.
+TEST(QtServices, FontChooserOkWithoutAChangeKeepsTheFont)
+{
+    struct Case {
+        LONG height, weight;
+        BYTE italic;
+        const char* face;
+    };
+    for (const Case c : {Case{-24, 0, 0, "KM302 Brak Takiej"}, Case{-24, 400, 1, "KM302 Brak Takiej"},
+                         Case{30, 700, 0, "KM302 Brak Takiej"}, Case{-40, 0, 0, "Arial"}}) {
+        SCOPED_TRACE(std::to_string(c.height) + " " + std::to_string(c.weight) + " " + c.face);
+        LOGFONT font;
+        font.lfHeight = c.height;
+        font.lfWeight = c.weight;
+        font.lfItalic = c.italic;
+        font.lfCharSet = EASTEUROPE_CHARSET;
+        font.SetFaceName(c.face);
+        const LOGFONT before = font;
+        QFont shown;
+        CDialogUser<QFontDialog> user([&](QFontDialog* dialog) {
+            shown = dialog->currentFont();
+            QMetaObject::invokeMethod(dialog, "accept");
+        });
+        CQtServices services;
+        ASSERT_TRUE(services.ChooseFont(font));
+        EXPECT_EQ(font, before);
+        EXPECT_EQ(shown.weight(), c.weight == 0 ? QFont::Normal : QFont::Weight(c.weight));
+        EXPECT_EQ(shown.italic(), c.italic != 0);
+    }
+}
+
+void WriteFile(const QString& path, const QByteArray& text, bool executable = false)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(text);
+    file.close();
+    if (executable)
+        file.setPermissions(file.permissions() | QFile::ExeOwner);
+}
+
+TEST(HelpPage, AViewerOfHtmlIsOneThatIsInstalledAndNeedsNoTerminal)
+{
+    QTemporaryDir dir;
+    const QString bin = dir.filePath(QStringLiteral("bin"));
+    WriteFile(bin + QStringLiteral("/viewer"), "#!/bin/sh\n", true);
+    QProcessEnvironment env;
+    env.insert(QStringLiteral("PATH"), bin);
+    env.insert(QStringLiteral("HOME"), dir.filePath(QStringLiteral("home")));
+    env.insert(QStringLiteral("XDG_DATA_DIRS"), dir.filePath(QStringLiteral("share")));
+    EXPECT_FALSE(HtmlViewerAvailable(env));
+
+    // A terminal editor that takes HTML as text, a hidden entry, an entry
+    // whose program is gone, a $BROWSER that does not exist: none shows it.
+    const QString apps = dir.filePath(QStringLiteral("share/applications/"));
+    WriteFile(apps + QStringLiteral("vim.desktop"), "[Desktop Entry]\nMimeType=text/plain;text/html;\nExec=viewer %F\nTerminal=true\n");
+    WriteFile(apps + QStringLiteral("hidden.desktop"), "[Desktop Entry]\nMimeType=text/html;\nExec=viewer %u\nHidden=true\n");
+    WriteFile(apps + QStringLiteral("gone.desktop"), "[Desktop Entry]\nMimeType=text/html;\nExec=firefox %u\n");
+    WriteFile(apps + QStringLiteral("action.desktop"), "[Desktop Entry]\nExec=viewer\n[Desktop Action x]\nMimeType=text/html;\n");
+    env.insert(QStringLiteral("BROWSER"), QStringLiteral("firefox:w3m %s"));
+    EXPECT_FALSE(HtmlViewerAvailable(env));
+
+    // Each of these does.
+    env.insert(QStringLiteral("BROWSER"), QStringLiteral("firefox:viewer %s"));
+    EXPECT_TRUE(HtmlViewerAvailable(env));
+    env.remove(QStringLiteral("BROWSER"));
+    WriteFile(bin + QStringLiteral("/x-www-browser"), "#!/bin/sh\n", true);
+    EXPECT_TRUE(HtmlViewerAvailable(env));
+    QFile::remove(bin + QStringLiteral("/x-www-browser"));
+    WriteFile(dir.filePath(QStringLiteral("home/.local/share/applications/kde/browser.desktop")),
+              "[Desktop Entry]\nName=Przeglądarka\nExec=\"viewer\" %u\nMimeType=application/xhtml+xml;text/html;\n");
+    EXPECT_TRUE(HtmlViewerAvailable(env));
+}
+
+// Where nothing shows HTML, the page is not handed to the desktop's handler,
+// which would pass it to whatever takes text and report success (as this
+// stand-in does): the caller learns that it is not shown.
+TEST(HelpPage, WithoutAViewerTheDesktopsHandlerIsNotAsked)
+{
+    QTemporaryDir dir;
+    WriteFile(dir.filePath(QStringLiteral("bin/xdg-open")), "#!/bin/sh\nexit 0\n", true);
+    const QStringList names = {QStringLiteral("PATH"), QStringLiteral("BROWSER"), QStringLiteral("XDG_DATA_HOME"),
+                               QStringLiteral("XDG_DATA_DIRS")};
+    std::vector<std::pair<QByteArray, bool>> saved;
+    for (const QString& name : names)
+        saved.emplace_back(qgetenv(name.toLatin1()), qEnvironmentVariableIsSet(name.toLatin1()));
+    qputenv("PATH", dir.filePath(QStringLiteral("bin")).toLocal8Bit());
+    qunsetenv("BROWSER");
+    qputenv("XDG_DATA_HOME", dir.filePath(QStringLiteral("home")).toLocal8Bit());
+    qputenv("XDG_DATA_DIRS", dir.filePath(QStringLiteral("share")).toLocal8Bit());
+    CQtServices services;
+    const bool shown = services.ShowHelp(100);
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        if (saved[i].second)
+            qputenv(names[i].toLatin1(), saved[i].first);
+        else
+            qunsetenv(names[i].toLatin1());
+    }
+    EXPECT_FALSE(shown);
+    EXPECT_FALSE(HelpPagePath().isEmpty());
 }
 
 }  // namespace
