@@ -468,6 +468,11 @@ void CMainDialog::OnHelpTopics()
     }
 }
 
+CHelpWindow* CMainDialog::HelpWindow() const
+{
+    return m_helpWindow;
+}
+
 void CMainDialog::OnStartPlotix()
 {
     // A user who has the maker's charting program keeps it.

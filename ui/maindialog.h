@@ -136,7 +136,7 @@ public:
     // The help page the program's own help window shows when nothing on the
     // desktop shows HTML (HelpPagePath).
     QString m_strHelpPage;
-    CHelpWindow* HelpWindow() const { return m_helpWindow; }
+    CHelpWindow* HelpWindow() const;
 
 private:
     CWindowTimers m_timers;
