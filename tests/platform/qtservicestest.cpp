@@ -8,6 +8,7 @@
 #include <QFontInfo>
 #include <QLabel>
 #include <QLibraryInfo>
+#include <QDesktopServices>
 #include <QDir>
 #include <QFile>
 #include <QProcessEnvironment>
@@ -267,13 +268,22 @@ TEST(HelpPage, AViewerOfHtmlIsOneThatIsInstalledAndNeedsNoTerminal)
     EXPECT_TRUE(HtmlViewerAvailable(env));
 }
 
-// Where nothing shows HTML, the page is not handed to the desktop's handler,
-// which would pass it to whatever takes text and report success (as this
-// stand-in does): the caller learns that it is not shown.
-TEST(HelpPage, WithoutAViewerTheDesktopsHandlerIsNotAsked)
+// Where nothing shows HTML, the page is not handed to the desktop's handler
+// (here a stand-in for file URLs that takes everything, as xdg-open hands
+// HTML to a text editor and reports success): the caller learns that it is
+// not shown. With a browser it is handed over, at the topic.
+class CUrlRecorder : public QObject {
+    Q_OBJECT
+public:
+    QList<QUrl> opened;
+public slots:
+    void Open(const QUrl& url) { opened << url; }
+};
+
+TEST(HelpPage, OnlyWithAViewerIsThePageHandedToTheDesktop)
 {
     QTemporaryDir dir;
-    WriteFile(dir.filePath(QStringLiteral("bin/xdg-open")), "#!/bin/sh\nexit 0\n", true);
+    WriteFile(dir.filePath(QStringLiteral("bin/viewer")), "#!/bin/sh\n", true);
     const QStringList names = {QStringLiteral("PATH"), QStringLiteral("BROWSER"), QStringLiteral("XDG_DATA_HOME"),
                                QStringLiteral("XDG_DATA_DIRS")};
     std::vector<std::pair<QByteArray, bool>> saved;
@@ -283,16 +293,28 @@ TEST(HelpPage, WithoutAViewerTheDesktopsHandlerIsNotAsked)
     qunsetenv("BROWSER");
     qputenv("XDG_DATA_HOME", dir.filePath(QStringLiteral("home")).toLocal8Bit());
     qputenv("XDG_DATA_DIRS", dir.filePath(QStringLiteral("share")).toLocal8Bit());
+    CUrlRecorder handler;
+    QDesktopServices::setUrlHandler(QStringLiteral("file"), &handler, "Open");
     CQtServices services;
-    const bool shown = services.ShowHelp(100);
+    const bool withoutViewer = services.ShowHelp(100);
+    const qsizetype askedWithoutViewer = handler.opened.size();
+    qputenv("BROWSER", "viewer %s");
+    const bool withViewer = services.ShowHelp(100);
+    QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
     for (qsizetype i = 0; i < names.size(); ++i) {
         if (saved[i].second)
             qputenv(names[i].toLatin1(), saved[i].first);
         else
             qunsetenv(names[i].toLatin1());
     }
-    EXPECT_FALSE(shown);
-    EXPECT_FALSE(HelpPagePath().isEmpty());
+    EXPECT_FALSE(withoutViewer);
+    EXPECT_EQ(0, askedWithoutViewer);
+    EXPECT_TRUE(withViewer);
+    ASSERT_EQ(1, handler.opened.size());
+    EXPECT_EQ(QUrl::fromLocalFile(HelpPagePath()).path(), handler.opened[0].path());
+    EXPECT_EQ(QStringLiteral("topic100"), handler.opened[0].fragment());
 }
 
 }  // namespace
+
+#include "qtservicestest.moc"
