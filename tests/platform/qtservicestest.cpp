@@ -272,6 +272,21 @@ TEST(HelpPage, AViewerOfHtmlIsOneThatIsInstalledAndNeedsNoTerminal)
 // (here a stand-in for file URLs that takes everything, as xdg-open hands
 // HTML to a text editor and reports success): the caller learns that it is
 // not shown. With a browser it is handed over, at the topic.
+class CScopedVariable {
+public:
+    CScopedVariable(const char* name, const QByteArray& value)
+        : m_name(name), m_old(qgetenv(name)), m_wasSet(qEnvironmentVariableIsSet(name))
+    {
+        qputenv(name, value);
+    }
+    ~CScopedVariable() { m_wasSet ? qputenv(m_name, m_old) : qunsetenv(m_name); }
+
+private:
+    const char* m_name;
+    QByteArray m_old;
+    bool m_wasSet;
+};
+
 class CUrlRecorder : public QObject {
     Q_OBJECT
 public:
@@ -284,15 +299,11 @@ TEST(HelpPage, OnlyWithAViewerIsThePageHandedToTheDesktop)
 {
     QTemporaryDir dir;
     WriteFile(dir.filePath(QStringLiteral("bin/viewer")), "#!/bin/sh\n", true);
-    const QStringList names = {QStringLiteral("PATH"), QStringLiteral("BROWSER"), QStringLiteral("XDG_DATA_HOME"),
-                               QStringLiteral("XDG_DATA_DIRS")};
-    std::vector<std::pair<QByteArray, bool>> saved;
-    for (const QString& name : names)
-        saved.emplace_back(qgetenv(name.toLatin1()), qEnvironmentVariableIsSet(name.toLatin1()));
-    qputenv("PATH", dir.filePath(QStringLiteral("bin")).toLocal8Bit());
-    qunsetenv("BROWSER");
-    qputenv("XDG_DATA_HOME", dir.filePath(QStringLiteral("home")).toLocal8Bit());
-    qputenv("XDG_DATA_DIRS", dir.filePath(QStringLiteral("share")).toLocal8Bit());
+    const CScopedVariable path("PATH", dir.filePath(QStringLiteral("bin")).toLocal8Bit());
+    const CScopedVariable browser("BROWSER", {});
+    // The test's own data folders hold no application entries.
+    const CScopedVariable dataHome("XDG_DATA_HOME", dir.filePath(QStringLiteral("home")).toLocal8Bit());
+    const CScopedVariable dataDirs("XDG_DATA_DIRS", dir.filePath(QStringLiteral("share")).toLocal8Bit());
     CUrlRecorder handler;
     QDesktopServices::setUrlHandler(QStringLiteral("file"), &handler, "Open");
     CQtServices services;
@@ -301,12 +312,6 @@ TEST(HelpPage, OnlyWithAViewerIsThePageHandedToTheDesktop)
     qputenv("BROWSER", "viewer %s");
     const bool withViewer = services.ShowHelp(100);
     QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
-    for (qsizetype i = 0; i < names.size(); ++i) {
-        if (saved[i].second)
-            qputenv(names[i].toLatin1(), saved[i].first);
-        else
-            qunsetenv(names[i].toLatin1());
-    }
     EXPECT_FALSE(withoutViewer);
     EXPECT_EQ(0, askedWithoutViewer);
     EXPECT_TRUE(withViewer);
