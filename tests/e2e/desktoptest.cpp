@@ -350,7 +350,6 @@ TEST_F(DesktopWithoutBrowserTest, TheKeyboardReachesEveryMenuAndHelpShowsInThePr
     KeysOpenAndClose("F1", QStringLiteral("^KM302 — pomoc$"));
     EXPECT_FALSE(QFile::exists(OpenedPath())) << "the page went to the desktop's handler";
     KeysOpenAndClose("alt+w k", QStringLiteral("^Kolory$"));
-    KeysOpenAndClose("alt+u p", QStringLiteral("^Porty$"));
     KeysOpenAndClose("alt+c o", QStringLiteral("^O programie$"));
     // F10 opens the first menu, "Program"; from there the arrows move on.
     KeysOpenAndClose("F10 Down Right Return", QStringLiteral("^Kolory$"));
