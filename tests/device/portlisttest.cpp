@@ -90,24 +90,6 @@ TEST_F(PortMapTest, EntriesWinThenSerialPortsThenAllottedNumbers)
     EXPECT_EQ(QStringLiteral("/dev/ttyACM0"), map.PathFor(34));
 }
 
-TEST_F(PortMapTest, AGivenPathKeepsItsNumberOrTakesTheLowestFreeFrom33)
-{
-    CPortMap& map = CPortMap::Instance();
-    map.SetEntries({{33, QStringLiteral("/dev/serial/by-id/usb-A")}, {40, QStringLiteral("/tmp/sim-link")}});
-    EXPECT_EQ(0, map.NumberForPath(QString()));
-    EXPECT_EQ(40, map.NumberForPath(QStringLiteral("/tmp/sim-link")));
-    EXPECT_EQ(3, map.NumberForPath(QStringLiteral("/dev/ttyS2")));
-    EXPECT_EQ(34, map.NumberForPath(QStringLiteral("/tmp/socat-link")));
-    EXPECT_EQ(34, map.NumberForPath(QStringLiteral("/tmp/socat-link")));
-    EXPECT_EQ((std::map<int, QString>{{33, QStringLiteral("/dev/serial/by-id/usb-A")},
-                                      {34, QStringLiteral("/tmp/socat-link")},
-                                      {40, QStringLiteral("/tmp/sim-link")}}),
-              map.Entries());
-    for (int n = 35; n <= 256; ++n)
-        map.SetEntry(n, QStringLiteral("/dev/x%1").arg(n));
-    EXPECT_EQ(0, map.NumberForPath(QStringLiteral("/tmp/one-too-many")));
-}
-
 TEST_F(PortMapTest, AllottedNumbersRunOutAt256)
 {
     CPortMap& map = CPortMap::Instance();

@@ -247,7 +247,7 @@ TEST(HelpPage, AViewerOfHtmlIsOneThatIsInstalledAndNeedsNoTerminal)
     EXPECT_FALSE(HtmlViewerAvailable(env));
 
     // A terminal editor that takes HTML as text, an entry whose program is
-    // gone, an x-www-browser that is not there: none shows it.
+    // gone: neither shows it.
     const QString apps = dir.filePath(QStringLiteral("share/applications/"));
     WriteFile(apps + QStringLiteral("vim.desktop"), "[Desktop Entry]\nMimeType=text/plain;text/html;\nExec=viewer %F\nTerminal=true\n");
     WriteFile(apps + QStringLiteral("gone.desktop"), "[Desktop Entry]\nMimeType=text/html;\nExec=firefox %u\n");
