@@ -53,13 +53,29 @@ int CPortMap::NumberForDevice(const QString& systemLocation, const QString& stab
         return k + 1;
     }
 
+    return AllotNumber(stablePath.isEmpty() ? systemLocation : stablePath);
+}
+
+int CPortMap::AllotNumber(const QString& path)
+{
     for (int n = kFirstAllotted; n <= kMaxPort; ++n) {
         if (m_entries.count(n) == 0) {
-            m_entries[n] = stablePath.isEmpty() ? systemLocation : stablePath;
+            m_entries[n] = path;
             return n;
         }
     }
     return 0;
+}
+
+int CPortMap::NumberForPath(const QString& path)
+{
+    if (path.isEmpty())
+        return 0;
+    // Known, or a /dev/ttyS<k> that already is COM(k+1); else a number of its own.
+    if (const int known = NumberForDevice(path, {}))
+        return known;
+    std::lock_guard lock(m_lock);
+    return AllotNumber(path);
 }
 
 std::map<int, QString> CPortMap::Entries() const

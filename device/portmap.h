@@ -9,6 +9,9 @@
 //      free number from COM33 up, remembered as an entry under its stable
 //      /dev/serial/by-id path when it has one, so that a replugged adapter keeps
 //      its number.
+// A path the user names in the port dialog (a socat or simulator link, a
+// serial server's terminal) is entered the same way: the lowest free number
+// from COM33 up, kept with the other entries.
 // One process-wide map; the application loads the entries from the settings at
 // start-up and writes them back at exit. Thread-safe: the port list is built on
 // a worker thread while the user-interface thread may open a port.
@@ -32,12 +35,18 @@ public:
     // 0 when every number from 33 to 256 is taken.
     int NumberForDevice(const QString& systemLocation, const QString& stablePath);
 
+    // The number of a device path the user gave: the entry that already names
+    // it (or its target), COM(k+1) for /dev/ttyS<k>, else the lowest free
+    // number from 33 up, entered for it. 0 for an empty path or when every number from 33 to 256 is taken.
+    int NumberForPath(const QString& path);
+
     std::map<int, QString> Entries() const;
     void SetEntries(const std::map<int, QString>& entries);
     void SetEntry(int portNr, const QString& path);
 
 private:
     int FindEntry(const QString& systemLocation, const QString& stablePath) const;
+    int AllotNumber(const QString& path);
 
     mutable std::mutex m_lock;
     std::map<int, QString> m_entries;

@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFontDatabase>
 #include <QFontDialog>
 #include <QFontInfo>
 #include <QGroupBox>
@@ -18,13 +19,16 @@
 #include <QStandardPaths>
 #include <QUrl>
 
+#include <climits>
 #include <cstdio>
+#include <cstdlib>
 
 #include "platform/colorconvert.h"
 #include "platform/consoleservices.h"
 #include "platform/dialog.h"
 #include "platform/filefilter.h"
 #include "platform/fontconvert.h"
+#include "platform/helppage.h"
 #include "platform/reportline.h"
 
 namespace {
@@ -80,6 +84,31 @@ QString FindProgram(const QString& program)
 void LogMessage(const QString& text, UINT type)
 {
     WriteReportLine(text, PriorityOfMessageBox(type));
+}
+
+// The style of `family` with this weight and slant: the slant exact, the
+// weight nearest; among equals the shortest name ("Book" before "Condensed").
+QString StyleOfFamily(const QString& family, int weight, bool italic)
+{
+    QString best;
+    int bestDistance = INT_MAX;
+    for (const QString& style : QFontDatabase::styles(family)) {
+        if (QFontDatabase::italic(family, style) != italic)
+            continue;
+        const int distance = std::abs(QFontDatabase::weight(family, style) - weight);
+        if (distance < bestDistance || (distance == bestDistance && style.size() < best.size())) {
+            best = style;
+            bestDistance = distance;
+        }
+    }
+    return best;
+}
+
+// Whether the chooser's answer is the font it was shown with.
+bool SameChoice(const QFont& chosen, const QFont& shown)
+{
+    return chosen.family() == shown.family() && chosen.weight() == shown.weight()
+           && chosen.italic() == shown.italic() && qFuzzyCompare(chosen.pointSizeF(), shown.pointSizeF());
 }
 
 }  // namespace
@@ -176,6 +205,12 @@ bool CQtServices::ChooseFont(LOGFONT& font)
     // and OK without a change would change the font.
     const QString resolved = QFontInfo(initial).family();
     initial.setFamily(resolved);
+    // The chooser selects a style by its name and falls back to the family's
+    // first one ("Bold" in DejaVu Sans, whose normal style is "Book"): name
+    // the family's own style of this weight and slant.
+    const QString style = StyleOfFamily(resolved, initial.weight(), initial.italic());
+    if (!style.isEmpty())
+        initial.setStyleName(style);
     QPointer<QFontDialog> dialog = new QFontDialog(initial, OwnerWindow());
     dialog->setWindowTitle(QStringLiteral("Czcionka"));
     // Only what the display shows and the settings keep is offered: family,
@@ -186,8 +221,11 @@ bool CQtServices::ChooseFont(LOGFONT& font)
         if (!group->findChildren<QCheckBox*>().isEmpty())
             group->hide();
     }
+    const QFont shown = dialog->currentFont();
     const bool chosen = RunOwned(dialog);
-    if (chosen) {
+    // OK without a change keeps the description as it was: its weight 0, a
+    // cell height, a face that is not installed.
+    if (chosen && !SameChoice(dialog->selectedFont(), shown)) {
         const QFont selected = dialog->selectedFont();
         LOGFONT result = LogFontFromQFont(selected);
         if (selected.family() == resolved)
@@ -216,18 +254,14 @@ int CQtServices::LaunchProgram(const QString& program, const QStringList& argume
 
 bool CQtServices::ShowHelp(int topic)
 {
-    const QStringList candidates = {
-        QCoreApplication::applicationDirPath() + QStringLiteral("/../share/km302/help/KM302.html"),
-        QStringLiteral(KM302_SOURCE_DIR "/res/help/KM302.html"),
-    };
-    for (const QString& candidate : candidates) {
-        if (!QFileInfo(candidate).isFile())
-            continue;
-        QUrl url = QUrl::fromLocalFile(QFileInfo(candidate).canonicalFilePath());
-        url.setFragment(QStringLiteral("topic%1").arg(topic));
-        return QDesktopServices::openUrl(url);
-    }
-    return false;
+    const QString page = HelpPagePath();
+    if (page.isEmpty())
+        return false;
+    // With nothing that shows HTML the handler may still report success, having
+    // given the page to a text editor: the caller then shows it itself.
+    if (!HtmlViewerAvailable(QProcessEnvironment::systemEnvironment()))
+        return false;
+    return QDesktopServices::openUrl(HelpPageUrl(page, topic));
 }
 
 SYSTEMTIME CQtServices::GetLocalTime()

@@ -19,8 +19,10 @@
 // - LaunchProgram: a name without '/' is looked for in the program's
 //   directory, the current directory and PATH, as WinExec searches; started
 //   detached. 33 on success, 2 (ERROR_FILE_NOT_FOUND) otherwise.
-// - ShowHelp: KM302.html#topic<N> from <program dir>/../share/km302/help or
-//   the source tree's res/help, through the desktop's URL handler.
+// - ShowHelp: KM302.html#topic<N> (HelpPagePath) through the desktop's URL
+//   handler, only when something on the desktop shows HTML
+//   (HtmlViewerAvailable); false without one, without the page, or when the
+//   handler fails.
 //
 // Every modal window runs through CDialog::RunModal, owned by the active
 // window so that it stays above an always-on-top main window.

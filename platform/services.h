@@ -57,7 +57,9 @@ public:
     // looked for in the program's directory, the current directory and PATH.
     // Above 31 on success.
     virtual int LaunchProgram(const QString& program, const QStringList& arguments) = 0;
-    // Open the help page at a topic; false when no viewer could be started.
+    // Open the help page at a topic with the desktop's viewer; false when
+    // there is no page, nothing on the desktop shows HTML, or the viewer could
+    // not be started (the program then shows the page in its own window).
     virtual bool ShowHelp(int topic) = 0;
 
     virtual SYSTEMTIME GetLocalTime() = 0;

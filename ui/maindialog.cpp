@@ -16,6 +16,7 @@
 
 #include "dde/ddebustransport.h"
 #include "device/serialchannel.h"
+#include "platform/helppage.h"
 #include "platform/numberformat.h"
 #include "platform/errortext.h"
 #include "platform/services.h"
@@ -25,6 +26,7 @@
 #include "ui/additionalsettingsdialog.h"
 #include "ui/colorsdialog.h"
 #include "ui/fontsdialog.h"
+#include "ui/helpwindow.h"
 #include "ui/km302resources.h"
 #include "ui/languagedialog.h"
 #include "ui/portdialog.h"
@@ -57,6 +59,7 @@ CMainDialog::CMainDialog(QWidget* parent)
     : CDialog(parent),
       m_runPortDialog([](CPortDialog& dialog) { return dialog.DoModal(); }),
       m_runStartupPromotion([this] { OnPromotion(); }),
+      m_strHelpPage(HelpPagePath()),
       m_timers([this](UINT id) { OnTimer(id); }),
       m_core(m_timers, std::make_unique<CDdeBusTransport>()),
       m_ui(std::make_unique<Ui::CMainDialog>())
@@ -97,25 +100,40 @@ void CMainDialog::BuildMenu()
         m_actions[id] = action;
         return action;
     };
-    QMenu* program = m_menuBar->addMenu(QStringLiteral("Program"));
-    add(program, ID_PLOTIX, QStringLiteral("Uruchom Plotix"), &CMainDialog::OnStartPlotix);
+    // The words are the menu's own; '&' only marks the letter Alt reaches
+    // (unique within each menu).
+    QMenu* program = m_menuBar->addMenu(QStringLiteral("&Program"));
+    add(program, ID_PLOTIX, QStringLiteral("&Uruchom Plotix"), &CMainDialog::OnStartPlotix);
     program->addSeparator();
-    add(program, ID_CLOSE, QStringLiteral("Zamknij"), &CMainDialog::OnCloseCommand);
+    add(program, ID_CLOSE, QStringLiteral("&Zamknij"), &CMainDialog::OnCloseCommand)
+        ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
 
-    QMenu* view = m_menuBar->addMenu(QStringLiteral("Widok"));
-    add(view, ID_COLORS, QStringLiteral("Kolory"), &CMainDialog::OnColors);
-    add(view, ID_FONTS, QStringLiteral("Czcionki"), &CMainDialog::OnFonts);
-    add(view, ID_TOPMOST, QStringLiteral("Zawsze na wierzchu"), &CMainDialog::OnAlwaysOnTop)->setCheckable(true);
+    QMenu* view = m_menuBar->addMenu(QStringLiteral("&Widok"));
+    add(view, ID_COLORS, QStringLiteral("&Kolory"), &CMainDialog::OnColors);
+    add(view, ID_FONTS, QStringLiteral("&Czcionki"), &CMainDialog::OnFonts);
+    add(view, ID_TOPMOST, QStringLiteral("&Zawsze na wierzchu"), &CMainDialog::OnAlwaysOnTop)->setCheckable(true);
 
-    QMenu* settings = m_menuBar->addMenu(QStringLiteral("Ustawienia"));
-    add(settings, ID_PORT, QStringLiteral("Port szeregowy"), &CMainDialog::OnPortCommand);
-    add(settings, ID_RECORDING, QStringLiteral("Rejestracja do pliku"), &CMainDialog::OnRecordingSettings);
-    add(settings, ID_ADDITIONAL, QStringLiteral("Ustawienia dodatkowe"), &CMainDialog::OnAdditionalSettings);
+    QMenu* settings = m_menuBar->addMenu(QStringLiteral("&Ustawienia"));
+    add(settings, ID_PORT, QStringLiteral("&Port szeregowy"), &CMainDialog::OnPortCommand);
+    add(settings, ID_RECORDING, QStringLiteral("&Rejestracja do pliku"), &CMainDialog::OnRecordingSettings);
+    add(settings, ID_ADDITIONAL, QStringLiteral("Ustawienia &dodatkowe"), &CMainDialog::OnAdditionalSettings);
 
-    QMenu* help = m_menuBar->addMenu(QStringLiteral("Pomoc"));
-    add(help, ID_HELP_TOPICS, QStringLiteral("Pomoc"), &CMainDialog::OnHelpTopics);
-    add(help, ID_KDS, QStringLiteral("Program KDS"), &CMainDialog::OnPromotion);
-    add(help, ID_ABOUT, QStringLiteral("O programie"), &CMainDialog::OnAbout);
+    QMenu* help = m_menuBar->addMenu(QStringLiteral("Pomo&c"));
+    add(help, ID_HELP_TOPICS, QStringLiteral("&Pomoc"), &CMainDialog::OnHelpTopics)->setShortcut(QKeySequence(Qt::Key_F1));
+    add(help, ID_KDS, QStringLiteral("Program &KDS"), &CMainDialog::OnPromotion);
+    add(help, ID_ABOUT, QStringLiteral("&O programie"), &CMainDialog::OnAbout);
+
+    // F10 opens the first menu, as on other desktops; Qt leaves it to the
+    // program on X11.
+    auto* menuKey = new QAction(this);
+    menuKey->setObjectName(QStringLiteral("menuBarKey"));
+    menuKey->setShortcut(QKeySequence(Qt::Key_F10));
+    menuKey->setShortcutContext(Qt::WindowShortcut);
+    connect(menuKey, &QAction::triggered, this, [this] {
+        if (!m_menuBar->actions().isEmpty())
+            m_menuBar->setActiveAction(m_menuBar->actions().first());
+    });
+    addAction(menuKey);
 
     // The language choice has no menu item; a shortcut of the window reaches it.
     auto* language = new QAction(this);
@@ -136,8 +154,9 @@ QAction* CMainDialog::CommandAction(UINT id) const
 int CMainDialog::DoModal()
 {
     const int result = CDialog::DoModal();
-    // WM_DESTROY: the service goes with the window (help needs no closing here).
+    // WM_DESTROY: the service and the help window go with the window.
     m_dde.Unregister();
+    delete m_helpWindow;
     return result;
 }
 
@@ -443,8 +462,20 @@ void CMainDialog::OnAlwaysOnTop()
 void CMainDialog::OnHelpTopics()
 {
     const int topic = LoadString(IDS_LANGUAGE) == QLatin1String("EN") ? 1100 : 100;
-    if (!Services().ShowHelp(topic))
+    if (Services().ShowHelp(topic))
+        return;
+    // Nothing on the desktop shows the page: the program's own window does.
+    if (!m_helpWindow)
+        m_helpWindow = new CHelpWindow(this);
+    if (!m_helpWindow->Open(m_strHelpPage, topic)) {
+        delete m_helpWindow;
         Services().MessageBox(QStringLiteral("Failed to launch help."), MB_OK | MB_ICONEXCLAMATION);
+    }
+}
+
+CHelpWindow* CMainDialog::HelpWindow() const
+{
+    return m_helpWindow;
 }
 
 void CMainDialog::OnStartPlotix()

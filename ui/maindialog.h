@@ -30,6 +30,7 @@
 // User-interface thread only. The serial reader thread reaches OnSerialByte
 // through CSerialChannel's synchronous delivery.
 
+#include <QPointer>
 #include <QString>
 
 #include <functional>
@@ -42,6 +43,7 @@
 #include "platform/windowtimers.h"
 #include "platform/wintypes.h"
 
+class CHelpWindow;
 class CPortDialog;
 class CRecordingController;
 class CPressureDisplay;
@@ -99,13 +101,15 @@ public:
     // Menu commands.
     void OnPortCommand();       // 32771 "Port szeregowy"
     void OnAlwaysOnTop();       // 32772 "Zawsze na wierzchu"
-    void OnHelpTopics();        // 32778 "Pomoc"
+    // 32778 "Pomoc" (F1): the desktop's viewer, else the own help window;
+    // "Failed to launch help." when the page cannot be shown at all.
+    void OnHelpTopics();
     // 32795 "Uruchom Plotix": Plotix.exe, Plotix, plotix as LaunchProgram
     // finds them; then km302-plot from the program's folder, then from PATH,
     // with the binary log's path, else the text log's, when that file exists;
     // message 114 only when nothing could be started.
     void OnStartPlotix();
-    void OnCloseCommand();      // 32783 "Zamknij"
+    void OnCloseCommand();      // 32783 "Zamknij" (Ctrl+Q)
     void OnColors();            // 32780 "Kolory"
     void OnFonts();             // 32781 "Czcionki"
     void OnAbout();             // 32779 "O programie"
@@ -129,6 +133,10 @@ public:
     std::function<void()> m_runStartupPromotion;
     // The application's language code, which the language choice sets.
     QString* m_pLanguage = nullptr;
+    // The help page the program's own help window shows when nothing on the
+    // desktop shows HTML (HelpPagePath).
+    QString m_strHelpPage;
+    CHelpWindow* HelpWindow() const;
 
 private:
     CWindowTimers m_timers;
@@ -172,4 +180,5 @@ private:
     std::unique_ptr<CRecordingController> m_recording;
     std::map<UINT, QAction*> m_actions;
     bool m_bServiceFailureBox = false;   // message 108 queued or open
+    QPointer<CHelpWindow> m_helpWindow;  // the own help window while open
 };

@@ -8,6 +8,12 @@
 // from the chosen entry into m_nPortNr (always above 0) and ends with IDOK;
 // without a usable choice it says "Nie wybrano żadnego portu." and stays open.
 //
+// Under the list a label shows the selected entry's device path (what its
+// number maps to, CPortMap) and description. "Ścieżka urządzenia:" with
+// "Dodaj" (or Enter in the field) takes any device path, such as a socat or
+// simulator link: it gets a number through the port map (the lowest free from
+// COM33 up, kept in [PORTS] at exit), and its entry is added and selected.
+//
 // User-interface thread; made on the stack of the command that runs it.
 
 #include <QString>
@@ -21,6 +27,7 @@
 
 class QComboBox;
 class QLabel;
+class QLineEdit;
 
 namespace Ui {
 class CPortDialog;
@@ -39,16 +46,25 @@ public:
 
     // Appends one entry; called by the wait dialog's worker.
     void AddPort(const QString& entry);
+    // "Dodaj": maps the path in the field to a port number and selects it.
+    void OnAddPath();
     // Empties the entries and fills them through the wait dialog.
     void ListPortsIntoEntries();
 
     int m_nPortNr = 0;
     QLabel* m_status = nullptr;
     QComboBox* m_combo = nullptr;
+    QLabel* m_device = nullptr;         // path and description of the selection
+    QLineEdit* m_pathEdit = nullptr;
     QStringList m_ports;
     CPortWaitDialog::Lister m_lister;    // ListPorts unless a test sets another
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
+    void ShowSelectedDevice();
+
     std::unique_ptr<Ui::CPortDialog> m_ui;
     std::mutex m_portsLock;
 };

@@ -15,8 +15,10 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <functional>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "tests/e2e/liverig.h"
 #include "tests/e2e/xsession.h"
@@ -72,12 +74,22 @@ protected:
         // not at a NUL: legal, but not under the sanitizer's strict string
         // checks, which the suite sets for its own code.
         const std::string sanitizer = qEnvironmentVariable("ASAN_OPTIONS").toStdString() + ":strict_string_checks=0";
-        rig.Program().SetEnvironment({"QT_QPA_PLATFORM=xcb", "DISPLAY=" + x.Display().toStdString(),
-                                      "ASAN_OPTIONS=" + sanitizer,
-                                      "HOME=" + rig.FilePath(QStringLiteral("home")).toStdString(),
-                                      "BROWSER=" + opener.toStdString(),
-                                      "PATH=" + rig.FilePath(QStringLiteral("bin")).toStdString() + ":"
-                                          + qEnvironmentVariable("PATH").toStdString()});
+        std::vector<std::string> environment{"QT_QPA_PLATFORM=xcb", "DISPLAY=" + x.Display().toStdString(),
+                                             "ASAN_OPTIONS=" + sanitizer,
+                                             "HOME=" + rig.FilePath(QStringLiteral("home")).toStdString()};
+        if (m_withBrowser) {
+            environment.push_back("BROWSER=" + opener.toStdString());
+            environment.push_back("PATH=" + rig.FilePath(QStringLiteral("bin")).toStdString() + ":"
+                                  + qEnvironmentVariable("PATH").toStdString());
+        } else {
+            // Nothing that shows HTML: no $BROWSER, no application entries,
+            // and on PATH only the handler, which reports success whatever
+            // it is given (as xdg-open does when it falls back to an editor).
+            environment.push_back("PATH=" + rig.FilePath(QStringLiteral("bin")).toStdString());
+            environment.push_back("XDG_DATA_HOME=" + rig.FilePath(QStringLiteral("home/share")).toStdString());
+            environment.push_back("XDG_DATA_DIRS=" + rig.FilePath(QStringLiteral("share")).toStdString());
+        }
+        rig.Program().SetEnvironment(environment);
         ASSERT_TRUE(rig.StartSim());
         ASSERT_TRUE(rig.StartProgram());
         ASSERT_TRUE(CLiveRig::WaitUntil([&] { return !MainWindow().isEmpty(); }, kWindowMs))
@@ -169,9 +181,23 @@ protected:
     // reported under `name`.
     void OpenAndClose(const char* name, MenuItem at, const QString& title)
     {
+        OpenAndClose(name, [&] { return Choose(at); }, title);
+    }
+
+    // The same with the keys of `keys` (xdotool's names) on the main window.
+    void KeysOpenAndClose(const char* keys, const QString& title)
+    {
+        OpenAndClose(keys, [&] {
+            return Xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), MainWindow()})
+                   && Xdotool(QStringList{QStringLiteral("key")} + QString::fromLatin1(keys).split(QLatin1Char(' ')));
+        }, title);
+    }
+
+    void OpenAndClose(const char* name, const std::function<bool()>& open, const QString& title)
+    {
         SCOPED_TRACE(name);
         const std::set<QString> before = Windows(title);
-        ASSERT_TRUE(Choose(at));
+        ASSERT_TRUE(open());
         const QString opened = WaitForNewWindow(title, before);
         ASSERT_FALSE(opened.isEmpty()) << "no window titled " << title.toStdString();
         ASSERT_TRUE(Xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), opened}));
@@ -244,6 +270,7 @@ protected:
         EXPECT_EQ(0, rig.Program().WaitExit(CLiveRig::Slack(20000)));
     }
 
+    bool m_withBrowser = true;
     // The server outlives the program, which would otherwise end on losing it.
     CXSession x;
     CLiveRig rig;
@@ -308,6 +335,28 @@ TEST_F(DesktopTest, AlwaysOnTopKeepsTheWindowOpenInPlaceAndIsSavedWhenClearedAga
     CloseAndExpectStatusZero();
     const QByteArray settings = CLiveRig::ReadFile(rig.SettingsPath());
     EXPECT_TRUE(settings.contains("\r\nTOPMOST=0\r\n")) << settings.toStdString();
+}
+
+// A desktop without a browser, driven from the keyboard only: F1 shows the
+// help in the program's own window, Alt and a menu's letter, then an item's
+// letter, choose a command, F10 opens the menu bar, Ctrl+Q ends the program.
+class DesktopWithoutBrowserTest : public DesktopTest {
+protected:
+    DesktopWithoutBrowserTest() { m_withBrowser = false; }
+};
+
+TEST_F(DesktopWithoutBrowserTest, TheKeyboardReachesEveryMenuAndHelpShowsInTheProgramsOwnWindow)
+{
+    KeysOpenAndClose("F1", QStringLiteral("^KM302 — pomoc$"));
+    EXPECT_FALSE(QFile::exists(OpenedPath())) << "the page went to the desktop's handler";
+    KeysOpenAndClose("alt+w k", QStringLiteral("^Kolory$"));
+    KeysOpenAndClose("alt+c o", QStringLiteral("^O programie$"));
+    // F10 opens the first menu, "Program"; from there the arrows move on.
+    KeysOpenAndClose("F10 Down Right Return", QStringLiteral("^Kolory$"));
+    ASSERT_TRUE(Xdotool({QStringLiteral("windowactivate"), QStringLiteral("--sync"), MainWindow()}));
+    ASSERT_TRUE(Xdotool({QStringLiteral("key"), QStringLiteral("ctrl+q")}));
+    EXPECT_EQ(0, rig.Program().WaitExit(CLiveRig::Slack(20000)));
+    EXPECT_EQ(0, rig.Program().ErrorOutput().count("km302: ")) << rig.Program().ErrorOutput().toStdString();
 }
 
 } // namespace

@@ -8,6 +8,10 @@
 #include <QFontInfo>
 #include <QLabel>
 #include <QLibraryInfo>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFile>
+#include <QProcessEnvironment>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QTranslator>
@@ -15,6 +19,7 @@
 #include <functional>
 
 #include "platform/dialog.h"
+#include "platform/helppage.h"
 #include "platform/qtservices.h"
 #include "platform/qttranslations.h"
 #include "platform/stringtable.h"
@@ -186,4 +191,125 @@ TEST(QtServices, FontChooserReturnsPixelsAndKeepsTheFaceNameOfAKeptFamily)
     EXPECT_EQ(font.lfItalic, 0);
 }
 
+// The font the settings name may not be installed: the chooser shows the
+// family that stands in for it, in the same weight and slant, and OK without
+// a change gives the description back as it was.
+TEST(QtServices, FontChooserOkWithoutAChangeKeepsTheFont)
+{
+    struct Case {
+        LONG height, weight;
+        BYTE italic;
+        const char* face;
+    };
+    for (const Case c : {Case{-24, 0, 0, "KM302 Brak Takiej"}, Case{-24, 400, 1, "KM302 Brak Takiej"},
+                         Case{30, 700, 0, "KM302 Brak Takiej"}, Case{-40, 0, 0, "Arial"}}) {
+        SCOPED_TRACE(std::to_string(c.height) + " " + std::to_string(c.weight) + " " + c.face);
+        LOGFONT font;
+        font.lfHeight = c.height;
+        font.lfWeight = c.weight;
+        font.lfItalic = c.italic;
+        font.lfCharSet = EASTEUROPE_CHARSET;
+        font.SetFaceName(c.face);
+        const LOGFONT before = font;
+        QFont shown;
+        CDialogUser<QFontDialog> user([&](QFontDialog* dialog) {
+            shown = dialog->currentFont();
+            QMetaObject::invokeMethod(dialog, "accept");
+        });
+        CQtServices services;
+        ASSERT_TRUE(services.ChooseFont(font));
+        EXPECT_EQ(font, before);
+        EXPECT_EQ(shown.weight(), c.weight == 0 ? QFont::Normal : QFont::Weight(c.weight));
+        EXPECT_EQ(shown.italic(), c.italic != 0);
+    }
+}
+
+void WriteFile(const QString& path, const QByteArray& text, bool executable = false)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(text);
+    file.close();
+    if (executable)
+        file.setPermissions(file.permissions() | QFile::ExeOwner);
+}
+
+TEST(HelpPage, AViewerOfHtmlIsOneThatIsInstalledAndNeedsNoTerminal)
+{
+    QTemporaryDir dir;
+    const QString bin = dir.filePath(QStringLiteral("bin"));
+    WriteFile(bin + QStringLiteral("/viewer"), "#!/bin/sh\n", true);
+    QProcessEnvironment env;
+    env.insert(QStringLiteral("PATH"), bin);
+    env.insert(QStringLiteral("HOME"), dir.filePath(QStringLiteral("home")));
+    env.insert(QStringLiteral("XDG_DATA_DIRS"), dir.filePath(QStringLiteral("share")));
+    EXPECT_FALSE(HtmlViewerAvailable(env));
+
+    // A terminal editor that takes HTML as text, an entry whose program is
+    // gone: neither shows it.
+    const QString apps = dir.filePath(QStringLiteral("share/applications/"));
+    WriteFile(apps + QStringLiteral("vim.desktop"), "[Desktop Entry]\nMimeType=text/plain;text/html;\nExec=viewer %F\nTerminal=true\n");
+    WriteFile(apps + QStringLiteral("gone.desktop"), "[Desktop Entry]\nMimeType=text/html;\nExec=firefox %u\n");
+    EXPECT_FALSE(HtmlViewerAvailable(env));
+
+    WriteFile(dir.filePath(QStringLiteral("home/.local/share/applications/kde/browser.desktop")),
+              "[Desktop Entry]\nExec=\"viewer\" %u\nMimeType=application/xhtml+xml;text/html;\n");
+    EXPECT_TRUE(HtmlViewerAvailable(env));
+}
+
+// Where nothing shows HTML, the page is not handed to the desktop's handler
+// (here a stand-in for file URLs that takes everything, as xdg-open hands
+// HTML to a text editor and reports success): the caller learns that it is
+// not shown. With a browser it is handed over, at the topic.
+class CScopedVariable {
+public:
+    CScopedVariable(const char* name, const QByteArray& value)
+        : m_name(name), m_old(qgetenv(name)), m_wasSet(qEnvironmentVariableIsSet(name))
+    {
+        qputenv(name, value);
+    }
+    ~CScopedVariable() { m_wasSet ? qputenv(m_name, m_old) : qunsetenv(m_name); }
+
+private:
+    const char* m_name;
+    QByteArray m_old;
+    bool m_wasSet;
+};
+
+class CUrlRecorder : public QObject {
+    Q_OBJECT
+public:
+    QList<QUrl> opened;
+public slots:
+    void Open(const QUrl& url) { opened << url; }
+};
+
+TEST(HelpPage, OnlyWithAViewerIsThePageHandedToTheDesktop)
+{
+    QTemporaryDir dir;
+    WriteFile(dir.filePath(QStringLiteral("bin/viewer")), "#!/bin/sh\n", true);
+    const CScopedVariable path("PATH", dir.filePath(QStringLiteral("bin")).toLocal8Bit());
+    const CScopedVariable browser("BROWSER", {});
+    // The test's own data folders hold no application entries.
+    const CScopedVariable dataHome("XDG_DATA_HOME", dir.filePath(QStringLiteral("home")).toLocal8Bit());
+    const CScopedVariable dataDirs("XDG_DATA_DIRS", dir.filePath(QStringLiteral("share")).toLocal8Bit());
+    CUrlRecorder handler;
+    QDesktopServices::setUrlHandler(QStringLiteral("file"), &handler, "Open");
+    CQtServices services;
+    const bool withoutViewer = services.ShowHelp(100);
+    const qsizetype askedWithoutViewer = handler.opened.size();
+    qputenv("BROWSER", "viewer %s");
+    const bool withViewer = services.ShowHelp(100);
+    QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+    EXPECT_FALSE(withoutViewer);
+    EXPECT_EQ(0, askedWithoutViewer);
+    EXPECT_TRUE(withViewer);
+    ASSERT_EQ(1, handler.opened.size());
+    EXPECT_EQ(QUrl::fromLocalFile(HelpPagePath()).path(), handler.opened[0].path());
+    EXPECT_EQ(QStringLiteral("topic100"), handler.opened[0].fragment());
+}
+
 }  // namespace
+
+#include "qtservicestest.moc"

@@ -1,4 +1,9 @@
 #include <QAction>
+#include <QApplication>
+#include <QMenu>
+#include <QMenuBar>
+#include <QSet>
+#include <QTextBrowser>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
@@ -25,6 +30,7 @@
 #include "tests/support/scriptedservices.h"
 #include "tests/ui/dialogdriver.h"
 #include "tools/frameencoder.h"
+#include "ui/helpwindow.h"
 #include "ui/maindialog.h"
 #include "ui/portdialog.h"
 #include "ui/pressuredisplay.h"
@@ -333,15 +339,90 @@ TEST_F(MainDialogTest, TheRectangleFollowsRestoredMovesAndSizes)
     EXPECT_EQ((RECT{70, 80, 370, 280}), window.m_windowRect);
 }
 
-TEST_F(MainDialogTest, HelpOpensTopic100AndReportsAFailure)
+// Where the desktop cannot show the page, the program's own window does, at
+// the topic; only a page that cannot be read at all is a failure.
+TEST_F(MainDialogTest, HelpOpensTopic100ElseInItsOwnWindowAndReportsAFailure)
 {
     window.show();
     window.CommandAction(ID_HELP_TOPICS)->trigger();
+    EXPECT_EQ(nullptr, window.HelpWindow());
+
     services.QueueHelpResult(false);
     window.CommandAction(ID_HELP_TOPICS)->trigger();
-    EXPECT_EQ((std::vector<int>{100, 100}), services.HelpTopics());
+    ASSERT_NE(nullptr, window.HelpWindow());
+    EXPECT_TRUE(window.HelpWindow()->isVisible());
+    EXPECT_TRUE(window.HelpWindow()->isWindow());
+    const QTextBrowser* page = window.HelpWindow()->Browser();
+    EXPECT_TRUE(page->isReadOnly());
+    EXPECT_EQ(QStringLiteral("topic100"), page->source().fragment());
+    EXPECT_TRUE(page->toPlainText().contains(QStringLiteral("km302-plot")));
+    EXPECT_TRUE(services.MessageBoxes().empty());
+
+    window.HelpWindow()->close();
+    window.m_strHelpPage = QStringLiteral("/nonexistent/KM302.html");
+    services.QueueHelpResult(false);
+    window.CommandAction(ID_HELP_TOPICS)->trigger();
+    EXPECT_EQ((std::vector<int>{100, 100, 100}), services.HelpTopics());
     ASSERT_EQ(1u, services.MessageBoxes().size());
     EXPECT_EQ(QStringLiteral("Failed to launch help."), services.MessageBoxes()[0].text);
+}
+
+// The menus from the keyboard, in the window's modal loop: Alt and the
+// underlined letter (one per letter within a menu), F10, F1 and Ctrl+Q.
+TEST_F(MainDialogTest, MenusAndCommandsAreReachedFromTheKeyboard)
+{
+    auto* bar = window.findChild<QMenuBar*>();
+    ASSERT_NE(nullptr, bar);
+    // Every entry has a letter, and no two entries of a menu the same one.
+    const auto lettersUnique = [](const QList<QAction*>& actions) {
+        QSet<QChar> letters;
+        qsizetype entries = 0;
+        for (const QAction* action : actions) {
+            const qsizetype at = action->text().indexOf(QLatin1Char('&'));
+            entries += action->isSeparator() ? 0 : 1;
+            if (at >= 0 && at + 1 < action->text().size())
+                letters.insert(action->text().at(at + 1).toLower());
+        }
+        return letters.size() == entries;
+    };
+    EXPECT_TRUE(lettersUnique(bar->actions()));
+    QStringList words;
+    for (QAction* title : bar->actions()) {
+        EXPECT_TRUE(lettersUnique(title->menu()->actions())) << title->text().toStdString();
+        for (QAction* action : QList<QAction*>{title} + title->menu()->actions()) {
+            if (!action->isSeparator())
+                words << QString(action->text()).remove(QLatin1Char('&'));
+        }
+    }
+    EXPECT_EQ((QStringList{"Program", "Uruchom Plotix", "Zamknij", "Widok", "Kolory", "Czcionki", "Zawsze na wierzchu",
+                           "Ustawienia", "Port szeregowy", "Rejestracja do pliku", "Ustawienia dodatkowe", "Pomoc",
+                           "Pomoc", "Program KDS", "O programie"}),
+              words);
+
+    QStringList openedByAlt;
+    QString openedByF10;
+    const auto openMenu = [bar] {
+        QWidget* popup = QApplication::activePopupWidget();
+        const QString title = popup && bar->activeAction() ? bar->activeAction()->text() : QString();
+        if (popup)
+            popup->close();
+        return title;
+    };
+    const int result = RunModalWith(window, [&] {
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+        for (Qt::Key key : {Qt::Key_U, Qt::Key_P}) {
+            QTest::keyClick(&window, key, Qt::AltModifier);
+            openedByAlt << openMenu();
+        }
+        QTest::keyClick(&window, Qt::Key_F10);
+        openedByF10 = openMenu();
+        QTest::keyClick(&window, Qt::Key_F1);
+        QTest::keyClick(&window, Qt::Key_Q, Qt::ControlModifier);
+    });
+    EXPECT_EQ((QStringList{"&Ustawienia", "&Program"}), openedByAlt);
+    EXPECT_EQ(QStringLiteral("&Program"), openedByF10);
+    EXPECT_EQ(std::vector<int>{100}, services.HelpTopics());
+    EXPECT_EQ(IDOK, result);   // Ctrl+Q: "Zamknij"
 }
 
 // "Uruchom Plotix" with a PATH of its own: a folder that holds an executable

@@ -2,6 +2,8 @@
 #include <QCoreApplication>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -11,7 +13,9 @@
 #include <chrono>
 #include <thread>
 
+#include "device/portmap.h"
 #include "tests/support/scriptedservices.h"
+#include "tests/ui/dialogdriver.h"
 #include "ui/portdialog.h"
 #include "ui/portwaitdialog.h"
 
@@ -120,6 +124,52 @@ TEST_F(PortDialogTest, ModalRunEndsWithOkOrCancel)
     });
     EXPECT_EQ(IDCANCEL, second.DoModal());
     EXPECT_EQ(0, second.m_nPortNr);
+}
+
+// Any device path can be given in the dialog: it gets a number of its own
+// (from COM33 up, kept in the port map that the settings save) and is chosen.
+TEST_F(PortDialogTest, AGivenDevicePathGetsAFreeNumberIsShownAndChosen)
+{
+    const auto savedPorts = CPortMap::Instance().Entries();
+    const QString adapter = QStringLiteral("/dev/serial/by-id/usb-FTDI_A1-if00-port0");
+    CPortMap::Instance().SetEntries({{33, adapter}, {35, QStringLiteral("/dev/x35")}});
+    dialog.m_lister = ListOf(QStringLiteral("COM1\nCOM33:FT232R USB UART\nCOM35\n"));
+    std::vector<QString> shown;
+    bool openAfterEnter = false;
+    WhenShown(dialog, [&] {
+        dialog.m_combo->setCurrentIndex(1);
+        shown.push_back(dialog.m_device->text());
+        dialog.m_combo->setCurrentIndex(0);
+        shown.push_back(dialog.m_device->text());
+        dialog.m_pathEdit->setText(QStringLiteral("sim-link"));
+        ClickButton(dialog, "addPathButton");
+        // Enter in the field adds the path and leaves the dialog open.
+        dialog.m_pathEdit->setText(QStringLiteral(" /tmp/km302-port "));
+        QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+        QCoreApplication::sendEvent(dialog.m_pathEdit, &enter);
+        openAfterEnter = dialog.isVisible();
+        shown.push_back(dialog.m_device->text());
+        // The same path again: the same entry.
+        dialog.m_pathEdit->setText(QStringLiteral("/tmp/km302-port"));
+        ClickButton(dialog, "addPathButton");
+        dialog.OnOK();
+    });
+    EXPECT_EQ(IDOK, dialog.DoModal());
+    EXPECT_TRUE(openAfterEnter);
+    EXPECT_EQ(34, dialog.m_nPortNr);
+    EXPECT_EQ((std::vector<QString>{QStringLiteral("Urządzenie: ") + adapter + QStringLiteral("\nOpis: FT232R USB UART"),
+                                    QStringLiteral("Urządzenie: /dev/ttyS0"),
+                                    QStringLiteral("Urządzenie: /tmp/km302-port")}),
+              shown);
+    QStringList entries;
+    for (int i = 0; i < dialog.m_combo->count(); ++i)
+        entries << dialog.m_combo->itemText(i);
+    EXPECT_EQ((QStringList{"COM1", "COM33 (FT232R USB UART)", "COM34", "COM35"}), entries);
+    EXPECT_EQ(QStringLiteral("/tmp/km302-port"), CPortMap::Instance().Entries()[34]);
+    // A relative path is refused with a word of why.
+    ASSERT_EQ(1u, services.MessageBoxes().size());
+    EXPECT_TRUE(services.MessageBoxes()[0].text.contains(QStringLiteral("/dev/ttyUSB0")));
+    CPortMap::Instance().SetEntries(savedPorts);
 }
 
 TEST(PortWaitDialog, EscapeClosesItButTheListIsStillComplete)
