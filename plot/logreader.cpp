@@ -118,8 +118,8 @@ QString NotAFile(const QString& path, mode_t mode)
 {
     return S_ISDIR(mode)
         ? QStringLiteral("%1 jest folderem, a nie plikiem dziennika.").arg(Quoted(path))
-        : QStringLiteral("%1 nie jest zwykłym plikiem (to potok, gniazdo lub urządzenie), "
-                         "a nie plikiem dziennika.").arg(Quoted(path));
+        : QStringLiteral("%1 nie jest zwykłym plikiem dziennika, tylko potokiem, gniazdem lub urządzeniem.")
+              .arg(Quoted(path));
 }
 
 struct FdCloser {
