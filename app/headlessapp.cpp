@@ -11,6 +11,7 @@
 #include "device/portmap.h"
 #include "device/serialchannel.h"
 #include "platform/errortext.h"
+#include "platform/messageids.h"
 #include "platform/reportline.h"
 #include "platform/servicenotify.h"
 #include "platform/stopsignals.h"
@@ -19,8 +20,6 @@
 
 namespace {
 
-constexpr UINT IDS_CANNOT_OPEN_PORT = 105;
-constexpr UINT IDS_DDE_FAILED = 108;
 constexpr int kGrowStep = 4;
 constexpr unsigned kFirstRetryMs = 100;
 constexpr unsigned kLongestRetryMs = 1600;
@@ -152,8 +151,8 @@ void CHeadlessApp::OpenPort()
 {
     auto channel = std::make_unique<CSerialChannel>();
     const int opened = m_portPath.isEmpty()
-                           ? channel->Open(&m_core, m_portNr, 300, 'N', 7, 1, EV_RXCHAR, 512)
-                           : channel->OpenPath(&m_core, 0, m_portPath, 300, 'N', 7, 1, EV_RXCHAR, 512);
+                           ? channel->Open(&m_core, m_portNr, kKm302Line)
+                           : channel->OpenPath(&m_core, 0, m_portPath, kKm302Line);
     if (opened && channel->StartReader()) {
         m_channel = std::move(channel);
         if (m_retryMs != 0)

@@ -5,6 +5,7 @@
 
 #include "app/metercore.h"
 #include "platform/errortext.h"
+#include "platform/messageids.h"
 #include "platform/stringtable.h"
 #include "platform/timerids.h"
 #include "recording/recordinginterval.h"
@@ -12,8 +13,6 @@
 
 namespace {
 
-constexpr unsigned IDS_TEXT_LOG_UNAVAILABLE = 106;
-constexpr unsigned IDS_BINARY_LOG_UNAVAILABLE = 107;
 constexpr UINT kOpenLogsDelayMs = 10000;
 
 } // namespace

@@ -1,13 +1,9 @@
 #include "app/metercore.h"
 
+#include "platform/messageids.h"
 #include "platform/stringtable.h"
 
 namespace {
-
-constexpr UINT IDS_NO_COMMUNICATION = 125;
-constexpr UINT IDS_MEASUREMENT_OK = 127;
-constexpr UINT IDS_VALUE_ERROR = 128;
-constexpr UINT IDS_CALIBRATION_ERROR = 129;
 
 constexpr int kUnitHpa = 5;
 constexpr int kUnitPa = 9;

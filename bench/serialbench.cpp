@@ -92,7 +92,7 @@ struct ChannelOnPty {
     bool Start()
     {
         return pty.Ok()
-            && channel.OpenPath(&sink, kPortNr, pty.SlavePath(), 300, 'N', 7, 1, EV_RXCHAR, 512) == 1
+            && channel.OpenPath(&sink, kPortNr, pty.SlavePath(), kKm302Line) == 1
             && channel.StartReader() == 1;
     }
 };

@@ -4,13 +4,14 @@
 
 #include "dde/ddeitemtext.h"
 #include "dde/ddenames.h"
+#include "platform/messageids.h"
 #include "platform/stringtable.h"
 
 CDdeServer::CDdeServer(std::unique_ptr<IDdeTransport> transport)
     : m_transport(std::move(transport)),
       m_strService(QStringLiteral("pl.km302.KM302")),
-      m_strTopicBase(LoadString(118)),
-      m_strItems{LoadString(119), LoadString(120), LoadString(121)}
+      m_strTopicBase(LoadString(IDS_PRESSURE)),
+      m_strItems{LoadString(IDS_ITEM_RESULT), LoadString(IDS_ITEM_MEASUREMENT), LoadString(IDS_ITEM_STATUS)}
 {
 }
 

@@ -116,6 +116,19 @@ int CSerialChannel::Open(ISerialByteSink* owner, int portNr, int baud, char pari
                     stopBits, eventMask, bufferSize);
 }
 
+int CSerialChannel::Open(ISerialByteSink* owner, int portNr, const LineSettings& line)
+{
+    return Open(owner, portNr, line.baud, line.parity, line.dataBits, line.stopBits, line.eventMask,
+                line.bufferSize);
+}
+
+int CSerialChannel::OpenPath(ISerialByteSink* owner, int portNr, const QString& path,
+                             const LineSettings& line)
+{
+    return OpenPath(owner, portNr, path, line.baud, line.parity, line.dataBits, line.stopBits,
+                    line.eventMask, line.bufferSize);
+}
+
 int CSerialChannel::OpenPath(ISerialByteSink* owner, int portNr, const QString& path, int baud,
                              char parity, int dataBits, int stopBits, DWORD eventMask, int bufferSize)
 {

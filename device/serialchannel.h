@@ -57,12 +57,12 @@
 #include <span>
 #include <thread>
 
+#include "device/linesettings.h"
 #include "platform/wintypes.h"
 
 class ISerialByteSink;
 class QObject;
 
-constexpr DWORD EV_RXCHAR = 0x0001;
 constexpr DWORD STILL_ACTIVE = 259;
 constexpr DWORD kReaderExitCode = 100;
 
@@ -83,6 +83,9 @@ public:
     // Opens a device path directly (Open resolves the number to a path first).
     int OpenPath(ISerialByteSink* owner, int portNr, const QString& path, int baud, char parity,
                  int dataBits, int stopBits, DWORD eventMask, int bufferSize);
+    // The same two with the line given as one definition (kKm302Line).
+    int Open(ISerialByteSink* owner, int portNr, const LineSettings& line);
+    int OpenPath(ISerialByteSink* owner, int portNr, const QString& path, const LineSettings& line);
 
     // Starts the reader thread: 1 on success, 0 when there is no open port or
     // the thread cannot be created.

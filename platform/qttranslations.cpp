@@ -4,13 +4,8 @@
 #include <QLibraryInfo>
 #include <QTranslator>
 
+#include "platform/messageids.h"
 #include "platform/stringtable.h"
-
-namespace {
-
-constexpr UINT IDS_LANGUAGE = 135;
-
-}  // namespace
 
 bool InstallQtTranslations()
 {

@@ -1,13 +1,8 @@
 #include "recording/binarylog.h"
 
+#include "platform/messageids.h"
 #include "platform/numberformat.h"
 #include "platform/services.h"
-
-namespace {
-
-constexpr UINT IDS_BINARY_LOG_EXISTS = 110;
-
-} // namespace
 
 LogOpenResult CBinaryLog::Open(const QString& path, bool ask)
 {

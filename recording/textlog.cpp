@@ -1,16 +1,12 @@
 #include "recording/textlog.h"
 
 #include "platform/codepage1250.h"
+#include "platform/messageids.h"
 #include "platform/numberformat.h"
 #include "platform/services.h"
 #include "platform/stringtable.h"
 
 namespace {
-
-constexpr UINT IDS_TEXT_LOG_EXISTS = 109;
-constexpr UINT IDS_DATE_AND_TIME = 122;
-constexpr UINT IDS_PRESSURE_PA = 123;
-constexpr UINT IDS_PRESSURE_HPA = 124;
 
 const QByteArray kLineEnd("\r\n");
 

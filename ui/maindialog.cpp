@@ -17,6 +17,7 @@
 #include "dde/ddebustransport.h"
 #include "device/serialchannel.h"
 #include "platform/helppage.h"
+#include "platform/messageids.h"
 #include "platform/numberformat.h"
 #include "platform/errortext.h"
 #include "platform/services.h"
@@ -36,12 +37,6 @@
 #include "ui_maindialog.h"
 
 namespace {
-
-constexpr UINT IDS_CANNOT_OPEN_PORT = 105;
-constexpr UINT IDS_DDE_FAILED = 108;
-constexpr UINT IDS_PLOTIX_MISSING = 114;
-constexpr UINT IDS_PRESSURE = 118;
-constexpr UINT IDS_LANGUAGE = 135;
 
 constexpr int kUnitHpa = 5;
 constexpr UINT kOpenLogsDelayMs = 10000;
@@ -174,7 +169,7 @@ BOOL CMainDialog::OnInitDialog()
     // 5. The stored port, or the port selection once the window shows.
     if (m_portNr > 0) {
         m_pChannel = new CSerialChannel;
-        if (m_pChannel->Open(this, m_portNr, 300, 'N', 7, 1, EV_RXCHAR, 512)) {
+        if (m_pChannel->Open(this, m_portNr, kKm302Line)) {
             m_pChannel->StartReader();
         } else {
             const QString text = WithErrorReason(Sprintf(IDS_CANNOT_OPEN_PORT, m_portNr), m_pChannel->LastError(),
@@ -422,7 +417,7 @@ void CMainDialog::OnPortCommand()
         // 5. The old port is closed before the new one is tried.
         delete m_pChannel;
         m_pChannel = new CSerialChannel;
-        if (m_pChannel->Open(this, sel, 300, 'N', 7, 1, EV_RXCHAR, 512)) {
+        if (m_pChannel->Open(this, sel, kKm302Line)) {
             // 6.
             m_pChannel->StartReader();
             m_portNr = sel;

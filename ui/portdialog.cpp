@@ -8,15 +8,12 @@
 
 #include "device/portenumeration.h"
 #include "device/portmap.h"
+#include "platform/messageids.h"
 #include "platform/services.h"
 #include "platform/stringtable.h"
 #include "ui_portdialog.h"
 
 namespace {
-
-constexpr UINT IDS_PORT_IN_USE = 102;
-constexpr UINT IDS_NO_PORT_IN_USE = 103;
-constexpr UINT IDS_NO_PORT_CHOSEN = 104;
 
 // atoi: leading blanks, an optional sign, the digits that follow; 0 without any.
 int LeadingNumber(QStringView text)

@@ -7,21 +7,13 @@
 #include "app/recordreading.h"
 #include "device/framedecoder.h"
 #include "platform/errortext.h"
+#include "platform/messageids.h"
 #include "platform/services.h"
 #include "platform/stringtable.h"
 #include "platform/timerids.h"
 #include "recording/writefailuretext.h"
 #include "recording/recordinginterval.h"
 #include "ui/recordingdialog.h"
-
-namespace {
-
-constexpr UINT IDS_TEXT_LOG_UNAVAILABLE = 106;
-constexpr UINT IDS_BINARY_LOG_UNAVAILABLE = 107;
-constexpr UINT IDS_RECORDING_STATUS = 111;
-
-
-} // namespace
 
 CRecordingController::CRecordingController(ITimerHost& timers, const CDisplayState& display,
                                            const CFrameDecoder& decoder,

@@ -5,18 +5,13 @@
 
 #include <algorithm>
 
+#include "platform/messageids.h"
 #include "platform/services.h"
 #include "platform/stringtable.h"
 #include "recording/recordinginterval.h"
 #include "ui_recordingdialog.h"
 
 namespace {
-
-constexpr UINT IDS_TEXT_FILTER = 130;
-constexpr UINT IDS_TEXT_CHOOSER_TITLE = 131;
-constexpr UINT IDS_BINARY_FILTER = 132;
-constexpr UINT IDS_BINARY_CHOOSER_TITLE = 133;
-
 
 // The edit control of Windows separates lines with CR LF, QPlainTextEdit with LF.
 QString ToControlText(const QString& text)

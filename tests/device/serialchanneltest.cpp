@@ -97,7 +97,7 @@ double ProcessCpuSeconds()
 
 int OpenOn(CSerialChannel& channel, ISerialByteSink& sink, const QString& path)
 {
-    return channel.OpenPath(&sink, 40, path, 300, 'N', 7, 1, EV_RXCHAR, 512);
+    return channel.OpenPath(&sink, 40, path, kKm302Line);
 }
 
 // Runs `body` in a child with pseudo-terminals of its own: a fresh devpts
@@ -300,7 +300,7 @@ TEST(SerialChannelOpen, PortNumberGoesThroughThePortMap)
     const auto saved = CPortMap::Instance().Entries();
     CPortMap::Instance().SetEntry(12, pty.slavePath());
     CSerialChannel channel;
-    EXPECT_EQ(1, channel.Open(&sink, 12, 300, 'N', 7, 1, EV_RXCHAR, 512));
+    EXPECT_EQ(1, channel.Open(&sink, 12, kKm302Line));
     EXPECT_EQ(12, channel.PortNumber());
     EXPECT_EQ(pty.slavePath(), channel.DevicePath());
 
@@ -312,7 +312,7 @@ TEST(SerialChannelOpen, PortNumberGoesThroughThePortMap)
     ASSERT_EQ(0, ::symlink(otherPty.slavePath().toLocal8Bit().constData(), link.constData()));
     CPortMap::Instance().SetEntry(13, CRawUtf8::Decode(link));
     CSerialChannel other;
-    EXPECT_EQ(1, other.Open(&sink, 13, 300, 'N', 7, 1, EV_RXCHAR, 512));
+    EXPECT_EQ(1, other.Open(&sink, 13, kKm302Line));
     ::unlink(link.constData());   // a name QTemporaryDir cannot remove
     CPortMap::Instance().SetEntries(saved);
 }
@@ -336,7 +336,7 @@ TEST(SerialChannelOpen, AnOrdinaryUserOpensAPortAgainAfterClosingItAndAfterSwitc
         const int ports[] = {40, 40, 41, 40};
         for (int step = 0; step < 4; ++step) {
             CSerialChannel channel;
-            if (channel.Open(&sink, ports[step], 300, 'N', 7, 1, EV_RXCHAR, 512) != 1)
+            if (channel.Open(&sink, ports[step], kKm302Line) != 1)
                 return 10 + step;
         }
         return 0;
