@@ -462,4 +462,27 @@ TEST(SerialChannelUnplug, WaitsQuietlyAndResumesWhenTheDeviceIsBackAtTheSamePath
     RecordProperty("resume_seconds", std::to_string(resumed));
 }
 
+// The line the instrument speaks, as the terminal holds it after the opening.
+// A pseudo-terminal always keeps 8 data bits without parity (the kernel sets
+// them); its speed and stop bits are what was asked for.
+TEST(SerialChannelOpen, TheInstrumentsLineIs300BaudOneStopBit)
+{
+    int master = -1;
+    int slave = -1;
+    char name[128] = {};
+    ASSERT_EQ(0, openpty(&master, &slave, name, nullptr, nullptr));
+    RecordingSink sink;
+    {
+        CSerialChannel channel;
+        ASSERT_EQ(1, OpenOn(channel, sink, QString::fromLocal8Bit(name)));
+        termios tio{};
+        ASSERT_EQ(0, tcgetattr(slave, &tio));
+        EXPECT_EQ(speed_t(B300), cfgetispeed(&tio));
+        EXPECT_EQ(speed_t(B300), cfgetospeed(&tio));
+        EXPECT_EQ(tcflag_t(0), tio.c_cflag & (CSTOPB | CRTSCTS));
+    }
+    ::close(slave);
+    ::close(master);
+}
+
 } // namespace
