@@ -72,8 +72,8 @@
 
 #include "adviseclient.h"
 #include "advisereceiver.h"
-#include "benchpty.h"
-#include "busclient.h"
+#include "tests/kit/ptypair.h"
+#include "tests/kit/busclient.h"
 #include "framelog.h"
 #include "latencysamples.h"
 #include "programprocess.h"
@@ -117,7 +117,7 @@ public:
         return Launch(log, headless, {});
     }
 
-    CBenchPty& Pty() { return m_pty; }
+    CPtyPair& Pty() { return m_pty; }
     CProgramProcess& Program() { return m_program; }
     QString Folder() const { return m_dir.path(); }
 
@@ -125,15 +125,15 @@ public:
     // frame, or nothing within 20 s.
     std::optional<long long> Prime()
     {
-        CBusClient client;
+        CBusClient client(QString(), CBusClient::Signals::Ignored);
         const auto end = std::chrono::steady_clock::now() + 20s;
-        while (client.Connected() && std::chrono::steady_clock::now() < end) {
+        while (client.IsConnected() && std::chrono::steady_clock::now() < end) {
             const long long k = g_log.NextFrame();
             if (!m_pty.Write(CFrameLog::FrameFor(k)))
                 return std::nullopt;
             std::this_thread::sleep_for(200ms);
             const QDBusMessage reply =
-                client.Call(QStringLiteral("Request"), CAdviseReceiver::kTopic, CAdviseReceiver::kItem, 1000);
+                client.Ask(QStringLiteral("Request"), CAdviseReceiver::kTopic, CAdviseReceiver::kItem, 1000);
             bool ok = false;
             if (reply.type() == QDBusMessage::ReplyMessage
                 && CFrameLog::ResidueOf(reply.arguments().value(0).toString(), &ok) == k % CFrameLog::kValues
@@ -165,7 +165,7 @@ private:
     }
 
     QTemporaryDir m_dir;
-    CBenchPty m_pty;
+    CPtyPair m_pty;
     CProgramProcess m_program;
 };
 
@@ -365,7 +365,7 @@ void BM_IdleCost(benchmark::State& state)
 // whose last character went out.
 class CLineFeeder {
 public:
-    explicit CLineFeeder(CBenchPty& pty) : m_thread([this, &pty] { Run(pty); }) {}
+    explicit CLineFeeder(CPtyPair& pty) : m_thread([this, &pty] { Run(pty); }) {}
     ~CLineFeeder()
     {
         m_bStop = true;
@@ -379,7 +379,7 @@ public:
     bool Failed() const { return m_bFailed; }
 
 private:
-    void Run(CBenchPty& pty)
+    void Run(CPtyPair& pty)
     {
         auto next = std::chrono::steady_clock::now();
         for (long long k = 0; !m_bStop; ++k) {

@@ -2,7 +2,7 @@
 
 #include <chrono>
 
-#include "tests/support/procstats.h"
+#include "tests/kit/procstats.h"
 
 bool CProgramProcess::Start(const std::string& path, const std::vector<std::string>& args,
                             const std::vector<std::string>& env)

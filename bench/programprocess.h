@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/childprocess.h"
+#include "tests/kit/childprocess.h"
 
 class CProgramProcess {
 public:

@@ -8,7 +8,7 @@
 #include <unistd.h>
 #include <utility>
 
-#include "tests/support/procstats.h"
+#include "tests/kit/procstats.h"
 
 CKm302Process::CKm302Process(QString configHome, double timeScale)
     : m_strConfigHome(std::move(configHome)), m_dTimeScale(timeScale)

@@ -26,7 +26,7 @@
 #include <utility>
 #include <vector>
 
-#include "tests/support/childprocess.h"
+#include "tests/kit/childprocess.h"
 
 class CKm302Process {
 public:
