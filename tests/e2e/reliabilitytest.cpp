@@ -31,21 +31,21 @@ constexpr double kDdeTolerance = 0.15;   // the service shows the tenth reached
 class UsageMeter {
 public:
     explicit UsageMeter(CKm302Process& program)
-        : m_program(program), m_dCpu(program.CpuSeconds().value_or(-1)),
-          m_nReads(program.ReadCalls().value_or(-1)), m_start(Clock::now())
+        : m_program(program), m_dCpu(program.Stats().CpuSeconds().value_or(-1)),
+          m_nReads(program.Stats().ReadCalls().value_or(-1)), m_start(Clock::now())
     {
     }
     // -1 when the process could not be read.
     double Share() const
     {
-        const std::optional<double> cpu = m_program.CpuSeconds();
+        const std::optional<double> cpu = m_program.Stats().CpuSeconds();
         if (!cpu || m_dCpu < 0)
             return -1;
         return (*cpu - m_dCpu) / Seconds();
     }
     double ReadsPerSecond() const
     {
-        const std::optional<long long> reads = m_program.ReadCalls();
+        const std::optional<long long> reads = m_program.Stats().ReadCalls();
         if (!reads || m_nReads < 0)
             return -1;
         return double(*reads - m_nReads) / Seconds();
@@ -301,10 +301,10 @@ TEST_F(ReliabilityTest, ClientsThatComeAndGoLeaveNoLinksAndLittleMemory)
     };
     clients(0, kWarmUp);
     ASSERT_TRUE(ValueAnswered());
-    const std::optional<long> before = rig.Program().ResidentKb();
+    const std::optional<long> before = rig.Program().Stats().ResidentKb();
     clients(kWarmUp, kClients);
     ASSERT_TRUE(ValueAnswered());
-    const std::optional<long> after = rig.Program().ResidentKb();
+    const std::optional<long> after = rig.Program().Stats().ResidentKb();
     ASSERT_TRUE(before && after);
     EXPECT_EQ(0, refused);
 
