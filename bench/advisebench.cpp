@@ -42,8 +42,8 @@
 
 #include "adviseclient.h"
 #include "advisereceiver.h"
-#include "benchpty.h"
-#include "busclient.h"
+#include "tests/kit/ptypair.h"
+#include "tests/kit/busclient.h"
 #include "device/portmap.h"
 #include "framelog.h"
 #include "latencysamples.h"
@@ -60,7 +60,7 @@ const char* const kBench = "km302_bench_advise";
 constexpr int kPortNr = 200;
 
 // The main window opens the slave as COM200.
-CBenchPty* g_pPty = nullptr;
+CPtyPair* g_pPty = nullptr;
 CFrameLog g_log;
 
 // One frame as the line delivers it: the carriage return alone, after the rest.
@@ -184,10 +184,10 @@ void BM_RequestsWhileStreaming(benchmark::State& state)
     std::int64_t refused = 0;
     long long frames = 0;
     {
-        CBusClient client;
+        CBusClient client(QString(), CBusClient::Signals::Ignored);
         CStreamer stream(flood);
         const auto request = [&client] {
-            return client.Call(QStringLiteral("Request"), CAdviseReceiver::kTopic, CAdviseReceiver::kItem).type()
+            return client.Ask(QStringLiteral("Request"), CAdviseReceiver::kTopic, CAdviseReceiver::kItem).type()
                 == QDBusMessage::ReplyMessage;
         };
         // The service appears with the first frame.
@@ -223,7 +223,7 @@ int main(int argc, char** argv)
 
     if (!CSessionBus::ServiceFree(CBusClient::kService, kBench))
         return 0;
-    CBenchPty pty;
+    CPtyPair pty;
     if (!pty.Ok()) {
         std::printf("%s skipped: no pseudo-terminal\n", kBench);
         return 0;

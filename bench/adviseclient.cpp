@@ -4,7 +4,7 @@
 #include <thread>
 
 #include "advisereceiver.h"
-#include "busclient.h"
+#include "tests/kit/busclient.h"
 #include "framelog.h"
 
 namespace {
@@ -18,7 +18,7 @@ bool ShowsFrame(CBusClient& client, long long frame)
     const auto end = std::chrono::steady_clock::now() + 10s;
     while (std::chrono::steady_clock::now() < end) {
         const QDBusMessage reply =
-            client.Call(QStringLiteral("Request"), CAdviseReceiver::kTopic, CAdviseReceiver::kItem);
+            client.Ask(QStringLiteral("Request"), CAdviseReceiver::kTopic, CAdviseReceiver::kItem);
         bool ok = false;
         if (reply.type() == QDBusMessage::ReplyMessage
             && CFrameLog::ResidueOf(reply.arguments().value(0).toString(), &ok) == frame % CFrameLog::kValues
@@ -53,13 +53,13 @@ void CAdviseClient::Stop()
 
 void CAdviseClient::run()
 {
-    CBusClient client;
+    CBusClient client(QString(), CBusClient::Signals::Ignored);
     CAdviseReceiver receiver(m_log, m_nLastFrame);
-    const bool linked = client.Connected() && ShowsFrame(client, m_nLastFrame)
+    const bool linked = client.IsConnected() && ShowsFrame(client, m_nLastFrame)
         && client.Connection().connect(QString(), CBusClient::kPath, CBusClient::kInterface,
                                        QStringLiteral("Advise"), &receiver,
                                        SLOT(Advise(QString, QString, QString)))
-        && client.Call(QStringLiteral("AdviseStart"), CAdviseReceiver::kTopic, CAdviseReceiver::kItem)
+        && client.Ask(QStringLiteral("AdviseStart"), CAdviseReceiver::kTopic, CAdviseReceiver::kItem)
                .arguments()
                .value(0)
                .toBool();

@@ -18,7 +18,7 @@
 #include <memory>
 #include <thread>
 
-#include "busclient.h"
+#include "tests/kit/busclient.h"
 #include "sessionbus.h"
 
 #include "dde/ddebustransport.h"
@@ -34,10 +34,10 @@ constexpr double kRefreshesPerSecond = 300.0 / 9.0 / 11.0;   // frames of 11 cha
 
 void Requests(benchmark::State& state, const QString& item, QDBusMessage::MessageType expected)
 {
-    CBusClient client;
+    CBusClient client(QString(), CBusClient::Signals::Ignored);
     std::int64_t wrong = 0;
     for (auto _ : state)
-        wrong += client.Call(QStringLiteral("Request"), kTopic, item, -1).type() != expected;
+        wrong += client.Ask(QStringLiteral("Request"), kTopic, item, -1).type() != expected;
     state.counters["requests"] =
         benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
     if (wrong != 0)
@@ -59,9 +59,9 @@ void BM_RequestRefused(benchmark::State& state)
 // end of every Refresh runs it.
 void BM_AdviseAll(benchmark::State& state)
 {
-    CBusClient client;
+    CBusClient client(QString(), CBusClient::Signals::Ignored);
     for (const char* item : {"Wynik", "Pomiar", "Status"})
-        client.Call(QStringLiteral("AdviseStart"), kTopic, QString::fromLatin1(item));
+        client.Ask(QStringLiteral("AdviseStart"), kTopic, QString::fromLatin1(item));
     for (auto _ : state) {
         QMetaObject::invokeMethod(
             qApp, [] { g_pServer->AdviseAll(); }, Qt::BlockingQueuedConnection);

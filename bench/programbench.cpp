@@ -72,8 +72,8 @@
 
 #include "adviseclient.h"
 #include "advisereceiver.h"
-#include "benchpty.h"
-#include "busclient.h"
+#include "tests/kit/ptypair.h"
+#include "tests/kit/busclient.h"
 #include "framelog.h"
 #include "latencysamples.h"
 #include "programprocess.h"
@@ -117,7 +117,7 @@ public:
         return Launch(log, headless, {});
     }
 
-    CBenchPty& Pty() { return m_pty; }
+    CPtyPair& Pty() { return m_pty; }
     CProgramProcess& Program() { return m_program; }
     QString Folder() const { return m_dir.path(); }
 
@@ -125,15 +125,15 @@ public:
     // frame, or nothing within 20 s.
     std::optional<long long> Prime()
     {
-        CBusClient client;
+        CBusClient client(QString(), CBusClient::Signals::Ignored);
         const auto end = std::chrono::steady_clock::now() + 20s;
-        while (client.Connected() && std::chrono::steady_clock::now() < end) {
+        while (client.IsConnected() && std::chrono::steady_clock::now() < end) {
             const long long k = g_log.NextFrame();
             if (!m_pty.Write(CFrameLog::FrameFor(k)))
                 return std::nullopt;
             std::this_thread::sleep_for(200ms);
             const QDBusMessage reply =
-                client.Call(QStringLiteral("Request"), CAdviseReceiver::kTopic, CAdviseReceiver::kItem, 1000);
+                client.Ask(QStringLiteral("Request"), CAdviseReceiver::kTopic, CAdviseReceiver::kItem, 1000);
             bool ok = false;
             if (reply.type() == QDBusMessage::ReplyMessage
                 && CFrameLog::ResidueOf(reply.arguments().value(0).toString(), &ok) == k % CFrameLog::kValues
@@ -165,7 +165,7 @@ private:
     }
 
     QTemporaryDir m_dir;
-    CBenchPty m_pty;
+    CPtyPair m_pty;
     CProgramProcess m_program;
 };
 
@@ -236,7 +236,7 @@ void BM_Flood(benchmark::State& state)
     for (auto _ : state) {
         first = g_log.FramesStarted();
         std::atomic<bool> stop{false};
-        const std::optional<double> cpuBefore = run.Program().CpuSeconds();
+        const std::optional<double> cpuBefore = run.Program().Stats().CpuSeconds();
         const long long startNs = CLatencySamples::NowNs();
         std::thread writer([&] {
             while (!stop) {
@@ -250,7 +250,7 @@ void BM_Flood(benchmark::State& state)
         });
         std::this_thread::sleep_for(kFlood);
         advisedAtStop = g_log.Advised(first, g_log.FramesStarted());
-        const std::optional<double> cpuAfter = run.Program().CpuSeconds();
+        const std::optional<double> cpuAfter = run.Program().Stats().CpuSeconds();
         const long long stopNs = CLatencySamples::NowNs();
         stop = true;
         writer.join();
@@ -309,7 +309,7 @@ void BM_IdleCost(benchmark::State& state)
     CostFigures figures[2];
     for (auto _ : state) {
         std::this_thread::sleep_for(kSettle);
-        if (!run.Program().HasOpen(run.Pty().SlavePath().toStdString())) {
+        if (!run.Program().Stats().HasOpen(run.Pty().SlavePath().toStdString())) {
             state.SkipWithError("km302 does not hold its port open");
             return;
         }
@@ -317,16 +317,16 @@ void BM_IdleCost(benchmark::State& state)
         std::optional<double> cpu[2];
         std::optional<long long> switches[2];
         for (int i = 0; i < 2; ++i) {
-            cpu[i] = programs[i]->ThreadCpuSeconds();
-            switches[i] = programs[i]->ContextSwitches();
+            cpu[i] = programs[i]->Stats().ThreadCpuSeconds();
+            switches[i] = programs[i]->Stats().ContextSwitches();
         }
         const long long startNs = CLatencySamples::NowNs();
         std::this_thread::sleep_for(kWindow);
         const double seconds = double(CLatencySamples::NowNs() - startNs) / 1e9;
         for (int i = 0; i < 2; ++i) {
-            const std::optional<double> cpuAfter = programs[i]->ThreadCpuSeconds();
-            const std::optional<long long> switchesAfter = programs[i]->ContextSwitches();
-            const std::optional<long> kb = programs[i]->ResidentKb();
+            const std::optional<double> cpuAfter = programs[i]->Stats().ThreadCpuSeconds();
+            const std::optional<long long> switchesAfter = programs[i]->Stats().ContextSwitches();
+            const std::optional<long> kb = programs[i]->Stats().ResidentKb();
             if (!cpu[i] || !cpuAfter || !switches[i] || !switchesAfter || !kb) {
                 state.SkipWithError("a program ended while it was measured");
                 return;
@@ -365,7 +365,7 @@ void BM_IdleCost(benchmark::State& state)
 // whose last character went out.
 class CLineFeeder {
 public:
-    explicit CLineFeeder(CBenchPty& pty) : m_thread([this, &pty] { Run(pty); }) {}
+    explicit CLineFeeder(CPtyPair& pty) : m_thread([this, &pty] { Run(pty); }) {}
     ~CLineFeeder()
     {
         m_bStop = true;
@@ -379,7 +379,7 @@ public:
     bool Failed() const { return m_bFailed; }
 
 private:
-    void Run(CBenchPty& pty)
+    void Run(CPtyPair& pty)
     {
         auto next = std::chrono::steady_clock::now();
         for (long long k = 0; !m_bStop; ++k) {
@@ -411,7 +411,7 @@ struct CostSample {
 
 CostSample SampleOf(const CProgramProcess& program)
 {
-    return {program.ThreadCpuSeconds(), program.ContextSwitches()};
+    return {program.Stats().ThreadCpuSeconds(), program.Stats().ContextSwitches()};
 }
 
 // The program's figures from `before` to now, `seconds` apart; nothing when
@@ -419,7 +419,7 @@ CostSample SampleOf(const CProgramProcess& program)
 std::optional<CostFigures> CostSince(const CostSample& before, const CProgramProcess& program, double seconds)
 {
     const CostSample after = SampleOf(program);
-    const std::optional<long> kb = program.ResidentKb();
+    const std::optional<long> kb = program.Stats().ResidentKb();
     if (!before.cpu || !before.switches || !after.cpu || !after.switches || !kb)
         return std::nullopt;
     return CostFigures{(*after.cpu - *before.cpu) / seconds, double(*after.switches - *before.switches) / seconds, *kb};
@@ -451,7 +451,7 @@ void BM_LineRateCost(benchmark::State& state)
             auto feeder = std::make_unique<CLineFeeder>(run.Pty());
             // The windowed program opens its logs 10 s after it starts, headless at once.
             std::this_thread::sleep_for(headless ? 3s : 12s);
-            if (!run.Program().HasOpen(run.Folder().toStdString() + "/pomiary.vrd")) {
+            if (!run.Program().Stats().HasOpen(run.Folder().toStdString() + "/pomiary.vrd")) {
                 state.SkipWithError("km302 does not hold its binary log open");
                 return;
             }

@@ -9,11 +9,10 @@
 
 #include <sys/types.h>
 
-#include <optional>
 #include <string>
 #include <vector>
 
-#include "tests/support/childprocess.h"
+#include "tests/kit/childprocess.h"
 
 class CProgramProcess {
 public:
@@ -30,19 +29,8 @@ public:
     // not end within `timeoutMs` (it is then killed) or none was started.
     int WaitExit(int timeoutMs) { return m_child.WaitExit(timeoutMs); }
 
-    // User plus system processor time so far, in seconds.
-    std::optional<double> CpuSeconds() const;
-    // Processor time of the threads alive now, in seconds, to the
-    // nanosecond (the scheduler's schedstat, where the clock ticks of
-    // CpuSeconds are too coarse for an idle program).
-    std::optional<double> ThreadCpuSeconds() const;
-    // Voluntary and involuntary context switches of the threads alive now:
-    // how often the program woke, whatever the machine's load.
-    std::optional<long long> ContextSwitches() const;
-    // VmRSS, in kilobytes.
-    std::optional<long> ResidentKb() const;
-    // Whether one of the child's open descriptors is `path`.
-    bool HasOpen(const std::string& path) const;
+    // Processor time, context switches, resident memory and open files.
+    CProcStats Stats() const { return m_child.Stats(); }
 
 private:
     CChildProcess m_child;

@@ -35,7 +35,7 @@
 #include <sys/resource.h>
 #include <thread>
 
-#include "benchpty.h"
+#include "tests/kit/ptypair.h"
 #include "device/serialbytesink.h"
 #include "device/serialchannel.h"
 #include "latencysamples.h"
@@ -85,7 +85,7 @@ private:
 
 // The channel as the main window opens it, on a fresh pseudo-terminal.
 struct ChannelOnPty {
-    CBenchPty pty;
+    CPtyPair pty;
     CCountingSink sink;
     CSerialChannel channel;
 
@@ -153,7 +153,7 @@ void BM_DeliveryThroughput(benchmark::State& state)
 // The far end: on each request it waits 1 ms, stamps and writes.
 class CPacedWriter {
 public:
-    explicit CPacedWriter(CBenchPty& pty) : m_pty(pty), m_thread([this] { Run(); }) {}
+    explicit CPacedWriter(CPtyPair& pty) : m_pty(pty), m_thread([this] { Run(); }) {}
     ~CPacedWriter()
     {
         {
@@ -203,7 +203,7 @@ private:
         }
     }
 
-    CBenchPty& m_pty;
+    CPtyPair& m_pty;
     std::mutex m_lock;
     std::condition_variable m_wake;
     std::string m_bytes;

@@ -15,7 +15,7 @@
 
 #include "app/settingsfile.h"
 #include "platform/rawutf8.h"
-#include "tests/support/unprivileged.h"
+#include "tests/kit/unprivileged.h"
 
 void PrintTo(const QString& text, std::ostream* os)
 {

@@ -15,7 +15,7 @@
 
 #include "dde/ddebustransport.h"
 #include "dde/ddeserver.h"
-#include "tests/dde/busclient.h"
+#include "tests/kit/busclient.h"
 #include "tests/dde/qtprinters.h"
 #include "app/displaystate.h"
 

@@ -5,7 +5,7 @@
 
 #include "device/portenumeration.h"
 #include "device/portmap.h"
-#include "tests/device/ptypair.h"
+#include "tests/kit/ptypair.h"
 
 namespace {
 
@@ -107,14 +107,14 @@ TEST_F(PortMapTest, SettingsEntriesOutOfRangeOrEmptyAreIgnored)
 
 TEST_F(PortMapTest, ProbeFindsMappedTerminalsOnly)
 {
-    PtyPair pty;
-    ASSERT_TRUE(pty.ok());
+    CPtyPair pty;
+    ASSERT_TRUE(pty.Ok());
     QTemporaryDir dir;
     QFile plain(dir.filePath(QStringLiteral("plain")));
     ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
     plain.close();
     CPortMap& map = CPortMap::Instance();
-    map.SetEntry(40, pty.slavePath());
+    map.SetEntry(40, pty.SlavePath());
     map.SetEntry(41, plain.fileName());
     map.SetEntry(42, dir.filePath(QStringLiteral("missing")));
 

@@ -29,8 +29,8 @@
 #include "device/serialbytesink.h"
 #include "device/serialchannel.h"
 #include "platform/rawutf8.h"
-#include "tests/device/ptypair.h"
-#include "tests/support/unprivileged.h"
+#include "tests/kit/ptypair.h"
+#include "tests/kit/unprivileged.h"
 
 namespace {
 
@@ -138,15 +138,15 @@ int RunWithOwnTerminals(const std::function<int()>& body)
 
 class SerialChannel : public ::testing::Test {
 protected:
-    void SetUp() override { ASSERT_TRUE(pty.ok()); }
-    PtyPair pty;
+    void SetUp() override { ASSERT_TRUE(pty.Ok()); }
+    CPtyPair pty;
     RecordingSink sink;
 };
 
 TEST_F(SerialChannel, FramesWrittenTogetherArriveByteByByteInOrder)
 {
     CSerialChannel channel;
-    ASSERT_EQ(1, OpenOn(channel, sink, pty.slavePath()));
+    ASSERT_EQ(1, OpenOn(channel, sink, pty.SlavePath()));
     ASSERT_EQ(1, channel.StartReader());
     const std::string frames = "\x40\x70\x3D\x32\x70\x34\x31\x70\x31\x73\x32\r"
                                "\x40\x70\x3D\x32\x70\x34\x31\x70\x31\x73\x33\r"
@@ -163,7 +163,7 @@ TEST_F(SerialChannel, FramesWrittenTogetherArriveByteByByteInOrder)
 TEST_F(SerialChannel, TheQueuedLinesAreOneBatchAndTheReaderWaitsForIt)
 {
     CSerialChannel channel;
-    ASSERT_EQ(1, OpenOn(channel, sink, pty.slavePath()));
+    ASSERT_EQ(1, OpenOn(channel, sink, pty.SlavePath()));
     ASSERT_EQ(1, channel.StartReader());
     const std::string frames = "\x40\x70\x3D\x32\x70\x34\x31\x70\x31\x73\x32\r"
                                "\x40\x70\x3D\x32\x70\x34\x31\x70\x31\x73\x33\r";
@@ -189,7 +189,7 @@ TEST_F(SerialChannel, TheQueuedLinesAreOneBatchAndTheReaderWaitsForIt)
 TEST_F(SerialChannel, CharactersArrivingOneByOneGoOverAsTheirWholeFrame)
 {
     CSerialChannel channel;
-    ASSERT_EQ(1, OpenOn(channel, sink, pty.slavePath()));
+    ASSERT_EQ(1, OpenOn(channel, sink, pty.SlavePath()));
     ASSERT_EQ(1, channel.StartReader());
     std::string frame;
     for (int b = 0; b < 0x80; ++b) {
@@ -212,7 +212,7 @@ TEST_F(SerialChannel, BytesQueuedBeforeOpenAndBeforeTheReaderAreDiscarded)
     pty.Write("old\r");
     ASSERT_TRUE(pty.WaitQueued(4));
     CSerialChannel channel;
-    ASSERT_EQ(1, OpenOn(channel, sink, pty.slavePath()));
+    ASSERT_EQ(1, OpenOn(channel, sink, pty.SlavePath()));
     pty.Write("mid\r");
     ASSERT_TRUE(pty.WaitQueued(4));
     ASSERT_EQ(1, channel.StartReader());
@@ -229,14 +229,14 @@ TEST_F(SerialChannel, ClosingWhileTheFarEndFloodsEndsTheReaderAndLeavesNoDescrip
     std::thread flood;
     {
         CSerialChannel channel;
-        ASSERT_EQ(1, OpenOn(channel, sink, pty.slavePath()));
+        ASSERT_EQ(1, OpenOn(channel, sink, pty.SlavePath()));
         ASSERT_EQ(1, channel.StartReader());
         sink.delay = 200us;
-        fcntl(pty.master(), F_SETFL, O_NONBLOCK);
+        fcntl(pty.MasterFd(), F_SETFL, O_NONBLOCK);
         flood = std::thread([&] {
             const std::string chunk = std::string(63, 'x') + '\r';
             while (flooding) {
-                if (::write(pty.master(), chunk.data(), chunk.size()) < 0)
+                if (::write(pty.MasterFd(), chunk.data(), chunk.size()) < 0)
                     std::this_thread::sleep_for(100us);
             }
         });
@@ -251,7 +251,7 @@ TEST_F(SerialChannel, ClosingWhileTheFarEndFloodsEndsTheReaderAndLeavesNoDescrip
 TEST_F(SerialChannel, ReaderEndsWithExitCode100)
 {
     CSerialChannel channel;
-    ASSERT_EQ(1, OpenOn(channel, sink, pty.slavePath()));
+    ASSERT_EQ(1, OpenOn(channel, sink, pty.SlavePath()));
     EXPECT_EQ(1, channel.IsReaderFinished());
     ASSERT_EQ(1, channel.StartReader());
     EXPECT_EQ(0, channel.IsReaderFinished());
@@ -269,8 +269,8 @@ TEST(SerialChannelOpen, MissingPathNotATerminalAndPortInUseAllFail)
     QFile plain(dir.filePath(QStringLiteral("plain")));
     ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
     plain.close();
-    PtyPair pty;
-    ASSERT_TRUE(pty.ok());
+    CPtyPair pty;
+    ASSERT_TRUE(pty.Ok());
 
     const int before = OpenDescriptors();
     {
@@ -283,10 +283,10 @@ TEST(SerialChannelOpen, MissingPathNotATerminalAndPortInUseAllFail)
         EXPECT_EQ(ENOTTY, file.LastError());
 
         CSerialChannel first;
-        ASSERT_EQ(1, OpenOn(first, sink, pty.slavePath()));
+        ASSERT_EQ(1, OpenOn(first, sink, pty.SlavePath()));
         EXPECT_EQ(0, first.LastError());
         CSerialChannel second;
-        EXPECT_EQ(0, OpenOn(second, sink, pty.slavePath()));
+        EXPECT_EQ(0, OpenOn(second, sink, pty.SlavePath()));
         EXPECT_EQ(EBUSY, second.LastError());
     }
     EXPECT_EQ(before, OpenDescriptors());
@@ -295,21 +295,21 @@ TEST(SerialChannelOpen, MissingPathNotATerminalAndPortInUseAllFail)
 TEST(SerialChannelOpen, PortNumberGoesThroughThePortMap)
 {
     RecordingSink sink;
-    PtyPair pty;
-    ASSERT_TRUE(pty.ok());
+    CPtyPair pty;
+    ASSERT_TRUE(pty.Ok());
     const auto saved = CPortMap::Instance().Entries();
-    CPortMap::Instance().SetEntry(12, pty.slavePath());
+    CPortMap::Instance().SetEntry(12, pty.SlavePath());
     CSerialChannel channel;
     EXPECT_EQ(1, channel.Open(&sink, 12, kKm302Line));
     EXPECT_EQ(12, channel.PortNumber());
-    EXPECT_EQ(pty.slavePath(), channel.DevicePath());
+    EXPECT_EQ(pty.SlavePath(), channel.DevicePath());
 
     // A hand-written path with a byte that is not UTF-8 ("ś" in Windows-1250),
     // as the settings reader hands it over, reaches the file system unchanged.
-    PtyPair otherPty;
+    CPtyPair otherPty;
     QTemporaryDir dir;
     const QByteArray link = QFile::encodeName(dir.path()) + "/port-ci\x9cnienie";
-    ASSERT_EQ(0, ::symlink(otherPty.slavePath().toLocal8Bit().constData(), link.constData()));
+    ASSERT_EQ(0, ::symlink(otherPty.SlavePath().toLocal8Bit().constData(), link.constData()));
     CPortMap::Instance().SetEntry(13, CRawUtf8::Decode(link));
     CSerialChannel other;
     EXPECT_EQ(1, other.Open(&sink, 13, kKm302Line));
@@ -322,14 +322,14 @@ TEST(SerialChannelOpen, PortNumberGoesThroughThePortMap)
 TEST(SerialChannelOpen, AnOrdinaryUserOpensAPortAgainAfterClosingItAndAfterSwitchingAway)
 {
     RecordingSink sink;
-    PtyPair first;
-    PtyPair second;
-    ASSERT_TRUE(first.ok() && second.ok());
-    ASSERT_TRUE(GiveToUnprivileged(first.slavePath().toStdString()));
-    ASSERT_TRUE(GiveToUnprivileged(second.slavePath().toStdString()));
+    CPtyPair first;
+    CPtyPair second;
+    ASSERT_TRUE(first.Ok() && second.Ok());
+    ASSERT_TRUE(GiveToUnprivileged(first.SlavePath().toStdString()));
+    ASSERT_TRUE(GiveToUnprivileged(second.SlavePath().toStdString()));
     const auto saved = CPortMap::Instance().Entries();
-    CPortMap::Instance().SetEntry(40, first.slavePath());
-    CPortMap::Instance().SetEntry(41, second.slavePath());
+    CPortMap::Instance().SetEntry(40, first.SlavePath());
+    CPortMap::Instance().SetEntry(41, second.SlavePath());
 
     // The far ends stay open throughout, as a running instrument's do.
     const int status = RunUnprivileged([&] {
@@ -352,29 +352,29 @@ TEST(SerialChannelOpen, AnOrdinaryUserOpensAPortAgainAfterClosingItAndAfterSwitc
 TEST(SerialChannelOpen, AnOrdinaryUserReopensAPortAfterAKillAndIsToldWhyOneDoesNotOpen)
 {
     RecordingSink sink;
-    PtyPair port;
-    PtyPair foreign;   // root's, as another user's terminal
-    ASSERT_TRUE(port.ok() && foreign.ok());
-    ASSERT_TRUE(GiveToUnprivileged(port.slavePath().toStdString()));
+    CPtyPair port;
+    CPtyPair foreign;   // root's, as another user's terminal
+    ASSERT_TRUE(port.Ok() && foreign.Ok());
+    ASSERT_TRUE(GiveToUnprivileged(port.SlavePath().toStdString()));
 
     // Ends without closing anything, as a killed process does.
     const int killed = RunUnprivileged([&] {
         auto* channel = new CSerialChannel;
-        return OpenOn(*channel, sink, port.slavePath()) == 1 ? 0 : 1;
+        return OpenOn(*channel, sink, port.SlavePath()) == 1 ? 0 : 1;
     });
     ASSERT_EQ(0, killed);
     const int status = RunUnprivileged([&] {
         CSerialChannel again;
-        if (OpenOn(again, sink, port.slavePath()) != 1)
+        if (OpenOn(again, sink, port.SlavePath()) != 1)
             return 10 + again.LastError() % 100;
         CSerialChannel second;
-        if (OpenOn(second, sink, port.slavePath()) != 0 || second.LastError() != EBUSY)
+        if (OpenOn(second, sink, port.SlavePath()) != 0 || second.LastError() != EBUSY)
             return 1;
         // Who holds it: this very process.
         if (!second.BusyHolder().endsWith(QStringLiteral(", PID %1").arg(::getpid())))
             return 3;
         CSerialChannel other;
-        if (OpenOn(other, sink, foreign.slavePath()) != 0 || other.LastError() != EACCES)
+        if (OpenOn(other, sink, foreign.SlavePath()) != 0 || other.LastError() != EACCES)
             return 2;
         return 0;
     });
@@ -386,11 +386,11 @@ TEST(SerialChannelOpen, AnOrdinaryUserReopensAPortAfterAKillAndIsToldWhyOneDoesN
 TEST(SerialChannelUnplug, APseudoTerminalNodeIsNotReopenedWhenItsNumberIsReused)
 {
     const int status = RunWithOwnTerminals([] {
-        auto instrument = std::make_unique<PtyPair>();
-        const QString path = instrument->slavePath();
+        auto instrument = std::make_unique<CPtyPair>();
+        const QString path = instrument->SlavePath();
         RecordingSink sink;
         CSerialChannel channel;
-        if (!instrument->ok() || OpenOn(channel, sink, path) != 1 || channel.StartReader() != 1)
+        if (!instrument->Ok() || OpenOn(channel, sink, path) != 1 || channel.StartReader() != 1)
             return 10;
         instrument.reset();
 
@@ -423,8 +423,8 @@ TEST(SerialChannelUnplug, WaitsQuietlyAndResumesWhenTheDeviceIsBackAtTheSamePath
 {
     QTemporaryDir dir;
     const QString link = dir.filePath(QStringLiteral("port"));
-    auto first = std::make_unique<PtyPair>();
-    ASSERT_TRUE(QFile::link(first->slavePath(), link));
+    auto first = std::make_unique<CPtyPair>();
+    ASSERT_TRUE(QFile::link(first->SlavePath(), link));
 
     RecordingSink sink;
     CSerialChannel channel;
@@ -447,9 +447,9 @@ TEST(SerialChannelUnplug, WaitsQuietlyAndResumesWhenTheDeviceIsBackAtTheSamePath
     EXPECT_LT(share, 0.05);
 
     // Replug under the same link; a new node behind it.
-    PtyPair second;
-    ASSERT_TRUE(second.ok());
-    ASSERT_TRUE(QFile::link(second.slavePath(), link));
+    CPtyPair second;
+    ASSERT_TRUE(second.Ok());
+    ASSERT_TRUE(QFile::link(second.SlavePath(), link));
     const auto replugged = std::chrono::steady_clock::now();
     // The reader reopens on its own; keep writing until a byte gets through
     // (bytes written before the reopen are flushed by it).

@@ -21,7 +21,7 @@
 #include <vector>
 
 #include "tests/e2e/liverig.h"
-#include "tests/e2e/xsession.h"
+#include "tests/kit/xsession.h"
 
 namespace {
 

@@ -15,7 +15,7 @@
 #include "recording/vrdreader.h"
 #include "recording/writefailuretext.h"
 #include "tests/e2e/liverig.h"
-#include "tests/e2e/smalltmpfs.h"
+#include "tests/kit/smalltmpfs.h"
 #include "tests/e2e/textlogscan.h"
 
 namespace {

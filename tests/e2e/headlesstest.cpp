@@ -20,9 +20,9 @@
 #include <vector>
 
 #include "recording/vrdreader.h"
-#include "tests/e2e/busprobe.h"
+#include "tests/kit/busclient.h"
 #include "tests/e2e/liverig.h"
-#include "tests/e2e/smalltmpfs.h"
+#include "tests/kit/smalltmpfs.h"
 #include "tests/e2e/textlogscan.h"
 
 namespace {
@@ -93,7 +93,7 @@ protected:
         QProcess gdbus;
         gdbus.start(QStandardPaths::findExecutable(QStringLiteral("gdbus")),
                     {"call", "--session", "--dest", "pl.km302.KM302", "--object-path", "/pl/km302/KM302", "--method",
-                     "pl.km302.KM302.Dde.Request", CBusProbe::Topic(CLiveRig::kSerialNumber), item});
+                     "pl.km302.KM302.Dde.Request", CBusClient::Topic(CLiveRig::kSerialNumber), item});
         gdbus.waitForFinished(CLiveRig::Slack(10000));
         return QString::fromUtf8(gdbus.readAllStandardOutput() + gdbus.readAllStandardError());
     }
@@ -144,7 +144,7 @@ TEST_F(HeadlessTest, RecordsAndServesWithoutADisplayThroughAnUnplugAndEndsCleanl
     ASSERT_TRUE(rig.StartSim({"--value", "1013.2"}));
     ASSERT_TRUE(Start());
 
-    CBusProbe probe(QStringLiteral("headless"));
+    CBusClient probe;
     ASSERT_TRUE(CLiveRig::WaitUntil([&] { return probe.ServicePresent(); }, 10000)) << States().join('|').toStdString();
     EXPECT_EQ(QStringLiteral("('1013.2',)\n"), Gdbus(QStringLiteral("Wynik")));
     EXPECT_EQ(QStringLiteral("('1013.2 hPa',)\n"), Gdbus(QStringLiteral("Pomiar")));

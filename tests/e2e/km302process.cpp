@@ -8,7 +8,6 @@
 #include <unistd.h>
 #include <utility>
 
-#include "tests/support/procstats.h"
 
 CKm302Process::CKm302Process(QString configHome, double timeScale)
     : m_strConfigHome(std::move(configHome)), m_dTimeScale(timeScale)
@@ -129,19 +128,4 @@ int CKm302Process::WaitExit(int timeoutMs)
     const int status = m_child.WaitExit(timeoutMs);
     StopReader();
     return status;
-}
-
-std::optional<double> CKm302Process::CpuSeconds() const
-{
-    return CProcStats(Pid()).CpuSeconds();
-}
-
-std::optional<long> CKm302Process::ResidentKb() const
-{
-    return CProcStats(Pid()).ResidentKb();
-}
-
-std::optional<long long> CKm302Process::ReadCalls() const
-{
-    return CProcStats(Pid()).ReadCalls();
 }

@@ -26,7 +26,7 @@
 #include <utility>
 #include <vector>
 
-#include "tests/support/childprocess.h"
+#include "tests/kit/childprocess.h"
 
 class CKm302Process {
 public:
@@ -52,14 +52,10 @@ public:
     // not end within `timeoutMs` (it is then killed) or none was started.
     int WaitExit(int timeoutMs);
 
-    // User plus system processor time so far, in seconds.
-    std::optional<double> CpuSeconds() const;
-    // VmRSS, in kilobytes.
-    std::optional<long> ResidentKb() const;
-    // Read calls made so far (syscr of /proc/<pid>/io): a count that a
-    // reader looping on a dead descriptor drives up whatever the machine's
-    // load, where its processor share depends on what else runs.
-    std::optional<long long> ReadCalls() const;
+    // Processor time, resident memory and read calls (a count that a reader
+    // looping on a dead descriptor drives up whatever the machine's load,
+    // where its processor share depends on what else runs).
+    CProcStats Stats() const { return m_child.Stats(); }
 
     // What the child has written on its standard error since Start.
     QByteArray ErrorOutput() const;

@@ -12,7 +12,7 @@
 #include <csignal>
 
 #include "recording/vrdreader.h"
-#include "tests/e2e/busprobe.h"
+#include "tests/kit/busclient.h"
 #include "tests/e2e/liverig.h"
 #include "tests/e2e/textlogscan.h"
 
@@ -42,7 +42,7 @@ protected:
     // The "Pomiar" item's number, when the service answers with `unit`.
     std::optional<double> Measurement(const QString& unit)
     {
-        const std::optional<QString> text = probe.Request(CBusProbe::Topic(CLiveRig::kSerialNumber), QStringLiteral("Pomiar"));
+        const std::optional<QString> text = probe.Request(CBusClient::Topic(CLiveRig::kSerialNumber), QStringLiteral("Pomiar"));
         if (!text || !text->endsWith(QLatin1Char(' ') + unit))
             return std::nullopt;
         bool ok = false;
@@ -69,7 +69,7 @@ protected:
     }
 
     CLiveRig rig;
-    CBusProbe probe {QStringLiteral("session")};
+    CBusClient probe;
 };
 
 TEST_F(RecordingRunTest, ASessionWithAnOutageAndAUnitChangeIsLoggedAndPublished)

@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "recording/vrdreader.h"
-#include "tests/e2e/busprobe.h"
+#include "tests/kit/busclient.h"
 #include "tests/e2e/liverig.h"
 #include "tests/e2e/textlogscan.h"
 
@@ -31,21 +31,21 @@ constexpr double kDdeTolerance = 0.15;   // the service shows the tenth reached
 class UsageMeter {
 public:
     explicit UsageMeter(CKm302Process& program)
-        : m_program(program), m_dCpu(program.CpuSeconds().value_or(-1)),
-          m_nReads(program.ReadCalls().value_or(-1)), m_start(Clock::now())
+        : m_program(program), m_dCpu(program.Stats().CpuSeconds().value_or(-1)),
+          m_nReads(program.Stats().ReadCalls().value_or(-1)), m_start(Clock::now())
     {
     }
     // -1 when the process could not be read.
     double Share() const
     {
-        const std::optional<double> cpu = m_program.CpuSeconds();
+        const std::optional<double> cpu = m_program.Stats().CpuSeconds();
         if (!cpu || m_dCpu < 0)
             return -1;
         return (*cpu - m_dCpu) / Seconds();
     }
     double ReadsPerSecond() const
     {
-        const std::optional<long long> reads = m_program.ReadCalls();
+        const std::optional<long long> reads = m_program.Stats().ReadCalls();
         if (!reads || m_nReads < 0)
             return -1;
         return double(*reads - m_nReads) / Seconds();
@@ -70,9 +70,9 @@ protected:
     }
 
     // The service answers the simulator's value.
-    bool ValueAnswered(CBusProbe& client)
+    bool ValueAnswered(CBusClient& client)
     {
-        const std::optional<QString> text = client.Request(CBusProbe::Topic(CLiveRig::kSerialNumber), QStringLiteral("Pomiar"));
+        const std::optional<QString> text = client.Request(CBusClient::Topic(CLiveRig::kSerialNumber), QStringLiteral("Pomiar"));
         if (!text || !text->endsWith(QStringLiteral(" hPa")))
             return false;
         return std::abs(text->chopped(4).toDouble() - kValue) <= kDdeTolerance;
@@ -120,7 +120,7 @@ protected:
     }
 
     CLiveRig rig;
-    CBusProbe probe {QStringLiteral("main")};
+    CBusClient probe;
 };
 
 TEST_F(ReliabilityTest, AnUnpluggedAdapterCostsLittleProcessorAndItsValuesComeBack)
@@ -247,7 +247,7 @@ TEST_F(ReliabilityTest, LineNoiseNeitherStopsTheProgramNorReachesTheLogs)
     while (std::chrono::steady_clock::now() < until) {
         ++asked;
         const std::optional<QString> text =
-            probe.Request(CBusProbe::Topic(CLiveRig::kSerialNumber), QStringLiteral("Pomiar"));
+            probe.Request(CBusClient::Topic(CLiveRig::kSerialNumber), QStringLiteral("Pomiar"));
         if (text) {
             ++answered;
             if (!text->endsWith(QStringLiteral(" hPa")) || std::abs(text->chopped(4).toDouble() - kValue) > kDdeTolerance)
@@ -287,12 +287,12 @@ TEST_F(ReliabilityTest, ClientsThatComeAndGoLeaveNoLinksAndLittleMemory)
     int refused = 0;
     const auto clients = [&](int first, int count) {
         for (int i = first; i < first + count; ++i) {
-            CBusProbe client(QStringLiteral("client-%1").arg(i));
+            CBusClient client;
             std::optional<bool> linked;
             // The service is withdrawn for a moment if the program misses the
             // shortened timeout; that is not what this test is about.
             CLiveRig::WaitUntil([&] {
-                linked = client.AdviseStart(CBusProbe::Topic(CLiveRig::kSerialNumber), QStringLiteral("Pomiar"));
+                linked = client.AdviseStart(CBusClient::Topic(CLiveRig::kSerialNumber), QStringLiteral("Pomiar"));
                 return linked.has_value();
             }, 5000);
             if (!linked.value_or(false))
@@ -301,10 +301,10 @@ TEST_F(ReliabilityTest, ClientsThatComeAndGoLeaveNoLinksAndLittleMemory)
     };
     clients(0, kWarmUp);
     ASSERT_TRUE(ValueAnswered());
-    const std::optional<long> before = rig.Program().ResidentKb();
+    const std::optional<long> before = rig.Program().Stats().ResidentKb();
     clients(kWarmUp, kClients);
     ASSERT_TRUE(ValueAnswered());
-    const std::optional<long> after = rig.Program().ResidentKb();
+    const std::optional<long> after = rig.Program().Stats().ResidentKb();
     ASSERT_TRUE(before && after);
     EXPECT_EQ(0, refused);
 
@@ -319,9 +319,9 @@ TEST_F(ReliabilityTest, ClientsThatComeAndGoLeaveNoLinksAndLittleMemory)
     // stays gets them, and once it has left too the bus falls quiet, so no
     // link of the clients that left lingers on.
     {
-        CBusProbe holder(QStringLiteral("holder"));
+        CBusClient holder;
         ASSERT_EQ(std::optional<bool>(true),
-                  holder.AdviseStart(CBusProbe::Topic(CLiveRig::kSerialNumber), QStringLiteral("Pomiar")));
+                  holder.AdviseStart(CBusClient::Topic(CLiveRig::kSerialNumber), QStringLiteral("Pomiar")));
         EXPECT_GT(probe.CountAdvises(CLiveRig::Slack(500)), 0);
     }
     int heard = -1;

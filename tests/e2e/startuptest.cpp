@@ -102,7 +102,7 @@ TEST_F(StartupTest, HandEditedSettingsOpenAScreenSizedWindowAndKeepTheirBytes)
     for (int i = 0; i < 100 && program.IsRunning() && !(logged && i >= 30); ++i) {
         QThread::msleep(50);
         logged = ::access(logPath.constData(), F_OK) == 0;
-        largestKb = std::max(largestKb, program.ResidentKb().value_or(0));
+        largestKb = std::max(largestKb, program.Stats().ResidentKb().value_or(0));
     }
     EXPECT_TRUE(logged) << "the log did not open at the path's own bytes";
     // A window a million pixels wide takes hundreds of megabytes a second

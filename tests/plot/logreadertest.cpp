@@ -15,7 +15,7 @@
 #include "recording/textlog.h"
 #include "tests/recording/logtestsupport.h"
 #include "tests/support/scriptedservices.h"
-#include "tests/support/unprivileged.h"
+#include "tests/kit/unprivileged.h"
 
 namespace {
 

@@ -9,21 +9,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-QByteArray CScratchFolder::Read(const QString& path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return file.readAll();
-}
-
-void CScratchFolder::Write(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        file.write(bytes);
-}
-
 CForeignLock::CForeignLock(const QString& path)
 {
     int ready[2];

@@ -1,25 +1,15 @@
 #pragma once
-// Helpers of the log tests: a scratch folder with whole-file reads and
-// writes, another process that holds a log file's lock, and a child process
-// that writes under a file-size limit (a disk that fills up mid-record).
+// Helpers of the log tests, beside the kit's scratch folder: another process
+// that holds a log file's lock, and a child process that writes under a
+// file-size limit (a disk that fills up mid-record).
 
-#include <QByteArray>
 #include <QString>
-#include <QTemporaryDir>
+
+#include "tests/kit/scratchfolder.h"
 
 #include <functional>
 #include <sys/resource.h>
 #include <sys/types.h>
-
-class CScratchFolder {
-public:
-    QString Path(const QString& name) const { return m_dir.filePath(name); }
-    static QByteArray Read(const QString& path);
-    static void Write(const QString& path, const QByteArray& bytes);
-
-private:
-    QTemporaryDir m_dir;
-};
 
 // A child process that opens `path` and holds an exclusive flock on it, as a
 // second KM302 writing the same log would, until this object is destroyed.

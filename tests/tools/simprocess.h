@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/childprocess.h"
+#include "tests/kit/childprocess.h"
 
 class CSimProcess {
 public:

@@ -26,7 +26,7 @@
 #include "device/portmap.h"
 #include "device/serialchannel.h"
 #include "platform/timerids.h"
-#include "tests/device/ptypair.h"
+#include "tests/kit/ptypair.h"
 #include "tests/support/scriptedservices.h"
 #include "tests/ui/dialogdriver.h"
 #include "tools/frameencoder.h"
@@ -182,9 +182,9 @@ TEST_F(MainDialogTest, AnUnchangedStatusTextTouchesNothing)
 
 TEST_F(MainDialogTest, ChoosingAPortOpensItAndTheSamePortChangesNothing)
 {
-    PtyPair pty;
-    ASSERT_TRUE(pty.ok());
-    CPortMap::Instance().SetEntry(40, pty.slavePath());
+    CPtyPair pty;
+    ASSERT_TRUE(pty.Ok());
+    CPortMap::Instance().SetEntry(40, pty.SlavePath());
     window.show();
     portAnswers = {40};
     window.OnPortCommand();
@@ -201,9 +201,9 @@ TEST_F(MainDialogTest, ChoosingAPortOpensItAndTheSamePortChangesNothing)
 
 TEST_F(MainDialogTest, APortThatFailsClosesTheOldOneAndAsksAgain)
 {
-    PtyPair pty;
-    ASSERT_TRUE(pty.ok());
-    CPortMap::Instance().SetEntry(40, pty.slavePath());
+    CPtyPair pty;
+    ASSERT_TRUE(pty.Ok());
+    CPortMap::Instance().SetEntry(40, pty.SlavePath());
     CPortMap::Instance().SetEntry(41, QStringLiteral("/nonexistent/port"));
     window.show();
     portAnswers = {40};
@@ -235,9 +235,9 @@ TEST_F(MainDialogTest, AStoredPortThatCannotBeOpenedIsReportedAndKept)
 
 TEST_F(MainDialogTest, BytesFromTheChannelReachTheWindow)
 {
-    PtyPair pty;
-    ASSERT_TRUE(pty.ok());
-    CPortMap::Instance().SetEntry(40, pty.slavePath());
+    CPtyPair pty;
+    ASSERT_TRUE(pty.Ok());
+    CPortMap::Instance().SetEntry(40, pty.SlavePath());
     window.m_portNr = 40;
     window.show();
     ASSERT_NE(nullptr, window.m_pChannel);

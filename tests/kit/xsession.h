@@ -14,7 +14,7 @@
 
 #include <optional>
 
-#include "tests/support/childprocess.h"
+#include "tests/kit/childprocess.h"
 
 class CXSession {
 public:

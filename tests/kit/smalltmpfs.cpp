@@ -1,4 +1,4 @@
-#include "tests/e2e/smalltmpfs.h"
+#include "tests/kit/smalltmpfs.h"
 
 #include <QDir>
 #include <QFile>

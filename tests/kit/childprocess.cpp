@@ -1,4 +1,4 @@
-#include "tests/support/childprocess.h"
+#include "tests/kit/childprocess.h"
 
 #include <csignal>
 #include <fcntl.h>

@@ -1,4 +1,4 @@
-#include "tests/e2e/xsession.h"
+#include "tests/kit/xsession.h"
 
 #include <QProcess>
 #include <QProcessEnvironment>

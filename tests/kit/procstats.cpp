@@ -1,4 +1,4 @@
-#include "tests/support/procstats.h"
+#include "tests/kit/procstats.h"
 
 #include <QByteArray>
 #include <QDir>

@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/kit/procstats.h"
+
 class CChildProcess {
 public:
     static constexpr int kInherit = -1;
@@ -32,6 +34,8 @@ public:
                const std::vector<std::string>& env = {}, int stdoutFd = kInherit, int stderrFd = kInherit);
     // -1 once the child is collected.
     pid_t Pid() const { return m_pid; }
+    // What /proc tells of the child; every figure empty once it is collected.
+    CProcStats Stats() const { return CProcStats(m_pid); }
     // The monotonic clock just before the fork.
     std::chrono::steady_clock::time_point StartedAt() const { return m_startedAt; }
     // Collects a child that has ended.

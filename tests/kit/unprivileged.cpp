@@ -1,4 +1,4 @@
-#include "tests/support/unprivileged.h"
+#include "tests/kit/unprivileged.h"
 
 #include <cerrno>
 #include <csignal>

@@ -1,5 +1,5 @@
-#include "tests/support/childprocess.h"
-#include "tests/support/procstats.h"
+#include "tests/kit/childprocess.h"
+#include "tests/kit/procstats.h"
 
 #include <QTemporaryDir>
 

@@ -1,14 +1,20 @@
-#include "tests/dde/busclient.h"
+#include "tests/kit/busclient.h"
 
 #include <QCoreApplication>
 #include <QDBusConnectionInterface>
 #include <QDBusReply>
+#include <QEventLoop>
+#include <QTimer>
+
+#include <atomic>
+
+const QString CBusClient::kService = QStringLiteral("pl.km302.KM302");
+const QString CBusClient::kPath = QStringLiteral("/pl/km302/KM302");
+const QString CBusClient::kInterface = QStringLiteral("pl.km302.KM302.Dde");
 
 namespace {
 
-const QString kService = QStringLiteral("pl.km302.KM302");
-const QString kPath = QStringLiteral("/pl/km302/KM302");
-const QString kInterface = QStringLiteral("pl.km302.KM302.Dde");
+constexpr int kAnswerTimeoutMs = 3000;
 
 QDBusConnection Connect(const QString& address, const QString& name)
 {
@@ -19,13 +25,16 @@ QDBusConnection Connect(const QString& address, const QString& name)
 
 }  // namespace
 
-CBusClient::CBusClient(const QString& address)
+CBusClient::CBusClient(const QString& address, Signals listen)
     : m_strName([] {
-          static int count = 0;
-          return QStringLiteral("km302-test-client-%1").arg(++count);
+          static std::atomic<int> count{0};
+          return QStringLiteral("km302-kit-client-%1").arg(++count);
       }()),
       m_connection(Connect(address, m_strName))
 {
+    if (listen == Signals::Ignored)
+        return;
+    // Any sender: the service comes and goes with the instrument.
     m_connection.connect(QString(), QString(), kInterface, QStringLiteral("Advise"), this,
                          SLOT(OnAdvise(QString, QString, QString)));
     m_connection.connect(QString(), kPath, QStringLiteral("org.freedesktop.DBus.Properties"),
@@ -58,6 +67,34 @@ QDBusMessage CBusClient::GetProperty(const QString& name)
     return Send(message);
 }
 
+QDBusMessage CBusClient::Ask(const QString& method, const QString& topic, const QString& item, int timeoutMs)
+{
+    QDBusMessage message = QDBusMessage::createMethodCall(kService, kPath, kInterface, method);
+    message << topic << item;
+    return m_connection.call(message, QDBus::Block, timeoutMs);
+}
+
+std::optional<QString> CBusClient::Request(const QString& topic, const QString& item)
+{
+    const QDBusMessage reply = Ask(QStringLiteral("Request"), topic, item, kAnswerTimeoutMs);
+    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().size() != 1)
+        return std::nullopt;
+    return reply.arguments().constFirst().toString();
+}
+
+std::optional<bool> CBusClient::AdviseStart(const QString& topic, const QString& item)
+{
+    const QDBusMessage reply = Ask(QStringLiteral("AdviseStart"), topic, item, kAnswerTimeoutMs);
+    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().size() != 1)
+        return std::nullopt;
+    return reply.arguments().constFirst().toBool();
+}
+
+QString CBusClient::Topic(int serialNumber)
+{
+    return QStringLiteral("Ciśnienie#%1").arg(serialNumber);
+}
+
 bool CBusClient::OwnName(const QString& name)
 {
     const QDBusReply<QDBusConnectionInterface::RegisterServiceReply> reply =
@@ -77,10 +114,27 @@ QString CBusClient::NameOwner(const QString& name)
     return reply.isValid() ? reply.value() : QString();
 }
 
+bool CBusClient::ServicePresent()
+{
+    if (!IsConnected())
+        return false;
+    const QDBusReply<bool> reply = m_connection.interface()->isServiceRegistered(kService);
+    return reply.isValid() && reply.value();
+}
+
 void CBusClient::Sync()
 {
     Call(QStringLiteral("Topics"));
     QCoreApplication::processEvents();
+}
+
+int CBusClient::CountAdvises(int ms)
+{
+    const std::size_t before = m_advises.size();
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+    return int(m_advises.size() - before);
 }
 
 void CBusClient::Disconnect()
