@@ -23,7 +23,7 @@
 
 #include "dde/ddebustransport.h"
 #include "dde/ddeserver.h"
-#include "app/displaystate.h"
+#include "meter/displaystate.h"
 
 namespace {
 

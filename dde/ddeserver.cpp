@@ -1,7 +1,5 @@
 #include "dde/ddeserver.h"
 
-#include "app/displaystate.h"
-
 #include "dde/ddeitemtext.h"
 #include "dde/ddenames.h"
 #include "platform/messageids.h"
@@ -82,12 +80,8 @@ DdeReply CDdeServer::ItemData(const HSZ& item) const
 {
     if (!m_pDisplay)
         return {};
-    const DdeItemSource source{.rawValue = m_pDisplay->GetRawValue(),
-                               .displayUnit = m_pDisplay->GetDisplayUnit(),
-                               .fineResolution = m_pDisplay->IsFineResolution(),
-                               .noValue = m_pDisplay->HasNoValue(),
-                               .blinking = m_pDisplay->IsBlinking()};
-    return {.result = true, .text = DdeItemText(ItemIndex(item), source), .pairs = {}};
+    return {.result = true, .text = DdeItemText(ItemIndex(item), m_pDisplay->GetDdeItemSource()),
+            .pairs = {}};
 }
 
 DdeReply CDdeServer::DdeCallback(UINT type, UINT format, const HSZ& hsz1, const HSZ& hsz2)

@@ -7,7 +7,7 @@
 // Names: one topic, "Ciśnienie#<serial number>" (string 118 joined with the
 // number by "%s#%li"), and the items "Wynik", "Pomiar", "Status" (strings
 // 119-121). Names compare without regard to case; CF_TEXT is the only format
-// served. The texts come from what the pressure field shows (CDisplayState,
+// served. The texts come from what the pressure field shows (IDdeDisplay,
 // ddeitemtext.h).
 //
 // The measurement (CMeterCore) registers the server when communication turns
@@ -23,9 +23,8 @@
 
 #include <memory>
 
+#include "dde/ddedisplay.h"
 #include "dde/ddetransport.h"
-
-class CDisplayState;
 
 class CDdeServer : private IDdeCallback {
 public:
@@ -49,7 +48,7 @@ public:
 
     // Set by the program to the state its pressure field shows; read by every
     // item text. While it is null, requests get no data.
-    const CDisplayState* m_pDisplay = nullptr;
+    const IDdeDisplay* m_pDisplay = nullptr;
 
 private:
     DdeReply DdeCallback(UINT type, UINT format, const HSZ& hsz1, const HSZ& hsz2) override;

@@ -37,7 +37,7 @@
 #include <map>
 #include <memory>
 
-#include "app/metercore.h"
+#include "meter/metercore.h"
 #include "device/serialbytesink.h"
 #include "platform/dialog.h"
 #include "platform/windowtimers.h"

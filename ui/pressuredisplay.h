@@ -28,7 +28,7 @@
 
 #include <memory>
 
-#include "app/displaystate.h"
+#include "meter/displaystate.h"
 #include "platform/logfont.h"
 #include "platform/timerhost.h"
 #include "platform/windowtimers.h"

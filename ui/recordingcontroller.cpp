@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "app/recordreading.h"
+#include "meter/recordreading.h"
 #include "device/framedecoder.h"
 #include "platform/errortext.h"
 #include "platform/messageids.h"

@@ -13,7 +13,7 @@
 #include "dde/ddeserver.h"
 #include "tests/kit/busclient.h"
 #include "tests/dde/qtprinters.h"
-#include "app/displaystate.h"
+#include "meter/displaystate.h"
 
 namespace {
 

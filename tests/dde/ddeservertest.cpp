@@ -9,7 +9,7 @@
 #include "dde/ddeserver.h"
 #include "tests/dde/fakeddetransport.h"
 #include "tests/dde/qtprinters.h"
-#include "app/displaystate.h"
+#include "meter/displaystate.h"
 
 namespace {
 

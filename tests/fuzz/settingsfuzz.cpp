@@ -20,8 +20,8 @@
 #include <cstdlib>
 #include <unistd.h>
 
-#include "app/metersettings.h"
-#include "app/settingsfile.h"
+#include "settings/metersettings.h"
+#include "settings/settingsfile.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include <functional>
 #include <string>
 
-#include "app/commandline.h"
-#include "app/headlessapp.h"
+#include "settings/commandline.h"
+#include "headless/headlessapp.h"
 #include "device/portmap.h"
 #include "platform/timerids.h"
 #include "tests/support/scriptedservices.h"

@@ -16,7 +16,7 @@
 #include "tests/recording/logtestsupport.h"
 #include "tests/support/faketimerhost.h"
 #include "tests/support/scriptedservices.h"
-#include "app/displaystate.h"
+#include "meter/displaystate.h"
 #include "ui/recordingcontroller.h"
 #include "ui/recordingdialog.h"
 

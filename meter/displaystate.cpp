@@ -1,4 +1,4 @@
-#include "app/displaystate.h"
+#include "meter/displaystate.h"
 
 void CDisplayState::SetValue(double value)
 {
@@ -37,4 +37,13 @@ void CDisplayState::Notify(Change change) const
 {
     if (m_onChange)
         m_onChange(change);
+}
+
+DdeItemSource CDisplayState::GetDdeItemSource() const
+{
+    return {.rawValue = m_dRawValue,
+            .displayUnit = m_nDisplayUnit,
+            .fineResolution = m_bFineResolution,
+            .noValue = m_bNoValue,
+            .blinking = m_bBlinking};
 }

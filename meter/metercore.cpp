@@ -1,4 +1,4 @@
-#include "app/metercore.h"
+#include "meter/metercore.h"
 
 #include "platform/messageids.h"
 #include "platform/stringtable.h"

@@ -25,8 +25,8 @@
 #include <functional>
 #include <memory>
 
-#include "app/displaystate.h"
-#include "app/recordreading.h"
+#include "meter/displaystate.h"
+#include "meter/recordreading.h"
 #include "dde/ddeserver.h"
 #include "device/frameassembler.h"
 #include "device/framedecoder.h"

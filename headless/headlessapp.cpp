@@ -1,12 +1,12 @@
-#include "app/headlessapp.h"
+#include "headless/headlessapp.h"
 
 #include <QCoreApplication>
 
 #include <algorithm>
 #include <csignal>
 
-#include "app/metersettings.h"
-#include "app/settingsfile.h"
+#include "settings/metersettings.h"
+#include "settings/settingsfile.h"
 #include "dde/ddebustransport.h"
 #include "device/portmap.h"
 #include "device/serialchannel.h"

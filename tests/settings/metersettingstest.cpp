@@ -6,8 +6,8 @@
 
 #include <gtest/gtest.h>
 
-#include "app/metersettings.h"
-#include "app/settingsfile.h"
+#include "settings/metersettings.h"
+#include "settings/settingsfile.h"
 
 namespace {
 

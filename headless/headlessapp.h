@@ -29,9 +29,9 @@
 #include <functional>
 #include <memory>
 
-#include "app/commandline.h"
-#include "app/headlessrecorder.h"
-#include "app/metercore.h"
+#include "settings/commandline.h"
+#include "headless/headlessrecorder.h"
+#include "meter/metercore.h"
 #include "platform/reportline.h"
 #include "platform/windowtimers.h"
 

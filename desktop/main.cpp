@@ -10,8 +10,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/commandline.h"
-#include "app/meterapp.h"
+#include "settings/commandline.h"
+#include "desktop/meterapp.h"
 #include "platform/qtservices.h"
 #include "platform/qttranslations.h"
 #include "platform/rawutf8.h"

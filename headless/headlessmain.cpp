@@ -7,8 +7,8 @@
 #include <csignal>
 #include <cstdio>
 
-#include "app/commandline.h"
-#include "app/headlessapp.h"
+#include "settings/commandline.h"
+#include "headless/headlessapp.h"
 #include "platform/rawutf8.h"
 #include "platform/stopsignals.h"
 

@@ -1,9 +1,9 @@
-#include "app/metersettings.h"
+#include "settings/metersettings.h"
 
 #include <QDir>
 #include <QStandardPaths>
 
-#include "app/settingsfile.h"
+#include "settings/settingsfile.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -13,7 +13,7 @@
 #include <unistd.h>
 #include <vector>
 
-#include "app/settingsfile.h"
+#include "settings/settingsfile.h"
 #include "platform/rawutf8.h"
 #include "tests/kit/unprivileged.h"
 

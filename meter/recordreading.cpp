@@ -1,6 +1,6 @@
-#include "app/recordreading.h"
+#include "meter/recordreading.h"
 
-#include "app/displaystate.h"
+#include "meter/displaystate.h"
 #include "device/framedecoder.h"
 
 RecordReading ReadingToRecord(const CDisplayState& display, const CFrameDecoder& decoder)

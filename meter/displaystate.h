@@ -17,7 +17,9 @@
 #include <functional>
 #include <utility>
 
-class CDisplayState {
+#include "dde/ddedisplay.h"
+
+class CDisplayState : public IDdeDisplay {
 public:
     enum class Change { Shown, Blinking };
     using ChangeHandler = std::function<void(Change)>;
@@ -39,6 +41,9 @@ public:
     bool IsFineResolution() const { return m_bFineResolution; }
     bool HasNoValue() const { return m_bNoValue; }
     bool IsBlinking() const { return m_bBlinking; }
+    // What the DDE items are made from: the value, the display unit, the
+    // resolution, the no-value state and the blinking.
+    DdeItemSource GetDdeItemSource() const override;
 
     // At most one handler; an empty one detaches it.
     void SetChangeHandler(ChangeHandler handler) { m_onChange = std::move(handler); }

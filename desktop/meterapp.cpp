@@ -1,4 +1,4 @@
-#include "app/meterapp.h"
+#include "desktop/meterapp.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -11,8 +11,8 @@
 #include <cstdio>
 #include <memory>
 
-#include "app/metersettings.h"
-#include "app/settingsfile.h"
+#include "settings/metersettings.h"
+#include "settings/settingsfile.h"
 #include "device/portmap.h"
 #include "device/serialchannel.h"
 #include "platform/stopsignals.h"

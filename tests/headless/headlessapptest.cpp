@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "app/commandline.h"
-#include "app/headlessapp.h"
+#include "settings/commandline.h"
+#include "headless/headlessapp.h"
 #include "device/portmap.h"
 #include "platform/timerids.h"
 #include "tests/recording/logtestsupport.h"

@@ -1,9 +1,9 @@
-#include "app/headlessrecorder.h"
+#include "headless/headlessrecorder.h"
 
 #include <algorithm>
 #include <cerrno>
 
-#include "app/metercore.h"
+#include "meter/metercore.h"
 #include "platform/errortext.h"
 #include "platform/messageids.h"
 #include "platform/stringtable.h"
