@@ -20,10 +20,10 @@
 #include <random>
 
 #include "bench/loggenerator.h"
-#include "plot/columnenvelope.h"
-#include "plot/logfollower.h"
-#include "plot/logreader.h"
-#include "plot/rangestats.h"
+#include "plot/core/columnenvelope.h"
+#include "plot/core/logfollower.h"
+#include "plot/core/logreader.h"
+#include "plot/core/rangestats.h"
 #include "recording/binarylog.h"
 
 namespace {

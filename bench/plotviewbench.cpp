@@ -20,10 +20,10 @@
 #include <cstdio>
 
 #include "bench/loggenerator.h"
-#include "plot/chartview.h"
-#include "plot/columnenvelope.h"
-#include "plot/logreader.h"
-#include "plot/plotseries.h"
+#include "plot/view/chartview.h"
+#include "plot/core/columnenvelope.h"
+#include "plot/core/logreader.h"
+#include "plot/core/plotseries.h"
 
 namespace {
 

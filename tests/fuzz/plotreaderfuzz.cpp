@@ -17,9 +17,9 @@
 #include <cstring>
 #include <limits>
 
-#include "plot/columnenvelope.h"
-#include "plot/logparser.h"
-#include "plot/rangestats.h"
+#include "plot/core/columnenvelope.h"
+#include "plot/core/logparser.h"
+#include "plot/core/rangestats.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <string>
 
-#include "plot/csvexport.h"
+#include "plot/core/csvexport.h"
 
 TEST(CsvExport, RecordsOfTheRangeWithIsoTimesAndTheFilesPrecision)
 {

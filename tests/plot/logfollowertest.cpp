@@ -4,7 +4,7 @@
 
 #include <cmath>
 
-#include "plot/logfollower.h"
+#include "plot/core/logfollower.h"
 #include "recording/binarylog.h"
 #include "tests/recording/logtestsupport.h"
 

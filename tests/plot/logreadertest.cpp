@@ -9,8 +9,8 @@
 #include <unistd.h>
 #include <zlib.h>
 
-#include "plot/logfollower.h"
-#include "plot/logreader.h"
+#include "plot/core/logfollower.h"
+#include "plot/core/logreader.h"
 #include "recording/binarylog.h"
 #include "recording/textlog.h"
 #include "tests/recording/logtestsupport.h"

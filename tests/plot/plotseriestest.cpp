@@ -4,9 +4,9 @@
 #include <limits>
 #include <random>
 
-#include "plot/columnenvelope.h"
-#include "plot/plotseries.h"
-#include "plot/rangestats.h"
+#include "plot/core/columnenvelope.h"
+#include "plot/core/plotseries.h"
+#include "plot/core/rangestats.h"
 
 namespace {
 

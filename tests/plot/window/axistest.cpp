@@ -6,8 +6,8 @@
 #include <cmath>
 #include <limits>
 
-#include "plot/timeaxis.h"
-#include "plot/valueaxis.h"
+#include "plot/text/timeaxis.h"
+#include "plot/text/valueaxis.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <QDateTime>
 #include <QTimeZone>
 
-#include "plot/plotoptions.h"
+#include "plot/text/plotoptions.h"
 
 namespace {
 

@@ -10,11 +10,11 @@
 #include <QTest>
 #include <QWheelEvent>
 
-#include "plot/chartview.h"
-#include "plot/logloader.h"
-#include "plot/plotapplication.h"
-#include "plot/plotseries.h"
-#include "plot/plotwindow.h"
+#include "plot/view/chartview.h"
+#include "plot/view/logloader.h"
+#include "plot/view/plotapplication.h"
+#include "plot/core/plotseries.h"
+#include "plot/view/plotwindow.h"
 #include "samplelogs.h"
 
 namespace {
