@@ -71,9 +71,7 @@ QString WhyNoDisplay(const QString& platformOption, const QString& displayOption
 // needs a display and aborts without one) exists. -1: the window runs.
 int AnswerBeforeTheWindow(int argc, char** argv)
 {
-    QStringList arguments;
-    for (int i = 1; i < argc; ++i)
-        arguments << CRawUtf8::Decode(argv[i]);
+    const QStringList arguments = ArgumentsOf(argc, argv);
     if (arguments.contains(QLatin1String("--headless"))) {
         ExecHeadless(argv);
         return 1;
@@ -81,18 +79,8 @@ int AnswerBeforeTheWindow(int argc, char** argv)
     QString platform;
     QString display;
     const CommandLine line = ParseCommandLine(WithoutToolkitOptions(arguments, &platform, &display));
-    if (!line.error.isEmpty()) {
-        std::fprintf(stderr, "km302: %s\n%s", qPrintable(line.error), qPrintable(UsageText()));
-        return 2;
-    }
-    if (line.help) {
-        std::fputs(qPrintable(UsageText()), stdout);
-        return 0;
-    }
-    if (line.version) {
-        std::printf("%s\n", qPrintable(VersionText()));
-        return 0;
-    }
+    if (const int status = AnswerWithoutRunning(line); status >= 0)
+        return status;
     if (const QString why = WhyNoDisplay(platform, display); !why.isEmpty()) {
         std::fprintf(stderr, "km302: %s\n", qPrintable(why));
         return 1;

@@ -5,11 +5,9 @@
 #include <QCoreApplication>
 
 #include <csignal>
-#include <cstdio>
 
 #include "settings/commandline.h"
 #include "headless/headlessapp.h"
-#include "platform/rawutf8.h"
 #include "platform/stopsignals.h"
 
 int main(int argc, char** argv)
@@ -19,23 +17,10 @@ int main(int argc, char** argv)
     // A stop signal from the first moment ends the program through its loop.
     CStopSignals::CatchEarly();
 
-    // Paths keep every byte (a name that is not UTF-8 included).
-    QStringList arguments;
-    for (int i = 1; i < argc; ++i)
-        arguments << CRawUtf8::Decode(argv[i]);
+    const QStringList arguments = ArgumentsOf(argc, argv);
     const CommandLine line = ParseCommandLine(arguments);
-    if (!line.error.isEmpty()) {
-        std::fprintf(stderr, "km302: %s\n%s", qPrintable(line.error), qPrintable(UsageText()));
-        return 2;
-    }
-    if (line.help) {
-        std::fputs(qPrintable(UsageText()), stdout);
-        return 0;
-    }
-    if (line.version) {
-        std::printf("%s\n", qPrintable(VersionText()));
-        return 0;
-    }
+    if (const int status = AnswerWithoutRunning(line); status >= 0)
+        return status;
 
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("KM302"));

@@ -1,8 +1,10 @@
 #include "settings/commandline.h"
+#include "platform/rawutf8.h"
 #include "recording/recordinginterval.h"
 
 #include <QRegularExpression>
 
+#include <cstdio>
 #include <functional>
 #include <map>
 
@@ -184,4 +186,29 @@ QString UsageText()
 QString VersionText()
 {
     return QStringLiteral("km302 " KM302_VERSION);
+}
+
+QStringList ArgumentsOf(int argc, char** argv)
+{
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << CRawUtf8::Decode(argv[i]);
+    return arguments;
+}
+
+int AnswerWithoutRunning(const CommandLine& line)
+{
+    if (!line.error.isEmpty()) {
+        std::fprintf(stderr, "km302: %s\n%s", qPrintable(line.error), qPrintable(UsageText()));
+        return 2;
+    }
+    if (line.help) {
+        std::fputs(qPrintable(UsageText()), stdout);
+        return 0;
+    }
+    if (line.version) {
+        std::printf("%s\n", qPrintable(VersionText()));
+        return 0;
+    }
+    return -1;
 }

@@ -13,7 +13,8 @@
 // error: `error` says what is wrong (the caller prints it with the usage on
 // the standard error and ends with status 2).
 //
-// Pure logic (Qt Core). The headless program parses all of its arguments.
+// Pure logic (Qt Core), except AnswerWithoutRunning, which prints. The
+// headless program parses all of its arguments.
 // The windowed program checks its line before anything needs a display:
 // without the options QApplication takes as its own (WithoutToolkitOptions),
 // and once more after QApplication has taken them.
@@ -36,8 +37,15 @@ struct CommandLine {
     QString error;                       // empty when the line is good
 };
 
+// argv after the program's name, every byte kept (a path that is not UTF-8
+// included).
+QStringList ArgumentsOf(int argc, char** argv);
 // `arguments` without the program's name.
 CommandLine ParseCommandLine(const QStringList& arguments);
+// A line that runs no program answers here: a usage error (the error and the
+// usage on the standard error, status 2), --help (the usage, 0), --version
+// (the version, 0). -1: the program runs.
+int AnswerWithoutRunning(const CommandLine& line);
 // `arguments` without QApplication's own options (-platform NAME, -display
 // NAME, -style NAME or -style=NAME, -reverse, ..., also written with "--"),
 // values included. The values of -platform and -display, when given, go to
