@@ -62,15 +62,7 @@ void CMeterApp::ApplyToWindow(const MeterSettings& s, CMainDialog& w)
     w.m_windowRect = s.windowRect;
     w.m_topmost = s.topmost;
     w.m_showAdv = s.showAdv;
-    CRecordingController& r = w.Recording();
-    r.m_strFileName = s.fileName;
-    r.m_strFileNameBin = s.fileNameBin;
-    r.m_bFileLog = s.fileLog;
-    r.m_bFileLogBin = s.fileLogBin;
-    r.m_nSepFormat = s.sepFormat;
-    r.m_nInterval = s.interval;
-    r.m_bCheckComment = s.checkComment;
-    r.m_bCheckCommentSn = s.checkCommentSn;
+    w.Recording().SetSettings(s.recording);
     CPortMap::Instance().SetEntries(s.ports);
 }
 
@@ -87,15 +79,7 @@ void CMeterApp::TakeFromWindow(const CMainDialog& w, MeterSettings& s)
     s.windowRect = w.m_windowRect;
     s.topmost = w.m_topmost;
     s.showAdv = w.m_showAdv;
-    const CRecordingController& r = w.Recording();
-    s.fileName = r.m_strFileName;
-    s.fileNameBin = r.m_strFileNameBin;
-    s.fileLog = r.m_bFileLog;
-    s.fileLogBin = r.m_bFileLogBin;
-    s.sepFormat = r.m_nSepFormat;
-    s.interval = r.m_nInterval;
-    s.checkComment = r.m_bCheckComment;
-    s.checkCommentSn = r.m_bCheckCommentSn;
+    s.recording = w.Recording().Settings();
     s.ports = CPortMap::Instance().Entries();
 }
 

@@ -30,7 +30,7 @@ CHeadlessApp::CHeadlessApp(CommandLine line)
     : m_line(std::move(line)),
       m_timers([this](UINT id) { OnTimer(id); }),
       m_core(m_timers, std::make_unique<CDdeBusTransport>()),
-      m_recorder(m_timers, m_core)
+      m_recorder(m_timers, m_core, [this](const QString& text, ReportPriority priority) { m_report(text, priority); })
 {
     m_core.m_updateStatus = [this] { ReportStatus(); };
     // The logs open at the first valid frame when it comes before timer 1036.
@@ -43,8 +43,7 @@ CHeadlessApp::CHeadlessApp(CommandLine line)
 
 void CHeadlessApp::SetReporter(std::function<void(const QString&, ReportPriority)> report)
 {
-    m_report = report;
-    m_recorder.m_report = std::move(report);
+    m_report = std::move(report);
 }
 
 CHeadlessApp::~CHeadlessApp()
@@ -70,8 +69,7 @@ int CHeadlessApp::Run()
 
     // 6.
     m_channel.reset();
-    m_recorder.m_textLog.Close();
-    m_recorder.m_binaryLog.Close();
+    m_recorder.Close();
     m_core.m_dde.Unregister();
     return status;
 }
@@ -87,14 +85,18 @@ bool CHeadlessApp::LoadSettings(const QString& settingsPath)
 
     m_portNr = m_line.portNr.value_or(m_line.portPath ? 0 : settings.portNr);
     m_portPath = m_line.portPath.value_or(QString());
-    m_recorder.m_bFileLog = m_line.textLog ? 1 : settings.fileLog;
-    m_recorder.m_strFileName = m_line.textLog.value_or(settings.fileName);
-    m_recorder.m_bFileLogBin = m_line.binaryLog ? 1 : settings.fileLogBin;
-    m_recorder.m_strFileNameBin = m_line.binaryLog.value_or(settings.fileNameBin);
-    m_recorder.m_nSepFormat = m_line.sepFormat.value_or(settings.sepFormat);
-    m_recorder.m_nInterval = m_line.interval.value_or(settings.interval);
-    m_recorder.m_bCheckComment = settings.checkComment;
-    m_recorder.m_bCheckCommentSn = settings.checkCommentSn;
+    RecordingSettings recording = settings.recording;
+    if (m_line.textLog) {
+        recording.fileLog = 1;
+        recording.fileName = *m_line.textLog;
+    }
+    if (m_line.binaryLog) {
+        recording.fileLogBin = 1;
+        recording.fileNameBin = *m_line.binaryLog;
+    }
+    recording.sepFormat = m_line.sepFormat.value_or(recording.sepFormat);
+    recording.interval = m_line.interval.value_or(recording.interval);
+    m_recorder.SetSettings(recording);
 
     if (m_portNr <= 0 && m_portPath.isEmpty()) {
         m_report(QStringLiteral("Nie wybrano portu: wybierz go w oknie programu albo podaj --port."),

@@ -26,7 +26,7 @@
 #include <memory>
 
 #include "meter/displaystate.h"
-#include "meter/recordreading.h"
+#include "meter/recordrule.h"
 #include "dde/ddeserver.h"
 #include "device/frameassembler.h"
 #include "device/framedecoder.h"

@@ -47,15 +47,15 @@ void ReadSettings(const CSettingsFile& store, MeterSettings& s)
         s.windowRect.bottom = store.GetInt(kGeneral, QStringLiteral("WINDOW_BOTTOM"), 500);
         s.windowRect.left = store.GetInt(kGeneral, QStringLiteral("WINDOW_LEFT"), 100);
         s.windowRect.right = store.GetInt(kGeneral, QStringLiteral("WINDOW_RIGHT"), 700);
-        s.fileName = store.GetString(kLog, QStringLiteral("FILE_NAME"), QString());
-        s.fileNameBin = store.GetString(kLog, QStringLiteral("FILE_NAME_BIN"), QString());
-        s.fileLog = store.GetInt(kLog, QStringLiteral("FILE_LOG"), 0);
-        s.fileLogBin = store.GetInt(kLog, QStringLiteral("FILE_LOG_BIN"), 0);
-        s.sepFormat = store.GetInt(kLog, QStringLiteral("FILE_SEP_FORMAT"), 0);
-        s.interval = store.GetInt(kLog, QStringLiteral("FILE_INTERVAL"), 60);
+        s.recording.fileName = store.GetString(kLog, QStringLiteral("FILE_NAME"), QString());
+        s.recording.fileNameBin = store.GetString(kLog, QStringLiteral("FILE_NAME_BIN"), QString());
+        s.recording.fileLog = store.GetInt(kLog, QStringLiteral("FILE_LOG"), 0);
+        s.recording.fileLogBin = store.GetInt(kLog, QStringLiteral("FILE_LOG_BIN"), 0);
+        s.recording.sepFormat = store.GetInt(kLog, QStringLiteral("FILE_SEP_FORMAT"), 0);
+        s.recording.interval = store.GetInt(kLog, QStringLiteral("FILE_INTERVAL"), 60);
         s.topmost = store.GetInt(kGeneral, QStringLiteral("TOPMOST"), 0);
-        s.checkComment = store.GetInt(kLog, QStringLiteral("FILE_CHECK_COMMENT"), 0);
-        s.checkCommentSn = store.GetInt(kLog, QStringLiteral("FILE_CHECK_COMMENT_SN"), 0);
+        s.recording.checkComment = store.GetInt(kLog, QStringLiteral("FILE_CHECK_COMMENT"), 0);
+        s.recording.checkCommentSn = store.GetInt(kLog, QStringLiteral("FILE_CHECK_COMMENT_SN"), 0);
         s.showAdv = store.GetInt(kGeneral, QStringLiteral("SHOW_ADV"), 1);
         for (int n = 1; n <= kMaxPort; ++n) {
             const QString path = store.GetString(kPorts, PortKey(n), QString());
@@ -81,15 +81,15 @@ void WriteSettings(CSettingsFile& store, const MeterSettings& s)
         store.SetInt(kGeneral, QStringLiteral("WINDOW_BOTTOM"), s.windowRect.bottom);
         store.SetInt(kGeneral, QStringLiteral("WINDOW_LEFT"), s.windowRect.left);
         store.SetInt(kGeneral, QStringLiteral("WINDOW_RIGHT"), s.windowRect.right);
-        store.SetString(kLog, QStringLiteral("FILE_NAME"), s.fileName);
-        store.SetString(kLog, QStringLiteral("FILE_NAME_BIN"), s.fileNameBin);
-        store.SetInt(kLog, QStringLiteral("FILE_LOG"), s.fileLog);
-        store.SetInt(kLog, QStringLiteral("FILE_LOG_BIN"), s.fileLogBin);
-        store.SetInt(kLog, QStringLiteral("FILE_SEP_FORMAT"), s.sepFormat);
-        store.SetInt(kLog, QStringLiteral("FILE_INTERVAL"), s.interval);
+        store.SetString(kLog, QStringLiteral("FILE_NAME"), s.recording.fileName);
+        store.SetString(kLog, QStringLiteral("FILE_NAME_BIN"), s.recording.fileNameBin);
+        store.SetInt(kLog, QStringLiteral("FILE_LOG"), s.recording.fileLog);
+        store.SetInt(kLog, QStringLiteral("FILE_LOG_BIN"), s.recording.fileLogBin);
+        store.SetInt(kLog, QStringLiteral("FILE_SEP_FORMAT"), s.recording.sepFormat);
+        store.SetInt(kLog, QStringLiteral("FILE_INTERVAL"), s.recording.interval);
         store.SetInt(kGeneral, QStringLiteral("TOPMOST"), s.topmost);
-        store.SetInt(kLog, QStringLiteral("FILE_CHECK_COMMENT"), s.checkComment);
-        store.SetInt(kLog, QStringLiteral("FILE_CHECK_COMMENT_SN"), s.checkCommentSn);
+        store.SetInt(kLog, QStringLiteral("FILE_CHECK_COMMENT"), s.recording.checkComment);
+        store.SetInt(kLog, QStringLiteral("FILE_CHECK_COMMENT_SN"), s.recording.checkCommentSn);
         store.SetString(kGeneral, QStringLiteral("LANGUAGE"), s.language);
         store.SetInt(kGeneral, QStringLiteral("SHOW_ADV"), s.showAdv);
         for (const auto& [n, path] : s.ports)

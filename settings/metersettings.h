@@ -38,6 +38,7 @@
 
 #include "platform/logfont.h"
 #include "platform/wintypes.h"
+#include "recording/recordingsettings.h"
 
 class CSettingsFile;
 
@@ -47,15 +48,8 @@ struct MeterSettings {
     LOGFONT font = DefaultFont();
     int portNr = 0;
     RECT windowRect{100, 100, 700, 500};
-    QString fileName;
-    QString fileNameBin;
-    int fileLog = 0;
-    int fileLogBin = 0;
-    int sepFormat = 0;
-    int interval = 60;
+    RecordingSettings recording;         // keys 12 to 17, 19 and 20
     int topmost = 0;
-    int checkComment = 0;
-    int checkCommentSn = 0;
     int showAdv = 1;
     QString language;                    // written only
     std::map<int, QString> ports;        // COMn = path

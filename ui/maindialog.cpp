@@ -68,8 +68,7 @@ CMainDialog::CMainDialog(QWidget* parent)
     m_core.m_updateStatus = [this] { UpdateStatusLine(); };
     m_recording = std::make_unique<CRecordingController>(
         m_timers, m_core.m_display, m_decoder, [this] { UpdateStatusLine(); },
-        [this](bool enable) { CommandAction(ID_RECORDING)->setEnabled(enable); });
-    m_recording->m_pDialogParent = this;
+        [this](bool enable) { CommandAction(ID_RECORDING)->setEnabled(enable); }, this);
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                    | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
     setSizeGripEnabled(false);
@@ -483,7 +482,8 @@ void CMainDialog::OnStartPlotix()
     // Our own viewer, with the log being written: the binary log holds the
     // serial numbers and full precision, so it is preferred to the text log.
     QStringList arguments;
-    for (const QString* log : {&m_recording->m_strFileNameBin, &m_recording->m_strFileName}) {
+    const RecordingSettings& recording = m_recording->Settings();
+    for (const QString* log : {&recording.fileNameBin, &recording.fileName}) {
         if (!log->isEmpty() && QFileInfo(*log).isFile()) {
             arguments << QFileInfo(*log).absoluteFilePath();
             break;

@@ -9,8 +9,10 @@
 //   timer 1036     -> OpenAtStartup()   (kills 1036, enables 32773 at its end)
 //   timer 1034     -> OnRecordingTick()
 //   UpdateStatusLine appends RecordingStatusText().
-// CMeterApp reads the settings members before the window runs and writes them
-// back at exit (m_strComment is not saved).
+// The settings come in before the window runs and go back at exit as one
+// RecordingSettings (the comment text is not saved: empty at every start).
+// The logs themselves are a CRecordingSession's, which leaves a log that did
+// not open to the user: this controller is its reporter.
 //
 // What a record holds is taken at the moment it is written (ReadingToRecord,
 // the rule the headless program shares).
@@ -34,27 +36,24 @@
 #include <QString>
 
 #include <functional>
-#include <utility>
 #include <vector>
 
 #include "platform/timerhost.h"
-#include "platform/wintypes.h"
-#include "recording/binarylog.h"
-#include "recording/textlog.h"
+#include "recording/recordingsession.h"
 
 class CDisplayState;
 class CFrameDecoder;
 class CRecordingDialog;
 class QWidget;
 
-class CRecordingController {
+class CRecordingController : private IRecordingReporter {
 public:
     // Runs the dialog; DoModal unless a test scripts it.
     using DialogRunner = std::function<int(CRecordingDialog&)>;
 
-    CRecordingController(ITimerHost& timers, const CDisplayState& display,
-                         const CFrameDecoder& decoder, std::function<void()> updateStatusLine,
-                         std::function<void(bool)> enableRecordingCommand);
+    CRecordingController(ITimerHost& timers, const CDisplayState& display, const CFrameDecoder& decoder,
+                         std::function<void()> updateStatusLine, std::function<void(bool)> enableRecordingCommand,
+                         QWidget* dialogParent = nullptr, DialogRunner runDialog = {});
     CRecordingController(const CRecordingController&) = delete;
     CRecordingController& operator=(const CRecordingController&) = delete;
 
@@ -64,42 +63,40 @@ public:
     // "Rejestracja do pliku co hh:mm:ss. " while the recording timer runs, else empty.
     QString RecordingStatusText() const;
     // The recording interval in seconds as the timer uses it (1 to 86399).
-    int IntervalSeconds() const;
+    int IntervalSeconds() const { return Settings().IntervalSeconds(); }
 
-    // The recording settings (section "LOG").
-    int m_bFileLog = 0;            // FILE_LOG
-    int m_bFileLogBin = 0;         // FILE_LOG_BIN
-    QString m_strFileName;         // FILE_NAME
-    QString m_strFileNameBin;      // FILE_NAME_BIN
-    int m_nSepFormat = 0;          // FILE_SEP_FORMAT: 1 comma, 2 semicolon, else tab
-    int m_nInterval = 1;           // FILE_INTERVAL, seconds
-    int m_bCheckComment = 0;       // FILE_CHECK_COMMENT
-    int m_bCheckCommentSn = 0;     // FILE_CHECK_COMMENT_SN
-    QString m_strComment;          // not saved: empty at every start
-    // The id SetTimer returned for the recording timer; 0 while it does not run.
-    UINT m_nRecordingTimer = 0;
-
-    CTextLog m_textLog;
-    CBinaryLog m_binaryLog;
-
-    DialogRunner m_runDialog;
-    QWidget* m_pDialogParent = nullptr;   // parent of the dialog (the main window)
+    // The recording settings (section "LOG"): given before the start-up
+    // opening, taken back at exit.
+    const RecordingSettings& Settings() const { return m_session.Settings(); }
+    void SetSettings(const RecordingSettings& settings) { m_session.SetSettings(settings); }
+    const CRecordingSession& Session() const { return m_session; }
 
 private:
-    using WriteFailures = std::vector<std::pair<QString, int>>;   // path, errno
+    struct OpenFailure {
+        LogKind log;
+        int error;
+    };
 
     // One run of the command; true when it must run again (a file failed to open).
     bool RunSettingsOnce();
-    void StartRecordingTimer();
-    void StopRecordingTimer();
-    int WriteTextRecord();
-    int WriteBinaryRecord();
-    void ReportWriteFailures(const WriteFailures& failures);
+    void ShowOpenFailure(const OpenFailure& failure) const;
+
+    // IRecordingReporter: a file that did not open waits for the step's end
+    // (the dialog follows it); a write failure is a box at once.
+    void OpenFailed(LogKind log, const QString& path, int error, bool first) override;
+    void OpenedAgain(const QString&, int) override {}
+    void WriteFailed(const std::vector<LogWriteFailure>& failures) override;
+    void WriteResumed(const QString&) override {}
 
     ITimerHost& m_timers;
     const CDisplayState& m_display;
     const CFrameDecoder& m_decoder;
     std::function<void()> m_updateStatusLine;
     std::function<void(bool)> m_enableRecordingCommand;
+    QWidget* m_pDialogParent;
+    DialogRunner m_runDialog;
+    CRecordingSession m_session;
+    QString m_strComment;                    // the dialog's comment text, not saved
+    std::vector<OpenFailure> m_openFailures; // of the step that just ran
     bool m_bWriteFailureShown = false;
 };

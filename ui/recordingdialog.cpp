@@ -54,6 +54,33 @@ CRecordingDialog::CRecordingDialog(QWidget* parent)
 
 CRecordingDialog::~CRecordingDialog() = default;
 
+void CRecordingDialog::Load(const RecordingSettings& settings, const QString& comment)
+{
+    m_bCheckComment = settings.checkComment;
+    m_bCheckCommentSn = settings.checkCommentSn;
+    m_strComment = comment;
+    m_nSepFormat = settings.sepFormat;
+    m_nInterval = settings.interval;
+    m_strFileName = settings.fileName;
+    m_strFileNameBin = settings.fileNameBin;
+    m_bFileLog = settings.fileLog;
+    m_bFileLogBin = settings.fileLogBin;
+}
+
+RecordingSettings CRecordingDialog::Settings() const
+{
+    RecordingSettings settings;
+    settings.fileLog = m_bFileLog;
+    settings.fileLogBin = m_bFileLogBin;
+    settings.fileName = m_strFileName;
+    settings.fileNameBin = m_strFileNameBin;
+    settings.sepFormat = m_nSepFormat;
+    settings.interval = m_nInterval;
+    settings.checkComment = m_bCheckComment;
+    settings.checkCommentSn = m_bCheckCommentSn;
+    return settings;
+}
+
 BOOL CRecordingDialog::OnInitDialog()
 {
     CDialog::OnInitDialog();

@@ -3,8 +3,8 @@
 // log (switch, file, column separator, comment written when recording
 // starts) and the binary log (switch, file).
 //
-// The command that runs it fills the nine members, runs DoModal and, after
-// IDOK, copies them back; the dialog itself opens no file and validates
+// The command that runs it fills the nine members (Load), runs DoModal and,
+// after IDOK, takes them back (Settings and the comment text); the dialog itself opens no file and validates
 // nothing (an empty path with its switch on fails when the file is opened).
 // The members change while the dialog runs:
 //   - the switches and the separator code as their controls are clicked;
@@ -24,6 +24,7 @@
 #include <memory>
 
 #include "platform/dialog.h"
+#include "recording/recordingsettings.h"
 
 namespace Ui {
 class CRecordingDialog;
@@ -34,6 +35,10 @@ class CRecordingDialog : public CDialog {
 public:
     explicit CRecordingDialog(QWidget* parent = nullptr);
     ~CRecordingDialog() override;
+
+    // The members from the recording settings and the comment text, and back.
+    void Load(const RecordingSettings& settings, const QString& comment);
+    RecordingSettings Settings() const;
 
     BOOL OnInitDialog() override;
     void OnOK() override;

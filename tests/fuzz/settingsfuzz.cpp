@@ -96,9 +96,11 @@ bool SameNumbers(const MeterSettings& a, const MeterSettings& b)
 {
     return a.background == b.background && a.text == b.text && a.font.lfHeight == b.font.lfHeight
         && a.font.lfWeight == b.font.lfWeight && a.font.lfItalic == b.font.lfItalic && a.portNr == b.portNr
-        && a.windowRect == b.windowRect && a.fileLog == b.fileLog && a.fileLogBin == b.fileLogBin
-        && a.sepFormat == b.sepFormat && a.interval == b.interval && a.topmost == b.topmost
-        && a.checkComment == b.checkComment && a.checkCommentSn == b.checkCommentSn && a.showAdv == b.showAdv;
+        && a.windowRect == b.windowRect && a.recording.fileLog == b.recording.fileLog
+        && a.recording.fileLogBin == b.recording.fileLogBin && a.recording.sepFormat == b.recording.sepFormat
+        && a.recording.interval == b.recording.interval && a.topmost == b.topmost
+        && a.recording.checkComment == b.recording.checkComment
+        && a.recording.checkCommentSn == b.recording.checkCommentSn && a.showAdv == b.showAdv;
 }
 
 // A text read back as it was written, unless it holds a ";" (the reading
@@ -110,8 +112,8 @@ bool SameText(const QString& written, const QString& read)
 
 bool HasRemark(const MeterSettings& s)
 {
-    bool found = s.font.FaceNameText().contains(QLatin1Char(';')) || s.fileName.contains(QLatin1Char(';'))
-        || s.fileNameBin.contains(QLatin1Char(';'));
+    bool found = s.font.FaceNameText().contains(QLatin1Char(';')) || s.recording.fileName.contains(QLatin1Char(';'))
+        || s.recording.fileNameBin.contains(QLatin1Char(';'));
     for (const auto& [n, path] : s.ports)
         found = found || path.contains(QLatin1Char(';'));
     return found;
@@ -119,8 +121,8 @@ bool HasRemark(const MeterSettings& s)
 
 bool SameTexts(const MeterSettings& a, const MeterSettings& b)
 {
-    if (!SameText(a.font.FaceNameText(), b.font.FaceNameText()) || !SameText(a.fileName, b.fileName)
-        || !SameText(a.fileNameBin, b.fileNameBin))
+    if (!SameText(a.font.FaceNameText(), b.font.FaceNameText()) || !SameText(a.recording.fileName, b.recording.fileName)
+        || !SameText(a.recording.fileNameBin, b.recording.fileNameBin))
         return false;
     for (const auto& [n, path] : a.ports) {
         const auto it = b.ports.find(n);

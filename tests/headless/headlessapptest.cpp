@@ -123,11 +123,11 @@ protected:
 TEST_F(HeadlessAppTest, TheCommandLineWinsForThisRunAndTheSettingsAreNeverWritten)
 {
     ASSERT_TRUE(Make(Settings(), {"--vrd", Path("b.vrd"), "--interval", "5", "--separator", "comma"}));
-    const CHeadlessRecorder& r = app->Recorder();
-    EXPECT_EQ(Path("logs/p.txt"), r.m_strFileName);
-    EXPECT_EQ(Path("b.vrd"), r.m_strFileNameBin);
-    EXPECT_EQ(5, r.m_nInterval);
-    EXPECT_EQ(1, r.m_nSepFormat);
+    const RecordingSettings& r = app->Recorder().Settings();
+    EXPECT_EQ(Path("logs/p.txt"), r.fileName);
+    EXPECT_EQ(Path("b.vrd"), r.fileNameBin);
+    EXPECT_EQ(5, r.interval);
+    EXPECT_EQ(1, r.sepFormat);
     app->Start();
     app.reset();
     QFile file(Path("KM302.ini"));

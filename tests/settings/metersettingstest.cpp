@@ -39,8 +39,8 @@ TEST(MeterSettings, FirstRunUsesEveryDefaultAndWritesTheTableInOrder)
         EXPECT_EQ("Arial", s.font.FaceName());
         EXPECT_EQ(0, s.portNr);
         EXPECT_EQ((RECT{100, 100, 700, 500}), s.windowRect);
-        EXPECT_EQ(0, s.fileLog);
-        EXPECT_EQ(60, s.interval);
+        EXPECT_EQ(0, s.recording.fileLog);
+        EXPECT_EQ(60, s.recording.interval);
         EXPECT_EQ(1, s.showAdv);
     }
     const QByteArray expected =

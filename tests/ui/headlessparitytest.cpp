@@ -47,11 +47,12 @@ TEST(HeadlessParity, TheWindowAndTheHeadlessProgramWriteTheSameLogs)
     services.SetLocalTime(2026, 12, 8, 9, 0, 0);
 
     CMainDialog window;
-    CRecordingController& r = window.Recording();
-    r.m_bFileLog = r.m_bFileLogBin = 1;
-    r.m_strFileName = dir.filePath(QStringLiteral("w.txt"));
-    r.m_strFileNameBin = dir.filePath(QStringLiteral("w.vrd"));
-    r.m_nSepFormat = 2;
+    RecordingSettings r;
+    r.fileLog = r.fileLogBin = 1;
+    r.fileName = dir.filePath(QStringLiteral("w.txt"));
+    r.fileNameBin = dir.filePath(QStringLiteral("w.vrd"));
+    r.sepFormat = 2;
+    window.Recording().SetSettings(r);
 
     CHeadlessApp headless(ParseCommandLine({"--headless", "--port", dir.filePath(QStringLiteral("none")),
                                             "--log", dir.filePath(QStringLiteral("h.txt")), "--vrd",

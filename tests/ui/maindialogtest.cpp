@@ -437,8 +437,10 @@ protected:
         QFile viewer(OnPath());
         ASSERT_TRUE(viewer.open(QIODevice::WriteOnly));
         viewer.setPermissions(viewer.permissions() | QFile::ExeOwner);
-        window.Recording().m_strFileNameBin = logDir.filePath(QStringLiteral("cisnienie.vrd"));
-        window.Recording().m_strFileName = logDir.filePath(QStringLiteral("cisnienie.txt"));
+        RecordingSettings recording;
+        recording.fileNameBin = logDir.filePath(QStringLiteral("cisnienie.vrd"));
+        recording.fileName = logDir.filePath(QStringLiteral("cisnienie.txt"));
+        window.Recording().SetSettings(recording);
         window.show();
     }
     void TearDown() override
@@ -520,16 +522,16 @@ TEST_F(StartPlotixTest, ViewerGetsTheBinaryLogElseTheTextLogWhenTheFileExists)
     };
     EXPECT_EQ(QStringList{}, argumentsOfViewer());
 
-    Touch(window.Recording().m_strFileName);
-    EXPECT_EQ(QStringList{window.Recording().m_strFileName}, argumentsOfViewer());
+    Touch(window.Recording().Settings().fileName);
+    EXPECT_EQ(QStringList{window.Recording().Settings().fileName}, argumentsOfViewer());
 
-    Touch(window.Recording().m_strFileNameBin);
-    EXPECT_EQ(QStringList{window.Recording().m_strFileNameBin}, argumentsOfViewer());
+    Touch(window.Recording().Settings().fileNameBin);
+    EXPECT_EQ(QStringList{window.Recording().Settings().fileNameBin}, argumentsOfViewer());
 
     // A folder under the binary log's name is no log.
-    QFile::remove(window.Recording().m_strFileNameBin);
-    ASSERT_TRUE(QDir().mkdir(window.Recording().m_strFileNameBin));
-    EXPECT_EQ(QStringList{window.Recording().m_strFileName}, argumentsOfViewer());
+    QFile::remove(window.Recording().Settings().fileNameBin);
+    ASSERT_TRUE(QDir().mkdir(window.Recording().Settings().fileNameBin));
+    EXPECT_EQ(QStringList{window.Recording().Settings().fileName}, argumentsOfViewer());
 }
 
 TEST_F(MainDialogTest, CloseAndStopRequestEndTheModalRun)

@@ -42,20 +42,21 @@ class RecordingControllerTest : public ::testing::Test {
 protected:
     RecordingControllerTest()
         : controller(timers, display, decoder, [this] { ++statusRebuilds; },
-                     [this](bool enable) { commandEnabled.push_back(enable); })
+                     [this](bool enable) { commandEnabled.push_back(enable); }, nullptr,
+                     [this](CRecordingDialog& dialog) {
+                         shown.push_back({dialog.m_bFileLog, dialog.m_bFileLogBin, dialog.m_nSepFormat,
+                                          dialog.m_nInterval, dialog.m_strFileName, dialog.m_strFileNameBin});
+                         if (script.empty()) {
+                             ADD_FAILURE() << "the dialog ran once more than the test expected";
+                             return IDCANCEL;
+                         }
+                         auto step = std::move(script.front());
+                         script.pop_front();
+                         return step(dialog);
+                     })
     {
         services.SetLocalTime(2024, 3, 5, 14, 7, 9);
-        controller.m_runDialog = [this](CRecordingDialog& dialog) {
-            shown.push_back({dialog.m_bFileLog, dialog.m_bFileLogBin, dialog.m_nSepFormat,
-                             dialog.m_nInterval, dialog.m_strFileName, dialog.m_strFileNameBin});
-            if (script.empty()) {
-                ADD_FAILURE() << "the dialog ran once more than the test expected";
-                return IDCANCEL;
-            }
-            auto step = std::move(script.front());
-            script.pop_front();
-            return step(dialog);
-        };
+        given.interval = 1;
     }
 
     void Accept(std::function<void(CRecordingDialog&)> edit)
@@ -107,6 +108,7 @@ protected:
     CScratchFolder folder;
     QString textPath = folder.Path(QStringLiteral("pomiary.txt"));
     QString binaryPath = folder.Path(QStringLiteral("pomiary.vrd"));
+    RecordingSettings given;   // what the settings file gives at start-up
     CRecordingController controller;
 };
 
@@ -127,7 +129,7 @@ TEST_F(RecordingControllerTest, StartingFromTheCommandWritesCommentHeaderAndReco
 
     EXPECT_TRUE(timers.IsRunning(kRecordingTimerId));
     EXPECT_EQ(10000u, timers.Period(kRecordingTimerId));
-    EXPECT_EQ(kRecordingTimerId, controller.m_nRecordingTimer);
+    EXPECT_TRUE(controller.Session().IsRecording());
     EXPECT_EQ(QStringLiteral("Rejestracja do pliku co 00:00:10. "), controller.RecordingStatusText());
     EXPECT_EQ(1, statusRebuilds);
     EXPECT_TRUE(Messages().isEmpty());
@@ -259,9 +261,9 @@ TEST_F(RecordingControllerTest, BothLogsOffStopsTheTimerAndClosesTheFiles)
     controller.OnRecordingSettings();
 
     EXPECT_FALSE(timers.IsRunning(kRecordingTimerId));
-    EXPECT_EQ(0u, controller.m_nRecordingTimer);
-    EXPECT_FALSE(controller.m_textLog.IsOpen());
-    EXPECT_FALSE(controller.m_binaryLog.IsOpen());
+    EXPECT_FALSE(controller.Session().IsRecording());
+    EXPECT_FALSE(controller.Session().TextLog().IsOpen());
+    EXPECT_FALSE(controller.Session().BinaryLog().IsOpen());
     EXPECT_TRUE(controller.RecordingStatusText().isEmpty());
     EXPECT_EQ(2, statusRebuilds);
     // Closed for real: another program may take the files now.
@@ -277,10 +279,10 @@ TEST_F(RecordingControllerTest, OneLogOffKeepsRecordingIntoTheOther)
     const QByteArray text = CScratchFolder::Read(textPath);
     Accept([](CRecordingDialog& d) { d.m_bFileLog = 0; });
     controller.OnRecordingSettings();
-    EXPECT_FALSE(controller.m_textLog.IsOpen());
-    EXPECT_TRUE(controller.m_binaryLog.IsOpen());
+    EXPECT_FALSE(controller.Session().TextLog().IsOpen());
+    EXPECT_TRUE(controller.Session().BinaryLog().IsOpen());
     EXPECT_TRUE(timers.IsRunning(kRecordingTimerId));
-    EXPECT_EQ(kRecordingTimerId, controller.m_nRecordingTimer);
+    EXPECT_TRUE(controller.Session().IsRecording());
     controller.OnRecordingTick();
     EXPECT_EQ(text, CScratchFolder::Read(textPath));
     CVrdReader reader;
@@ -291,23 +293,24 @@ TEST_F(RecordingControllerTest, OneLogOffKeepsRecordingIntoTheOther)
 TEST_F(RecordingControllerTest, ADialogCancelledAtOnceOnlySwitchesOffLogsThatAreNotOpen)
 {
     // At start-up the binary log opened; the text log was on with no path.
-    controller.m_bFileLog = 1;
-    controller.m_bFileLogBin = 1;
-    controller.m_strFileNameBin = binaryPath;
-    controller.m_nInterval = 30;
+    given.fileLog = 1;
+    given.fileLogBin = 1;
+    given.fileNameBin = binaryPath;
+    given.interval = 30;
+    controller.SetSettings(given);
     controller.OpenAtStartup();
-    ASSERT_TRUE(controller.m_binaryLog.IsOpen());
+    ASSERT_TRUE(controller.Session().BinaryLog().IsOpen());
     const int rebuilds = statusRebuilds;
     timers.m_calls.clear();
 
     Cancel();
     controller.OnRecordingSettings();
 
-    EXPECT_EQ(0, controller.m_bFileLog);
-    EXPECT_EQ(1, controller.m_bFileLogBin);
-    EXPECT_TRUE(controller.m_binaryLog.IsOpen());
+    EXPECT_EQ(0, controller.Settings().fileLog);
+    EXPECT_EQ(1, controller.Settings().fileLogBin);
+    EXPECT_TRUE(controller.Session().BinaryLog().IsOpen());
     EXPECT_TRUE(timers.m_calls.empty());
-    EXPECT_EQ(30, controller.m_nInterval);
+    EXPECT_EQ(30, controller.Settings().interval);
     EXPECT_EQ(rebuilds + 1, statusRebuilds);
     EXPECT_EQ(QStringLiteral("Rejestracja do pliku co 00:00:30. "), controller.RecordingStatusText());
 }
@@ -323,7 +326,7 @@ TEST_F(RecordingControllerTest, AnEmptyPathFailsThenTheDialogAgainAndAnulujSwitc
     EXPECT_EQ(MB_OK | MB_ICONEXCLAMATION, services.MessageBoxes()[0].type);
     ASSERT_EQ(2u, shown.size());
     EXPECT_EQ(1, shown[1].bFileLog);   // the settings just accepted
-    EXPECT_EQ(0, controller.m_bFileLog);
+    EXPECT_EQ(0, controller.Settings().fileLog);
     EXPECT_FALSE(timers.IsRunning(kRecordingTimerId));
     EXPECT_TRUE(controller.RecordingStatusText().isEmpty());
     EXPECT_EQ(2, statusRebuilds);
@@ -351,9 +354,9 @@ TEST_F(RecordingControllerTest, ALockedFileFailsAndTheDialogShowsItsPathForAnoth
 
     // The binary log opened and recorded at the first run, and was kept open by the second.
     EXPECT_EQ((QStringList{kMessage106 + kLocked}), Messages());
-    EXPECT_EQ(otherPath, controller.m_strFileName);
-    EXPECT_TRUE(controller.m_textLog.IsOpen());
-    EXPECT_TRUE(controller.m_binaryLog.IsOpen());
+    EXPECT_EQ(otherPath, controller.Settings().fileName);
+    EXPECT_TRUE(controller.Session().TextLog().IsOpen());
+    EXPECT_TRUE(controller.Session().BinaryLog().IsOpen());
     EXPECT_EQ(kHeaderHpa + "2024.03.05 14:07:09\t???\r\n", CScratchFolder::Read(otherPath));
     EXPECT_EQ(36, CScratchFolder::Read(binaryPath).size());
     EXPECT_TRUE(timers.IsRunning(kRecordingTimerId));
@@ -369,20 +372,20 @@ TEST_F(RecordingControllerTest, ABinaryFileInAMissingFolderGives107)
     Cancel();
     controller.OnRecordingSettings();
     EXPECT_EQ((QStringList{kMessage107 + kNoFolder}), Messages());
-    EXPECT_EQ(0, controller.m_bFileLogBin);
+    EXPECT_EQ(0, controller.Settings().fileLogBin);
     EXPECT_EQ(2u, shown.size());
 }
 
 TEST_F(RecordingControllerTest, StartupAppendsWithoutQuestionOrCommentAndEnablesTheCommand)
 {
     CScratchFolder::Write(textPath, "wczoraj\r\n");
-    controller.m_bFileLog = 1;
-    controller.m_strFileName = textPath;
-    controller.m_bCheckComment = 1;
-    controller.m_bCheckCommentSn = 1;
-    controller.m_strComment = QStringLiteral("nie przy starcie");
-    controller.m_nInterval = 60;
+    given.fileLog = 1;
+    given.fileName = textPath;
+    given.checkComment = 1;
+    given.checkCommentSn = 1;
+    given.interval = 60;
     Reading(1013.2);
+    controller.SetSettings(given);
     controller.OpenAtStartup();
 
     EXPECT_TRUE(Messages().isEmpty());
@@ -398,24 +401,25 @@ TEST_F(RecordingControllerTest, StartupAppendsWithoutQuestionOrCommentAndEnables
 
 TEST_F(RecordingControllerTest, StartupFailureRunsTheCommandWhichOpensBothLogs)
 {
-    controller.m_bFileLog = 1;
-    controller.m_strFileName = folder.Path(QStringLiteral("brak/pomiary.txt"));
-    controller.m_bFileLogBin = 1;
-    controller.m_strFileNameBin = binaryPath;
+    given.fileLog = 1;
+    given.fileName = folder.Path(QStringLiteral("brak/pomiary.txt"));
+    given.fileLogBin = 1;
+    given.fileNameBin = binaryPath;
     // The binary log records before the message and the dialog wait for the user.
     bool recordingWhileAsked = false;
     services.SetMessageBoxHook([&](const QString&, UINT) {
-        recordingWhileAsked = timers.IsRunning(kRecordingTimerId) && controller.m_binaryLog.IsOpen();
+        recordingWhileAsked = timers.IsRunning(kRecordingTimerId) && controller.Session().BinaryLog().IsOpen();
     });
     Accept([&](CRecordingDialog& d) { d.m_strFileName = textPath; });
+    controller.SetSettings(given);
     controller.OpenAtStartup();
 
     EXPECT_EQ((QStringList{kMessage106 + kNoFolder}), Messages());
     EXPECT_TRUE(recordingWhileAsked);
     ASSERT_EQ(1u, shown.size());
     EXPECT_EQ(folder.Path(QStringLiteral("brak/pomiary.txt")), shown[0].strFileName);
-    EXPECT_TRUE(controller.m_textLog.IsOpen());
-    EXPECT_TRUE(controller.m_binaryLog.IsOpen());
+    EXPECT_TRUE(controller.Session().TextLog().IsOpen());
+    EXPECT_TRUE(controller.Session().BinaryLog().IsOpen());
     // A record at start-up and one from the command, which kept the binary log open.
     CVrdReader reader;
     reader.Parse(CScratchFolder::Read(binaryPath));
@@ -426,17 +430,18 @@ TEST_F(RecordingControllerTest, StartupFailureRunsTheCommandWhichOpensBothLogs)
 
 TEST_F(RecordingControllerTest, StartupFailureCancelledSwitchesOffOnlyTheLogThatDidNotOpen)
 {
-    controller.m_bFileLog = 1;
-    controller.m_strFileName = folder.Path(QStringLiteral("brak/pomiary.txt"));
-    controller.m_bFileLogBin = 1;
-    controller.m_strFileNameBin = binaryPath;
+    given.fileLog = 1;
+    given.fileName = folder.Path(QStringLiteral("brak/pomiary.txt"));
+    given.fileLogBin = 1;
+    given.fileNameBin = binaryPath;
     Cancel();
+    controller.SetSettings(given);
     controller.OpenAtStartup();
 
     EXPECT_EQ((QStringList{kMessage106 + kNoFolder}), Messages());
-    EXPECT_EQ(0, controller.m_bFileLog);
-    EXPECT_EQ(1, controller.m_bFileLogBin);
-    EXPECT_TRUE(controller.m_binaryLog.IsOpen());
+    EXPECT_EQ(0, controller.Settings().fileLog);
+    EXPECT_EQ(1, controller.Settings().fileLogBin);
+    EXPECT_TRUE(controller.Session().BinaryLog().IsOpen());
     EXPECT_TRUE(timers.IsRunning(kRecordingTimerId));
     EXPECT_EQ(std::vector<bool>{true}, commandEnabled);
 }
@@ -444,24 +449,26 @@ TEST_F(RecordingControllerTest, StartupFailureCancelledSwitchesOffOnlyTheLogThat
 TEST_F(RecordingControllerTest, AStopRequestClosingTheDialogAfter106KeepsTheSettings)
 {
     const QString missing = folder.Path(QStringLiteral("brak/pomiary.txt"));
-    controller.m_bFileLog = 1;
-    controller.m_strFileName = missing;
+    given.fileLog = 1;
+    given.fileName = missing;
     script.push_back([](CRecordingDialog& dialog) {
         QTimer::singleShot(0, [] { CDialog::CancelAllModal(); });
         return dialog.DoModal();
     });
+    controller.SetSettings(given);
     controller.OpenAtStartup();
 
     EXPECT_EQ((QStringList{kMessage106 + kNoFolder}), Messages());
     EXPECT_EQ(1u, shown.size());
-    EXPECT_EQ(1, controller.m_bFileLog);
-    EXPECT_EQ(missing, controller.m_strFileName);
+    EXPECT_EQ(1, controller.Settings().fileLog);
+    EXPECT_EQ(missing, controller.Settings().fileName);
 }
 
 TEST_F(RecordingControllerTest, StartupWithoutPathsOpensNothingButEnablesTheCommand)
 {
-    controller.m_bFileLog = 1;
-    controller.m_bFileLogBin = 1;
+    given.fileLog = 1;
+    given.fileLogBin = 1;
+    controller.SetSettings(given);
     controller.OpenAtStartup();
     EXPECT_TRUE(Messages().isEmpty());
     EXPECT_FALSE(timers.IsRunning(kRecordingTimerId));
@@ -473,25 +480,26 @@ TEST_F(RecordingControllerTest, AFullDiskShowsOneMessageAtATimeAndTheOtherLogCar
 {
     const QString full = folder.Path(QStringLiteral("pelny.txt"));
     ASSERT_EQ(0, ::symlink("/dev/full", QFile::encodeName(full).constData()));
-    controller.m_bFileLog = 1;
-    controller.m_strFileName = full;
-    controller.m_bFileLogBin = 1;
-    controller.m_strFileNameBin = binaryPath;
-    controller.m_nInterval = 1;
+    given.fileLog = 1;
+    given.fileName = full;
+    given.fileLogBin = 1;
+    given.fileNameBin = binaryPath;
+    given.interval = 1;
 
     // The box waits for nothing else: the timer runs and the binary log has its record.
     bool recordingWhileShown = false;
     services.SetMessageBoxHook([&](const QString&, UINT) {
         recordingWhileShown = timers.IsRunning(kRecordingTimerId) && CScratchFolder::Read(binaryPath).size() == 18;
     });
+    controller.SetSettings(given);
     controller.OpenAtStartup();
     EXPECT_TRUE(recordingWhileShown);
     ASSERT_EQ(1u, services.MessageBoxes().size());
     EXPECT_EQ(MB_OK | MB_ICONSTOP, services.MessageBoxes()[0].type);
     EXPECT_EQ(QStringLiteral("Błąd zapisu do pliku %1:\nbrak miejsca na dysku.").arg(full),
               services.MessageBoxes()[0].text);
-    EXPECT_TRUE(controller.m_textLog.IsOpen());
-    EXPECT_TRUE(controller.m_binaryLog.IsOpen());
+    EXPECT_TRUE(controller.Session().TextLog().IsOpen());
+    EXPECT_TRUE(controller.Session().BinaryLog().IsOpen());
     EXPECT_TRUE(timers.IsRunning(kRecordingTimerId));
     EXPECT_EQ(std::vector<bool>{true}, commandEnabled);
 
@@ -518,8 +526,9 @@ TEST_F(RecordingControllerTest, AFullDiskShowsOneMessageAtATimeAndTheOtherLogCar
 
 TEST_F(RecordingControllerTest, ADiskFillingMidRecordLeavesNoTornRecordAndOneMessage)
 {
-    controller.m_bFileLog = 1;
-    controller.m_strFileName = textPath;
+    given.fileLog = 1;
+    given.fileName = textPath;
+    controller.SetSettings(given);
     controller.OpenAtStartup();
     const QByteArray before = CScratchFolder::Read(textPath);
     ASSERT_FALSE(before.isEmpty());
@@ -544,9 +553,10 @@ TEST_F(RecordingControllerTest, ADiskFillingMidRecordLeavesNoTornRecordAndOneMes
 
 TEST_F(RecordingControllerTest, AnIntervalOutOfRangeFromTheSettingsIsKeptInRange)
 {
-    controller.m_bFileLogBin = 1;
-    controller.m_strFileNameBin = binaryPath;
-    controller.m_nInterval = 0;
+    given.fileLogBin = 1;
+    given.fileNameBin = binaryPath;
+    given.interval = 0;
+    controller.SetSettings(given);
     controller.OpenAtStartup();
     EXPECT_EQ(1000u, timers.Period(kRecordingTimerId));
     EXPECT_EQ(QStringLiteral("Rejestracja do pliku co 00:00:01. "), controller.RecordingStatusText());

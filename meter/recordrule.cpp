@@ -1,4 +1,4 @@
-#include "meter/recordreading.h"
+#include "meter/recordrule.h"
 
 #include "meter/displaystate.h"
 #include "device/framedecoder.h"
