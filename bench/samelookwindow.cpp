@@ -27,7 +27,7 @@ class CBigText : public QWidget {
 public:
     CBigText()
     {
-        setMinimumSize(600, 160);
+        setMinimumSize(200, 80);
         setAutoFillBackground(true);
     }
 
@@ -48,6 +48,7 @@ int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     QDialog dialog;
+    dialog.resize(600, 400);   // km302's window at its first start
     dialog.setWindowTitle(QStringLiteral("KM302"));
     auto* layout = new QVBoxLayout(&dialog);
     auto* menus = new QMenuBar(&dialog);
