@@ -223,10 +223,11 @@ const char* Connect(CProgramOnPty& run, std::unique_ptr<CAdviseClient>& client, 
         : server == Server::Headless             ? run.StartHeadless()
                                                  : run.Start();
     if (!started)
-        return "km302 did not start";
+        return server == Server::Floor ? "the Advise floor did not start" : "km302 did not start";
     const std::optional<long long> shown = run.Prime();
     if (!shown)
-        return "km302 did not serve a frame within 20 s";
+        return server == Server::Floor ? "the Advise floor did not serve a frame within 20 s"
+                                       : "km302 did not serve a frame within 20 s";
     client = std::make_unique<CAdviseClient>(g_log, *shown);
     return client->Begin() ? nullptr : "no hot link on Wynik";
 }
