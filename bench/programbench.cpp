@@ -11,7 +11,9 @@
 //       baud, 9 bits a character), a 12-character frame every 360 ms; from
 //       the write of a frame's carriage return on the master side to the
 //       client's receipt of its Advise. The iteration time is the latency.
-//       /0 the windowed program, /1 `km302 --headless` (as for BM_Flood).
+//       /0 the windowed program, /1 `km302 --headless` (as for BM_Flood),
+//       /2 the floor: km302_advisefloor, the least Qt program that turns
+//       each frame into one Advise of the same shape to the same client.
 //   BM_Flood  frames back to back, each one write, for 5 s, then the queue
 //       drains. The master side waits while the kernel's queue is full, so
 //       the far end goes no faster than the program reads: the rate is the
@@ -25,7 +27,8 @@
 //       threads' schedstat: the clock ticks of /proc/<pid>/stat, 10 ms, are
 //       too coarse here), wakeups (context switches) and resident memory
 //       (VmRSS) over 10 s, beside an empty Qt dialog (the km302_emptydialog
-//       program) measured the same way at the same time.
+//       program) and the floor, a window that looks like km302's
+//       (km302_samelook), measured the same way at the same time.
 //   BM_LineRateCost  what recording costs at the line's pace, both logs on
 //       (one record a second): `km302 --headless`, with no display variables,
 //       then the windowed km302, each fed a frame every 360 ms for 20 s once
@@ -35,13 +38,20 @@
 //       headless run. Wakeups beyond the frames are those of the quiet 10 s
 //       (the recording tick and every other timer), per second; the frames'
 //       own are the difference, per frame. Headless runs once more recording
-//       every 60 s, the settings' default.
+//       every 60 s, the settings' default. The floor, km302_recorderfloor
+//       (a C program that reads the line once a frame and writes both logs
+//       a record a second, each on disk), is measured as the headless run.
 //   BM_StartupToFirstPicture  from the fork of km302 to the close of the
 //       picture it saves of its main window when its event loop first runs
 //       (KM302_SCREENSHOT, KM302_SCREENSHOT_AFTER=0): the grab renders the
 //       whole window, so the figure includes one full paint, plus the PNG
 //       encoding and write, measured here separately on the same picture.
-//       The empty dialog does the same for comparison.
+//       The empty dialog and the floor, a window that looks like km302's
+//       (menus, caption, status field, the value in Arial 60), do the same.
+//
+// Every km302 figure that has a floor is printed beside it, with the ratio
+// km302 / floor, measured in the same run: a ratio reads as what km302 costs
+// beyond what this machine asks of any program doing the same.
 //
 // The benchmark always runs inside a session bus of its own
 // (dbus-run-session); the children use the offscreen platform unless a
@@ -86,11 +96,29 @@ using namespace std::chrono_literals;
 const char* const kBench = "km302_bench_program";
 const std::string kProgram = KM302_PROGRAM_PATH;
 const std::string kEmptyDialog = KM302_EMPTYDIALOG_PATH;
+const std::string kSameLook = KM302_SAMELOOK_PATH;
+const std::string kAdviseFloor = KM302_ADVISEFLOOR_PATH;
+const std::string kRecorderFloor = KM302_RECORDERFLOOR_PATH;
 constexpr auto kCharacterTime = 30ms;                         // 300 baud, 9 bits a character
 constexpr double kLineFramesPerSecond = 300.0 / 9.0 / 12.0;   // ≈ 2.78
 constexpr int kStartupRuns = 10;
 
 CFrameLog g_log;
+
+// A latency's median and 99th percentile in microseconds, once measured.
+struct LatencyFigures {
+    double median = 0;
+    double p99 = 0;
+    bool measured = false;
+};
+// BM_LatencyAtLineRate: windowed, headless, the floor.
+LatencyFigures g_lineLatency[3];
+
+// "2.3 x", or "-" when the floor's figure is none.
+std::string Ratio(double value, double floor)
+{
+    return floor > 0 ? QByteArray::number(value / floor, 'f', 2).toStdString() + " x" : std::string("-");
+}
 
 // km302 on a fresh settings folder whose COM40 is a fresh pseudo-terminal.
 // SIGTERM (the "Zamknij" path) ends it.
@@ -115,6 +143,22 @@ public:
             + m_dir.filePath(QStringLiteral("pomiary.vrd")).toLocal8Bit() + "\r\nFILE_INTERVAL="
             + QByteArray::number(intervalSeconds) + "\r\n";
         return Launch(log, headless, {});
+    }
+
+    // The floor of carriage return -> Advise, on the same line.
+    bool StartAdviseFloor()
+    {
+        return m_dir.isValid() && m_pty.Ok() && m_program.Start(kAdviseFloor, {m_pty.SlavePath().toStdString()}, {});
+    }
+    // The floor of recording: both logs where StartRecording puts them.
+    bool StartRecorderFloor()
+    {
+        return m_dir.isValid() && m_pty.Ok()
+            && m_program.Start(kRecorderFloor,
+                               {m_pty.SlavePath().toStdString(),
+                                m_dir.filePath(QStringLiteral("pomiary.txt")).toStdString(),
+                                m_dir.filePath(QStringLiteral("pomiary.vrd")).toStdString()},
+                               {});
     }
 
     CPtyPair& Pty() { return m_pty; }
@@ -169,14 +213,21 @@ private:
     CProgramProcess m_program;
 };
 
-// Starts km302, shows it a frame and links a client; the error otherwise.
-const char* Connect(CProgramOnPty& run, std::unique_ptr<CAdviseClient>& client, bool headless)
+// Which program serves the client.
+enum class Server { Windowed, Headless, Floor };
+
+// Starts km302 (or the floor), shows it a frame and links a client; the error otherwise.
+const char* Connect(CProgramOnPty& run, std::unique_ptr<CAdviseClient>& client, Server server)
 {
-    if (!(headless ? run.StartHeadless() : run.Start()))
-        return "km302 did not start";
+    const bool started = server == Server::Floor ? run.StartAdviseFloor()
+        : server == Server::Headless             ? run.StartHeadless()
+                                                 : run.Start();
+    if (!started)
+        return server == Server::Floor ? "the Advise floor did not start" : "km302 did not start";
     const std::optional<long long> shown = run.Prime();
     if (!shown)
-        return "km302 did not serve a frame within 20 s";
+        return server == Server::Floor ? "the Advise floor did not serve a frame within 20 s"
+                                       : "km302 did not serve a frame within 20 s";
     client = std::make_unique<CAdviseClient>(g_log, *shown);
     return client->Begin() ? nullptr : "no hot link on Wynik";
 }
@@ -185,7 +236,8 @@ void BM_LatencyAtLineRate(benchmark::State& state)
 {
     CProgramOnPty run;
     std::unique_ptr<CAdviseClient> client;
-    if (const char* error = Connect(run, client, state.range(0) == 1)) {
+    const auto server = Server(state.range(0));
+    if (const char* error = Connect(run, client, server)) {
         state.SkipWithError(error);
         return;
     }
@@ -212,10 +264,33 @@ void BM_LatencyAtLineRate(benchmark::State& state)
         state.SetIterationTime(*latency / 1e6);
         us.Add(*latency);
     }
-    us.Report(state, state.range(0) == 1 ? "km302 --headless at the line's rate (a character every 30 ms): "
-                                           "carriage return written -> Advise of its frame at the client"
-                                         : "whole program at the line's rate (a character every 30 ms): "
-                                           "carriage return written -> Advise of its frame at the client");
+    if (us.Size() > 0)
+        g_lineLatency[state.range(0)] = {us.Percentile(0.5), us.Percentile(0.99), true};
+    const char* const who[] = {"whole program", "km302 --headless", "floor (km302_advisefloor)"};
+    us.Report(state, std::string(who[state.range(0)])
+                  + " at the line's rate (a character every 30 ms): carriage return written -> Advise of its "
+                    "frame at the client");
+}
+
+// The line-rate latencies beside the floor's, once all three are measured.
+void AddLatencyRatios()
+{
+    const LatencyFigures& floor = g_lineLatency[2];
+    if (!floor.measured)
+        return;
+    const char* const who[] = {"windowed km302", "km302 --headless"};
+    for (int i = 0; i < 2; ++i) {
+        const LatencyFigures& km302 = g_lineLatency[i];
+        if (!km302.measured)
+            continue;
+        char text[320];
+        std::snprintf(text, sizeof text,
+                      "carriage return -> Advise at the line's rate, %s against the floor: median %.0f us vs "
+                      "%.0f us, ratio to floor: %s; p99 %.0f us vs %.0f us, ratio to floor: %s",
+                      who[i], km302.median, floor.median, Ratio(km302.median, floor.median).c_str(), km302.p99,
+                      floor.p99, Ratio(km302.p99, floor.p99).c_str());
+        CLatencySamples::AddSummary(text);
+    }
 }
 
 void BM_Flood(benchmark::State& state)
@@ -223,7 +298,7 @@ void BM_Flood(benchmark::State& state)
     constexpr auto kFlood = 5s;
     CProgramOnPty run;
     std::unique_ptr<CAdviseClient> client;
-    if (const char* error = Connect(run, client, state.range(0) == 1)) {
+    if (const char* error = Connect(run, client, state.range(0) == 1 ? Server::Headless : Server::Windowed)) {
         state.SkipWithError(error);
         return;
     }
@@ -302,28 +377,30 @@ void BM_IdleCost(benchmark::State& state)
     constexpr auto kWindow = 10s;
     CProgramOnPty run;
     CProgramProcess empty;
-    if (!run.Start() || !empty.Start(kEmptyDialog, {}, {})) {
-        state.SkipWithError("km302 or the empty dialog did not start");
+    CProgramProcess sameLook;
+    if (!run.Start() || !empty.Start(kEmptyDialog, {}, {}) || !sameLook.Start(kSameLook, {}, {})) {
+        state.SkipWithError("km302, the empty dialog or the same-look window did not start");
         return;
     }
-    CostFigures figures[2];
+    // km302, the empty dialog, the same-look window.
+    CostFigures figures[3];
     for (auto _ : state) {
         std::this_thread::sleep_for(kSettle);
         if (!run.Program().Stats().HasOpen(run.Pty().SlavePath().toStdString())) {
             state.SkipWithError("km302 does not hold its port open");
             return;
         }
-        CProgramProcess* programs[2] = {&run.Program(), &empty};
-        std::optional<double> cpu[2];
-        std::optional<long long> switches[2];
-        for (int i = 0; i < 2; ++i) {
+        CProgramProcess* programs[3] = {&run.Program(), &empty, &sameLook};
+        std::optional<double> cpu[3];
+        std::optional<long long> switches[3];
+        for (int i = 0; i < 3; ++i) {
             cpu[i] = programs[i]->Stats().ThreadCpuSeconds();
             switches[i] = programs[i]->Stats().ContextSwitches();
         }
         const long long startNs = CLatencySamples::NowNs();
         std::this_thread::sleep_for(kWindow);
         const double seconds = double(CLatencySamples::NowNs() - startNs) / 1e9;
-        for (int i = 0; i < 2; ++i) {
+        for (int i = 0; i < 3; ++i) {
             const std::optional<double> cpuAfter = programs[i]->Stats().ThreadCpuSeconds();
             const std::optional<long long> switchesAfter = programs[i]->Stats().ContextSwitches();
             const std::optional<long> kb = programs[i]->Stats().ResidentKb();
@@ -337,26 +414,30 @@ void BM_IdleCost(benchmark::State& state)
     }
     const CostFigures& km302 = figures[0];
     const CostFigures& reference = figures[1];
+    const CostFigures& floor = figures[2];
     state.counters["km302_cpu_pct"] = km302.cpu * 100;
     state.counters["empty_cpu_pct"] = reference.cpu * 100;
-    if (reference.cpu > 0)
-        state.counters["cpu_ratio"] = km302.cpu / reference.cpu;
+    state.counters["floor_cpu_pct"] = floor.cpu * 100;
     state.counters["km302_wakeups_per_s"] = km302.wakeups;
     state.counters["empty_wakeups_per_s"] = reference.wakeups;
+    state.counters["floor_wakeups_per_s"] = floor.wakeups;
     state.counters["km302_rss_kb"] = double(km302.rssKb);
     state.counters["empty_rss_kb"] = double(reference.rssKb);
-    state.counters["rss_ratio"] = double(km302.rssKb) / double(reference.rssKb);
-    // An empty dialog may not run at all while it is measured.
-    const std::string cpuRatio = reference.cpu > 0
-        ? QByteArray::number(km302.cpu / reference.cpu, 'f', 1).toStdString() + " x processor"
-        : std::string("processor: the empty dialog used none");
-    char text[480];
+    state.counters["floor_rss_kb"] = double(floor.rssKb);
+    state.counters["rss_ratio_to_empty"] = double(km302.rssKb) / double(reference.rssKb);
+    state.counters["rss_ratio_to_floor"] = double(km302.rssKb) / double(floor.rssKb);
+    // The dialogs may not run at all while they are measured: their
+    // processor ratio then has no finite value ("-").
+    char text[640];
     std::snprintf(text, sizeof text,
                   "idle, port open, nothing arriving, display blinking, over 10 s: km302 %.3f%% of a core, "
+                  "%.1f wakeups/s, %ld kB resident; floor (a window that looks like km302's) %.3f%% of a core, "
                   "%.1f wakeups/s, %ld kB resident; empty Qt dialog %.3f%% of a core, %.1f wakeups/s, %ld kB "
-                  "resident; km302 / empty dialog: %s, %.2f x memory",
-                  km302.cpu * 100, km302.wakeups, km302.rssKb, reference.cpu * 100, reference.wakeups,
-                  reference.rssKb, cpuRatio.c_str(), double(km302.rssKb) / double(reference.rssKb));
+                  "resident; memory ratio to floor: %s (to the empty dialog %s); processor ratio to floor: %s",
+                  km302.cpu * 100, km302.wakeups, km302.rssKb, floor.cpu * 100, floor.wakeups, floor.rssKb,
+                  reference.cpu * 100, reference.wakeups, reference.rssKb,
+                  Ratio(double(km302.rssKb), double(floor.rssKb)).c_str(),
+                  Ratio(double(km302.rssKb), double(reference.rssKb)).c_str(), Ratio(km302.cpu, floor.cpu).c_str());
     CLatencySamples::AddSummary(text);
 }
 
@@ -435,17 +516,19 @@ void BM_LineRateCost(benchmark::State& state)
     }
     constexpr auto kQuietWindow = 10s;
     // Headless, windowed, headless recording every 60 s (the settings'
-    // default), the empty dialog; the first three with the line quiet.
-    CostFigures figures[4];
-    CostFigures quietFigures[3];
+    // default), the floor (km302_recorderfloor), the empty dialog; the first
+    // four with the line quiet too.
+    constexpr int kFloor = 3;
+    CostFigures figures[5];
+    CostFigures quietFigures[4];
     double frameRate = 0;
     for (auto _ : state) {
         double total = 0;
-        for (int mode = 0; mode < 3; ++mode) {
+        for (int mode = 0; mode < 4; ++mode) {
             const bool headless = mode != 1;
             CProgramOnPty run;
-            if (!run.StartRecording(headless, mode == 2 ? 60 : 1)) {
-                state.SkipWithError("km302 did not start");
+            if (!(mode == kFloor ? run.StartRecorderFloor() : run.StartRecording(headless, mode == 2 ? 60 : 1))) {
+                state.SkipWithError(mode == kFloor ? "the recorder floor did not start" : "km302 did not start");
                 return;
             }
             auto feeder = std::make_unique<CLineFeeder>(run.Pty());
@@ -480,7 +563,7 @@ void BM_LineRateCost(benchmark::State& state)
             figures[mode] = *cost;
             quietFigures[mode] = *quiet;
             if (mode == 0)
-                figures[3] = *emptyCost;
+                figures[4] = *emptyCost;
             total += seconds + quietSeconds;
         }
         state.SetIterationTime(total);
@@ -488,7 +571,8 @@ void BM_LineRateCost(benchmark::State& state)
     const CostFigures& headless = figures[0];
     const CostFigures& windowed = figures[1];
     const CostFigures& everyMinute = figures[2];
-    const CostFigures& reference = figures[3];
+    const CostFigures& floor = figures[kFloor];
+    const CostFigures& reference = figures[4];
     const auto perFrame = [frameRate](const CostFigures& line, const CostFigures& quiet) {
         return frameRate > 0 ? (line.wakeups - quiet.wakeups) / frameRate : 0.0;
     };
@@ -505,6 +589,12 @@ void BM_LineRateCost(benchmark::State& state)
     state.counters["windowed_rss_kb"] = double(windowed.rssKb);
     state.counters["empty_rss_kb"] = double(reference.rssKb);
     state.counters["headless_to_windowed_rss"] = double(headless.rssKb) / double(windowed.rssKb);
+    state.counters["floor_cpu_pct"] = floor.cpu * 100;
+    state.counters["floor_wakeups_per_frame"] = perFrame(floor, quietFigures[kFloor]);
+    state.counters["floor_rss_kb"] = double(floor.rssKb);
+    if (floor.cpu > 0)
+        state.counters["headless_cpu_ratio_to_floor"] = headless.cpu / floor.cpu;
+    state.counters["headless_rss_ratio_to_floor"] = double(headless.rssKb) / double(floor.rssKb);
     char text[1100];
     std::snprintf(text, sizeof text,
                   "recording both logs at the line's pace (%.2f frames/s), over 20 s each, then 10 s of a quiet "
@@ -521,6 +611,19 @@ void BM_LineRateCost(benchmark::State& state)
                   perFrame(windowed, quietFigures[1]), quietFigures[1].wakeups, windowed.rssKb,
                   reference.cpu * 100, reference.wakeups, reference.rssKb,
                   double(headless.rssKb) / double(windowed.rssKb), double(headless.rssKb) / double(reference.rssKb));
+    CLatencySamples::AddSummary(text);
+    const CostFigures& quietFloor = quietFigures[kFloor];
+    std::snprintf(text, sizeof text,
+                  "recording floor (km302_recorderfloor: the line read once a frame, both logs a record a second, "
+                  "each on disk), measured as the headless run: %.3f%% of a core (quiet %.3f%%), %.1f wakeups/s in "
+                  "all, %.1f a frame, %.1f/s beyond the frames, %ld kB resident; km302 --headless against it: "
+                  "processor ratio to floor: %s (quiet: %s), wakeups %s, resident memory %s; windowed km302: "
+                  "processor %s, memory %s",
+                  floor.cpu * 100, quietFloor.cpu * 100, floor.wakeups, perFrame(floor, quietFloor),
+                  quietFloor.wakeups, floor.rssKb, Ratio(headless.cpu, floor.cpu).c_str(),
+                  Ratio(quietFigures[0].cpu, quietFloor.cpu).c_str(), Ratio(headless.wakeups, floor.wakeups).c_str(),
+                  Ratio(double(headless.rssKb), double(floor.rssKb)).c_str(), Ratio(windowed.cpu, floor.cpu).c_str(),
+                  Ratio(double(windowed.rssKb), double(floor.rssKb)).c_str());
     CLatencySamples::AddSummary(text);
 }
 
@@ -547,8 +650,9 @@ std::optional<long long> WaitClosed(int inotify, const QString& name)
     return std::nullopt;
 }
 
-// Milliseconds from the fork to the picture's close, and a copy of the picture.
-std::optional<double> TimeFirstPicture(bool km302, QImage* picture)
+// Milliseconds from the fork to the picture's close, and a copy of the
+// picture; which: 0 km302, 1 the empty dialog, 2 the same-look window.
+std::optional<double> TimeFirstPicture(int which, QImage* picture)
 {
     QTemporaryDir shots;
     const int inotify = inotify_init1(IN_CLOEXEC);
@@ -560,16 +664,17 @@ std::optional<double> TimeFirstPicture(bool km302, QImage* picture)
     }
     const QString shot = shots.filePath(QStringLiteral("first.png"));
     CProgramOnPty run;
-    CProgramProcess empty;
-    const bool started = km302 ? run.Start({"KM302_SCREENSHOT=" + shot.toStdString(), "KM302_SCREENSHOT_AFTER=0"})
-                               : empty.Start(kEmptyDialog, {shot.toStdString()}, {});
+    CProgramProcess other;
+    const bool started = which == 0
+        ? run.Start({"KM302_SCREENSHOT=" + shot.toStdString(), "KM302_SCREENSHOT_AFTER=0"})
+        : other.Start(which == 1 ? kEmptyDialog : kSameLook, {shot.toStdString()}, {});
     const std::optional<long long> closed =
         started ? WaitClosed(inotify, QStringLiteral("first.png")) : std::nullopt;
     ::close(inotify);
     if (!closed)
         return std::nullopt;
     picture->load(shot);
-    return double(*closed - (km302 ? run.Program() : empty).StartNs()) / 1e6;
+    return double(*closed - (which == 0 ? run.Program() : other).StartNs()) / 1e6;
 }
 
 // Median milliseconds to encode `picture` as PNG and write it, as the grab does.
@@ -587,15 +692,16 @@ double PngMs(const QImage& picture)
 
 void BM_StartupToFirstPicture(benchmark::State& state)
 {
-    CLatencySamples ms[2];
-    QImage pictures[2];
+    // km302, the empty dialog, the same-look window, interleaved run by run.
+    const char* const names[3] = {"km302", "the empty dialog", "the same-look window"};
+    CLatencySamples ms[3];
+    QImage pictures[3];
     for (auto _ : state) {
         for (int run = 0; run < kStartupRuns; ++run) {
-            for (int i = 0; i < 2; ++i) {
-                const std::optional<double> startup = TimeFirstPicture(i == 0, &pictures[i]);
+            for (int i = 0; i < 3; ++i) {
+                const std::optional<double> startup = TimeFirstPicture(i, &pictures[i]);
                 if (!startup) {
-                    state.SkipWithError(i == 0 ? "km302 saved no picture within 20 s"
-                                               : "the empty dialog saved no picture within 20 s");
+                    state.SkipWithError((std::string(names[i]) + " saved no picture within 20 s").c_str());
                     return;
                 }
                 ms[i].Add(*startup);
@@ -603,19 +709,26 @@ void BM_StartupToFirstPicture(benchmark::State& state)
         }
         state.SetIterationTime(ms[0].Percentile(0.5) / 1e3);
     }
-    const double png[2] = {PngMs(pictures[0]), PngMs(pictures[1])};
+    const double png[3] = {PngMs(pictures[0]), PngMs(pictures[1]), PngMs(pictures[2])};
     state.counters["median_ms"] = ms[0].Percentile(0.5);
     state.counters["min_ms"] = ms[0].Percentile(0);
     state.counters["max_ms"] = ms[0].Max();
     state.counters["png_ms"] = png[0];
     state.counters["empty_median_ms"] = ms[1].Percentile(0.5);
-    char text[480];
+    state.counters["floor_median_ms"] = ms[2].Percentile(0.5);
+    state.counters["ratio_to_floor"] = ms[0].Percentile(0.5) / ms[2].Percentile(0.5);
+    char text[720];
     std::snprintf(text, sizeof text,
                   "start-up, fork -> first picture of the window closed (one full paint + PNG), %d runs each: "
-                  "km302 median %.1f ms, min %.1f, max %.1f (its %dx%d PNG alone: %.1f ms); empty Qt dialog "
-                  "median %.1f ms, min %.1f, max %.1f (its PNG alone: %.1f ms)",
+                  "km302 median %.1f ms, min %.1f, max %.1f (its %dx%d PNG alone: %.1f ms); floor (a window that "
+                  "looks like km302's) median %.1f ms, min %.1f, max %.1f (its %dx%d PNG alone: %.1f ms); empty "
+                  "Qt dialog median %.1f ms, min %.1f, max %.1f (its PNG alone: %.1f ms); km302's median: ratio to "
+                  "floor: %s, to the empty dialog %s",
                   kStartupRuns, ms[0].Percentile(0.5), ms[0].Percentile(0), ms[0].Max(), pictures[0].width(),
-                  pictures[0].height(), png[0], ms[1].Percentile(0.5), ms[1].Percentile(0), ms[1].Max(), png[1]);
+                  pictures[0].height(), png[0], ms[2].Percentile(0.5), ms[2].Percentile(0), ms[2].Max(),
+                  pictures[2].width(), pictures[2].height(), png[2], ms[1].Percentile(0.5), ms[1].Percentile(0),
+                  ms[1].Max(), png[1], Ratio(ms[0].Percentile(0.5), ms[2].Percentile(0.5)).c_str(),
+                  Ratio(ms[0].Percentile(0.5), ms[1].Percentile(0.5)).c_str());
     CLatencySamples::AddSummary(text);
 }
 
@@ -627,8 +740,8 @@ std::string LoadAverage()
 
 } // namespace
 
-// Argument 0: the windowed program; 1: km302 --headless.
-BENCHMARK(BM_LatencyAtLineRate)->Arg(0)->Arg(1)->Iterations(200)->UseManualTime()->Unit(benchmark::kMillisecond);
+// Argument 0: the windowed program; 1: km302 --headless; 2: the floor.
+BENCHMARK(BM_LatencyAtLineRate)->Arg(0)->Arg(1)->Arg(2)->Iterations(200)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Flood)->Arg(0)->Arg(1)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_IdleCost)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LineRateCost)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
@@ -647,15 +760,17 @@ int main(int argc, char** argv)
         qputenv("XDG_RUNTIME_DIR", runtime.path().toLocal8Bit());
     benchmark::Initialize(&argc, argv);
     QCoreApplication app(argc, argv);
-    if (!QFileInfo(QString::fromStdString(kProgram)).isExecutable()
-        || !QFileInfo(QString::fromStdString(kEmptyDialog)).isExecutable()) {
-        std::printf("%s skipped: %s or %s is not built\n", kBench, kProgram.c_str(), kEmptyDialog.c_str());
-        return 0;
+    for (const std::string& program : {kProgram, kEmptyDialog, kSameLook, kAdviseFloor, kRecorderFloor}) {
+        if (!QFileInfo(QString::fromStdString(program)).isExecutable()) {
+            std::printf("%s skipped: %s is not built\n", kBench, program.c_str());
+            return 0;
+        }
     }
     if (!CSessionBus::ServiceFree(CBusClient::kService, kBench))
         return 0;
     const std::string loadBefore = LoadAverage();
     benchmark::RunSpecifiedBenchmarks();
+    AddLatencyRatios();
     CLatencySamples::PrintSummary();
     std::printf("load average (/proc/loadavg) before: %s, after: %s\n", loadBefore.c_str(), LoadAverage().c_str());
     benchmark::Shutdown();
