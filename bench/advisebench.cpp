@@ -49,6 +49,7 @@
 #include "latencysamples.h"
 #include "printingservices.h"
 #include "sessionbus.h"
+#include "settings/metersettings.h"
 #include "ui/maindialog.h"
 #include "ui/portdialog.h"
 
@@ -232,13 +233,15 @@ int main(int argc, char** argv)
     CPortMap::Instance().SetEntry(kPortNr, pty.SlavePath());
 
     {
-        CMainDialog window;
-        window.m_showAdv = 0;
-        window.m_runPortDialog = [](CPortDialog&) { return IDCANCEL; };
-        window.m_portNr = kPortNr;
+        CMainDialog window(
+            MainDialogRunners{.portDialog = [](CPortDialog&) { return IDCANCEL; }, .startupPromotion = {}});
+        MeterSettings settings = window.Settings();
+        settings.showAdv = 0;
+        settings.portNr = kPortNr;
+        window.ApplySettings(settings);
         window.resize(600, 400);
         window.show();
-        if (!QTest::qWaitForWindowExposed(&window) || !window.m_pChannel) {
+        if (!QTest::qWaitForWindowExposed(&window) || !window.Channel()) {
             std::printf("%s skipped: the main window did not show or did not open COM%d (%s)\n", kBench, kPortNr,
                         pty.SlavePath().toUtf8().constData());
             return 0;

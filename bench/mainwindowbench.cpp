@@ -25,6 +25,7 @@
 #include "printingservices.h"
 #include "sessionbus.h"
 #include "tools/frameencoder.h"
+#include "settings/metersettings.h"
 #include "ui/maindialog.h"
 #include "ui/portdialog.h"
 #include "ui/pressuredisplay.h"
@@ -42,9 +43,10 @@ long long NowNs()
 
 void BM_FramesThroughMainWindow(benchmark::State& state)
 {
-    CMainDialog window;
-    window.m_showAdv = 0;
-    window.m_runPortDialog = [](CPortDialog&) { return IDCANCEL; };
+    CMainDialog window(MainDialogRunners{.portDialog = [](CPortDialog&) { return IDCANCEL; }, .startupPromotion = {}});
+    MeterSettings settings = window.Settings();
+    settings.showAdv = 0;
+    window.ApplySettings(settings);
     window.resize(600, 400);
     window.show();
     if (!QTest::qWaitForWindowExposed(&window)) {
@@ -85,9 +87,10 @@ public:
 int RunStartupChild(int argc, char** argv)
 {
     QApplication app(argc, argv);
-    CMainDialog window;
-    window.m_showAdv = 0;
-    window.m_runPortDialog = [](CPortDialog&) { return IDCANCEL; };
+    CMainDialog window(MainDialogRunners{.portDialog = [](CPortDialog&) { return IDCANCEL; }, .startupPromotion = {}});
+    MeterSettings settings = window.Settings();
+    settings.showAdv = 0;
+    window.ApplySettings(settings);
     FirstPaint filter;
     window.Display().installEventFilter(&filter);
     window.show();

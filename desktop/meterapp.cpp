@@ -17,8 +17,6 @@
 #include "device/serialchannel.h"
 #include "platform/stopsignals.h"
 #include "ui/maindialog.h"
-#include "ui/pressuredisplay.h"
-#include "ui/recordingcontroller.h"
 
 namespace {
 
@@ -47,40 +45,6 @@ QString CMeterApp::SettingsPath()
     // The store writes the file beside itself; the folder must exist first.
     QDir().mkpath(QFileInfo(path).path());
     return path;
-}
-
-void CMeterApp::ApplyToWindow(const MeterSettings& s, CMainDialog& w)
-{
-    CPressureDisplay& display = w.Display();
-    display.m_crBackground = s.background;
-    display.m_crText = s.text;
-    display.m_lfValueFont.lfHeight = s.font.lfHeight;
-    display.m_lfValueFont.lfWeight = s.font.lfWeight;
-    display.m_lfValueFont.lfItalic = s.font.lfItalic;
-    display.m_lfValueFont.lfFaceName = s.font.lfFaceName;
-    w.m_portNr = s.portNr;
-    w.m_windowRect = s.windowRect;
-    w.m_topmost = s.topmost;
-    w.m_showAdv = s.showAdv;
-    w.Recording().SetSettings(s.recording);
-    CPortMap::Instance().SetEntries(s.ports);
-}
-
-void CMeterApp::TakeFromWindow(const CMainDialog& w, MeterSettings& s)
-{
-    const CPressureDisplay& display = w.Display();
-    s.background = display.m_crBackground;
-    s.text = display.m_crText;
-    s.font.lfHeight = display.m_lfValueFont.lfHeight;
-    s.font.lfWeight = display.m_lfValueFont.lfWeight;
-    s.font.lfItalic = display.m_lfValueFont.lfItalic;
-    s.font.lfFaceName = display.m_lfValueFont.lfFaceName;
-    s.portNr = w.m_portNr;
-    s.windowRect = w.m_windowRect;
-    s.topmost = w.m_topmost;
-    s.showAdv = w.m_showAdv;
-    s.recording = w.Recording().Settings();
-    s.ports = CPortMap::Instance().Entries();
 }
 
 void CMeterApp::ScheduleScreenshot(CMainDialog& window)
@@ -123,32 +87,34 @@ BOOL CMeterApp::InitInstance()
 
     // 3. The main window.
     window = std::make_unique<CMainDialog>();
-    window->m_pLanguage = &m_language;
 
-    // 4. Every setting, in table order, into the window and its display; the
-    //    window never larger than the screen it opens on, whatever the file
-    //    says (it is laid out and painted at that size).
+    // 4. Every setting, in table order, into the window and its display, and
+    //    the port map; the window never larger than the screen it opens on,
+    //    whatever the file says (it is laid out and painted at that size).
+    //    The language code is the application's, empty at every start.
     MeterSettings settings;
     ReadSettings(store, settings);
-    ApplyToWindow(settings, *window);
-    window->m_windowRect = FitToScreen(settings.windowRect, AvailableAreaAt(settings.windowRect));
+    settings.windowRect = FitToScreen(settings.windowRect, AvailableAreaAt(settings.windowRect));
+    settings.language = m_language;
+    window->ApplySettings(settings);
+    CPortMap::Instance().SetEntries(settings.ports);
 
     // 5. Run.
     ScheduleScreenshot(*window);
     window->DoModal();
 
     // 6. The serial channel goes first: its reader stops here.
-    delete window->m_pChannel;
-    window->m_pChannel = nullptr;
+    delete window->TakeChannel();
 
     // 7. Back onto the screen.
+    settings = window->Settings();
     const QScreen* screen = QGuiApplication::primaryScreen();
     const QSize size = screen ? screen->geometry().size() : QSize(1024, 768);
-    window->m_windowRect = KeepOnScreen(window->m_windowRect, size.width(), size.height());
+    settings.windowRect = KeepOnScreen(settings.windowRect, size.width(), size.height());
 
-    // 8. Every setting back, in table order.
-    TakeFromWindow(*window, settings);
-    settings.language = m_language;
+    // 8. Every setting back, in table order, with the port map.
+    m_language = settings.language;
+    settings.ports = CPortMap::Instance().Entries();
     WriteSettings(store, settings);
 
     // 9. The window, then the store (which saves itself).

@@ -14,7 +14,6 @@
 #include "platform/wintypes.h"
 
 class CMainDialog;
-struct MeterSettings;
 
 class CMeterApp {
 public:
@@ -26,10 +25,10 @@ public:
 
     static QString SettingsPath();
 
-    QString m_language;   // "pl" or "en" once chosen; written to the settings at exit
-
 private:
-    static void ApplyToWindow(const MeterSettings& settings, CMainDialog& window);
-    static void TakeFromWindow(const CMainDialog& window, MeterSettings& settings);
     static void ScheduleScreenshot(CMainDialog& window);
+
+    // "pl" or "en" once chosen (the window's language command); written to
+    // the settings at exit.
+    QString m_language;
 };

@@ -29,16 +29,20 @@ constexpr unsigned kLongestRetryMs = 1600;
 CHeadlessApp::CHeadlessApp(CommandLine line)
     : m_line(std::move(line)),
       m_timers([this](UINT id) { OnTimer(id); }),
-      m_core(m_timers, std::make_unique<CDdeBusTransport>()),
+      m_core(m_timers, std::make_unique<CDdeBusTransport>(),
+             MeterHooks{
+                 .onCommStateChange = {},
+                 .onServiceFailure = [this] { m_report(LoadString(IDS_DDE_FAILED), ReportPriority::Error); },
+                 .updateStatus = [this] { ReportStatus(); },
+                 // The logs open at the first valid frame when it comes before timer 1036.
+                 .afterRefresh =
+                     [this] {
+                         if (m_core.CommOk() == 1)
+                             m_recorder.OpenLogs();
+                     },
+             }),
       m_recorder(m_timers, m_core, [this](const QString& text, ReportPriority priority) { m_report(text, priority); })
 {
-    m_core.m_updateStatus = [this] { ReportStatus(); };
-    // The logs open at the first valid frame when it comes before timer 1036.
-    m_core.m_afterRefresh = [this] {
-        if (m_core.m_bCommOk == 1)
-            m_recorder.OpenLogs();
-    };
-    m_core.m_onServiceFailure = [this] { m_report(LoadString(IDS_DDE_FAILED), ReportPriority::Error); };
 }
 
 void CHeadlessApp::SetReporter(std::function<void(const QString&, ReportPriority)> report)
@@ -50,7 +54,7 @@ CHeadlessApp::~CHeadlessApp()
 {
     // The reader stops before the measurement it delivers to goes.
     m_channel.reset();
-    m_core.m_dde.Unregister();
+    m_core.Dde().Unregister();
 }
 
 int CHeadlessApp::Run()
@@ -70,7 +74,7 @@ int CHeadlessApp::Run()
     // 6.
     m_channel.reset();
     m_recorder.Close();
-    m_core.m_dde.Unregister();
+    m_core.Dde().Unregister();
     return status;
 }
 
@@ -109,7 +113,7 @@ bool CHeadlessApp::LoadSettings(const QString& settingsPath)
 void CHeadlessApp::Start()
 {
     // 3. What the window shows at first, without the window.
-    m_core.m_dde.m_pDisplay = &m_core.m_display;
+    m_core.Dde().m_pDisplay = &m_core.DisplayState();
     m_core.Refresh(0);
     // 4.
     OpenPort();
@@ -185,8 +189,8 @@ void CHeadlessApp::ReportStatus()
     if (text == m_lastStatus)
         return;
     m_lastStatus = text;
-    const CFrameDecoder& reading = m_core.m_decoder;
-    const bool good = m_core.m_bCommOk && !reading.m_bValueError && !reading.m_bCalibrationError;
+    const CFrameDecoder& reading = m_core.Decoder();
+    const bool good = m_core.CommOk() && !reading.m_bValueError && !reading.m_bCalibrationError;
     m_report(text, good ? ReportPriority::Info : ReportPriority::Warning);
     NotifyServiceManager("STATUS=" + text.toUtf8());
 }

@@ -1,5 +1,7 @@
 #include "meter/metercore.h"
 
+#include <utility>
+
 #include "platform/messageids.h"
 #include "platform/stringtable.h"
 
@@ -16,8 +18,12 @@ void Call(const std::function<void()>& hook)
 
 } // namespace
 
-CMeterCore::CMeterCore(ITimerHost& timers, std::unique_ptr<IDdeTransport> transport)
-    : m_assembler(m_decoder, timers, [this](int commOk) { Refresh(commOk); }),
+CMeterCore::CMeterCore(ITimerHost& timers, std::unique_ptr<IDdeTransport> transport, MeterHooks hooks)
+    : m_onCommStateChange(std::move(hooks.onCommStateChange)),
+      m_onServiceFailure(std::move(hooks.onServiceFailure)),
+      m_updateStatus(std::move(hooks.updateStatus)),
+      m_afterRefresh(std::move(hooks.afterRefresh)),
+      m_assembler(m_decoder, timers, [this](int commOk) { Refresh(commOk); }),
       m_dde(std::move(transport))
 {
 }

@@ -4,7 +4,9 @@
 // received bytes, the communication state, the state of the pressure field
 // (CDisplayState) and the D-Bus service that publishes it.
 //
-// Refresh applies a frame's outcome or a timeout (1 valid reading, 0 none):
+// The owner gives its hooks (MeterHooks) at construction; an empty one is
+// skipped. Refresh applies a frame's outcome or a timeout (1 valid reading,
+// 0 none):
 //   1. on a change of the communication state: the owner's state-change hook,
 //      then the service withdrawn and, for a valid reading with a serial
 //      number above 0, registered under that number (the failure hook when
@@ -32,9 +34,17 @@
 #include "device/framedecoder.h"
 #include "device/serialbytesink.h"
 
+// What the owner adds to Refresh (see above).
+struct MeterHooks {
+    std::function<void()> onCommStateChange;   // step 1, before the service
+    std::function<void()> onServiceFailure;    // the service name could not be had
+    std::function<void()> updateStatus;        // step 2
+    std::function<void()> afterRefresh;        // step 6
+};
+
 class CMeterCore : public ISerialByteSink {
 public:
-    CMeterCore(ITimerHost& timers, std::unique_ptr<IDdeTransport> transport);
+    CMeterCore(ITimerHost& timers, std::unique_ptr<IDdeTransport> transport, MeterHooks hooks = {});
     CMeterCore(const CMeterCore&) = delete;
     CMeterCore& operator=(const CMeterCore&) = delete;
 
@@ -49,10 +59,25 @@ public:
     // What a record written now holds.
     RecordReading Reading() const { return ReadingToRecord(m_display, m_decoder); }
 
-    std::function<void()> m_onCommStateChange;   // step 1, before the service
-    std::function<void()> m_onServiceFailure;    // the service name could not be had
-    std::function<void()> m_updateStatus;        // step 2
-    std::function<void()> m_afterRefresh;        // step 6
+    // The communication state last applied by Refresh (1 valid reading, 0 none).
+    int CommOk() const { return m_bCommOk; }
+    // The current reading.
+    const CFrameDecoder& Decoder() const { return m_decoder; }
+    const CFrameAssembler& Assembler() const { return m_assembler; }
+    // The state of the pressure field; the window's display shows it and sets
+    // its units at start-up.
+    const CDisplayState& DisplayState() const { return m_display; }
+    CDisplayState& DisplayState() { return m_display; }
+    // The D-Bus service: the owner points it at the display state once that
+    // is set up and withdraws it when it ends.
+    const CDdeServer& Dde() const { return m_dde; }
+    CDdeServer& Dde() { return m_dde; }
+
+private:
+    std::function<void()> m_onCommStateChange;
+    std::function<void()> m_onServiceFailure;
+    std::function<void()> m_updateStatus;
+    std::function<void()> m_afterRefresh;
 
     CFrameDecoder m_decoder;
     CFrameAssembler m_assembler;

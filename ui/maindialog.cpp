@@ -13,6 +13,7 @@
 #include <QWindow>
 
 #include <algorithm>
+#include <utility>
 
 #include "dde/ddebustransport.h"
 #include "device/serialchannel.h"
@@ -23,6 +24,7 @@
 #include "platform/services.h"
 #include "platform/stringtable.h"
 #include "platform/timerids.h"
+#include "settings/metersettings.h"
 #include "ui/aboutdialog.h"
 #include "ui/additionalsettingsdialog.h"
 #include "ui/colorsdialog.h"
@@ -50,24 +52,29 @@ QString Sprintf(UINT id, int value)
 
 } // namespace
 
-CMainDialog::CMainDialog(QWidget* parent)
+CMainDialog::CMainDialog(MainDialogRunners runners, QWidget* parent)
     : CDialog(parent),
-      m_runPortDialog([](CPortDialog& dialog) { return dialog.DoModal(); }),
-      m_runStartupPromotion([this] { OnPromotion(); }),
+      m_runPortDialog(runners.portDialog ? std::move(runners.portDialog)
+                                         : [](CPortDialog& dialog) { return dialog.DoModal(); }),
+      m_runStartupPromotion(runners.startupPromotion ? std::move(runners.startupPromotion)
+                                                     : [this] { OnPromotion(); }),
       m_strHelpPage(HelpPagePath()),
       m_timers([this](UINT id) { OnTimer(id); }),
-      m_core(m_timers, std::make_unique<CDdeBusTransport>()),
+      m_core(m_timers, std::make_unique<CDdeBusTransport>(),
+             MeterHooks{
+                 .onCommStateChange = [this] { ApplySize(); },
+                 .onServiceFailure = [this] { ReportServiceFailure(); },
+                 .updateStatus = [this] { UpdateStatusLine(); },
+                 .afterRefresh = {},
+             }),
       m_ui(std::make_unique<Ui::CMainDialog>())
 {
     m_ui->setupUi(this);
     m_statusEdit = m_ui->statusEdit;
     m_display = m_ui->display;
-    m_display->UseState(&m_core.m_display);
-    m_core.m_onCommStateChange = [this] { ApplySize(); };
-    m_core.m_onServiceFailure = [this] { ReportServiceFailure(); };
-    m_core.m_updateStatus = [this] { UpdateStatusLine(); };
+    m_display->UseState(&m_core.DisplayState());
     m_recording = std::make_unique<CRecordingController>(
-        m_timers, m_core.m_display, m_decoder, [this] { UpdateStatusLine(); },
+        m_timers, m_core.DisplayState(), m_core.Decoder(), [this] { UpdateStatusLine(); },
         [this](bool enable) { CommandAction(ID_RECORDING)->setEnabled(enable); }, this);
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                    | Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint);
@@ -139,6 +146,45 @@ void CMainDialog::BuildMenu()
     m_actions[ID_LANGUAGE] = language;
 }
 
+void CMainDialog::ApplySettings(const MeterSettings& s)
+{
+    m_display->m_crBackground = s.background;
+    m_display->m_crText = s.text;
+    m_display->m_lfValueFont.lfHeight = s.font.lfHeight;
+    m_display->m_lfValueFont.lfWeight = s.font.lfWeight;
+    m_display->m_lfValueFont.lfItalic = s.font.lfItalic;
+    m_display->m_lfValueFont.lfFaceName = s.font.lfFaceName;
+    m_portNr = s.portNr;
+    m_windowRect = s.windowRect;
+    m_topmost = s.topmost;
+    m_showAdv = s.showAdv;
+    m_recording->SetSettings(s.recording);
+    m_language = s.language;
+}
+
+MeterSettings CMainDialog::Settings() const
+{
+    MeterSettings s;
+    s.background = m_display->m_crBackground;
+    s.text = m_display->m_crText;
+    s.font.lfHeight = m_display->m_lfValueFont.lfHeight;
+    s.font.lfWeight = m_display->m_lfValueFont.lfWeight;
+    s.font.lfItalic = m_display->m_lfValueFont.lfItalic;
+    s.font.lfFaceName = m_display->m_lfValueFont.lfFaceName;
+    s.portNr = m_portNr;
+    s.windowRect = m_windowRect;
+    s.topmost = m_topmost;
+    s.showAdv = m_showAdv;
+    s.recording = m_recording->Settings();
+    s.language = m_language;
+    return s;
+}
+
+CSerialChannel* CMainDialog::TakeChannel()
+{
+    return std::exchange(m_pChannel, nullptr);
+}
+
 QAction* CMainDialog::CommandAction(UINT id) const
 {
     const auto it = m_actions.find(id);
@@ -149,7 +195,7 @@ int CMainDialog::DoModal()
 {
     const int result = CDialog::DoModal();
     // WM_DESTROY: the service and the help window go with the window.
-    m_dde.Unregister();
+    m_core.Dde().Unregister();
     delete m_helpWindow;
     return result;
 }
@@ -210,7 +256,7 @@ BOOL CMainDialog::OnInitDialog()
     OnAlwaysOnTop();
 
     // 12. The service reads what the display shows.
-    m_dde.m_pDisplay = &m_core.m_display;
+    m_core.Dde().m_pDisplay = &m_core.DisplayState();
 
     // 13.-14.
     m_timers.SetTimer(kOpenLogsTimerId, kOpenLogsDelayMs);
@@ -535,8 +581,7 @@ void CMainDialog::OnAdditionalSettings()
 
 void CMainDialog::OnLanguage()
 {
-    if (m_pLanguage)
-        RunLanguageCommand(*m_pLanguage, this);
+    RunLanguageCommand(m_language, this);
 }
 
 void CMainDialog::OnRecordingSettings()

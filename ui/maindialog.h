@@ -51,6 +51,7 @@ class CSerialChannel;
 class QAction;
 class QLineEdit;
 class QMenuBar;
+struct MeterSettings;
 
 namespace Ui {
 class CMainDialog;
@@ -80,14 +81,30 @@ struct WindowSize {
     int cx = 0;
 };
 
+// The modal runs the window starts; an empty one is the real dialog run
+// modally (DoModal). Tests give scripted ones.
+struct MainDialogRunners {
+    std::function<int(CPortDialog&)> portDialog;   // the port command's dialog
+    std::function<void()> startupPromotion;        // timer 1070's promotion dialog
+};
+
 class CMainDialog : public CDialog, public ISerialByteSink {
     Q_OBJECT
 public:
-    explicit CMainDialog(QWidget* parent = nullptr);
+    explicit CMainDialog(MainDialogRunners runners = {}, QWidget* parent = nullptr);
     ~CMainDialog() override;
 
     int DoModal() override;
     BOOL OnInitDialog() override;
+
+    // The settings the window runs with, given before DoModal and taken after
+    // it: its own fields (port, rectangle, always on top, start-up
+    // promotion), the display's colours and value font description, the
+    // recording settings and the language code that command 32796 sets. The
+    // port map is the process's, not the window's: neither is it given here
+    // nor taken.
+    void ApplySettings(const MeterSettings& settings);
+    MeterSettings Settings() const;
 
     // WM_SERIAL_BYTE: one received byte.
     void OnSerialByte(unsigned wParam) override;
@@ -125,39 +142,20 @@ public:
     CRecordingController& Recording() const { return *m_recording; }
     QLineEdit& StatusEdit() const { return *m_statusEdit; }
     const QString& StatusText() const { return m_statusText; }
-    int ReadError() const { return m_core.m_assembler.m_bReadError; }
+    int ReadError() const { return m_core.Assembler().m_bReadError; }
     bool IsTimerRunning(UINT id) const { return m_timers.IsRunning(id); }
+    bool IsPromotionOpen() const { return m_bPromotionOpen; }
 
-    // Run the port dialog and the start-up promotion modally; tests replace them.
-    std::function<int(CPortDialog&)> m_runPortDialog;
-    std::function<void()> m_runStartupPromotion;
-    // The application's language code, which the language choice sets.
-    QString* m_pLanguage = nullptr;
+    // The open serial channel (null: none). The window owns it until the
+    // application takes it after DoModal, to delete it before the settings
+    // are written; the window's pointer is null from then on.
+    const CSerialChannel* Channel() const { return m_pChannel; }
+    [[nodiscard]] CSerialChannel* TakeChannel();
+
     // The help page the program's own help window shows when nothing on the
-    // desktop shows HTML (HelpPagePath).
-    QString m_strHelpPage;
+    // desktop shows HTML (HelpPagePath unless set).
+    void SetHelpPage(const QString& path) { m_strHelpPage = path; }
     CHelpWindow* HelpWindow() const;
-
-private:
-    CWindowTimers m_timers;
-    CMeterCore m_core;
-
-public:
-    bool m_bPromotionOpen = false;
-    int m_showAdv = 1;
-    CDdeServer& m_dde = m_core.m_dde;
-    bool m_bMaximised = false;
-    QString m_statusText;
-    int& m_bCommOk = m_core.m_bCommOk;
-    CFrameDecoder& m_decoder = m_core.m_decoder;
-    WindowSize m_restoredSize;
-    WindowSize m_maximisedSize;
-    int m_topmost = 0;
-    RECT m_windowRect{100, 100, 700, 500};
-    bool m_bInitialising = true;
-    int m_editHeight = 0;
-    CSerialChannel* m_pChannel = nullptr;
-    int m_portNr = 0;
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -167,11 +165,35 @@ protected:
 
 private:
     void BuildMenu();
-    void OpenChannel(int portNr, bool& opened);
     void RecordWindowRect();
     int MenuHeight() const;
     void ApplySize();
     void ReportServiceFailure();
+
+    std::function<int(CPortDialog&)> m_runPortDialog;
+    std::function<void()> m_runStartupPromotion;
+    QString m_strHelpPage;
+    CWindowTimers m_timers;
+    // The measurement: the decoder with the current reading (m_decoder), its
+    // assembler (m_bReadError), the communication state (m_bCommOk) and the
+    // D-Bus service (m_dde).
+    CMeterCore m_core;
+
+    bool m_bPromotionOpen = false;
+    int m_showAdv = 1;
+    bool m_bMaximised = false;
+    QString m_statusText;
+    WindowSize m_restoredSize;
+    WindowSize m_maximisedSize;
+    int m_topmost = 0;
+    RECT m_windowRect{100, 100, 700, 500};
+    bool m_bInitialising = true;
+    int m_editHeight = 0;
+    CSerialChannel* m_pChannel = nullptr;
+    int m_portNr = 0;
+    // The application's language code while the window runs ("pl", "en" or
+    // empty): given and taken with the settings.
+    QString m_language;
 
     std::unique_ptr<Ui::CMainDialog> m_ui;
     QMenuBar* m_menuBar = nullptr;

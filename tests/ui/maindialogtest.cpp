@@ -26,6 +26,7 @@
 #include "device/portmap.h"
 #include "device/serialchannel.h"
 #include "platform/timerids.h"
+#include "settings/metersettings.h"
 #include "tests/kit/ptypair.h"
 #include "tests/support/scriptedservices.h"
 #include "tests/ui/dialogdriver.h"
@@ -38,27 +39,38 @@
 
 namespace {
 
-// A main window driven by bytes and timer ticks, with scripted services and a
-// scripted port dialog that answers from a queue of port numbers (0: Anuluj).
+// Gives `window` its settings with the change `change` makes to them.
+void ChangeSettings(CMainDialog& window, const std::function<void(MeterSettings&)>& change)
+{
+    MeterSettings settings = window.Settings();
+    change(settings);
+    window.ApplySettings(settings);
+}
+
+// A main window driven by bytes and timer ticks, with scripted services, a
+// scripted port dialog that answers from a queue of port numbers (0: Anuluj)
+// and a scripted start-up promotion that runs `whilePromotionOpen`.
 class MainDialogTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
         savedPorts = CPortMap::Instance().Entries();
-        window.m_showAdv = 0;
-        window.m_runPortDialog = [this](CPortDialog& dialog) {
-            portDialogInUse.push_back(dialog.m_nPortNr);
-            if (portAnswers.empty())
-                return IDCANCEL;
-            const int answer = portAnswers.front();
-            portAnswers.erase(portAnswers.begin());
-            if (answer == 0)
-                return IDCANCEL;
-            dialog.m_nPortNr = answer;
-            return IDOK;
-        };
+        ChangeSettings(window, [](MeterSettings& s) { s.showAdv = 0; });
     }
     void TearDown() override { CPortMap::Instance().SetEntries(savedPorts); }
+
+    int RunPortDialog(CPortDialog& dialog)
+    {
+        portDialogInUse.push_back(dialog.m_nPortNr);
+        if (portAnswers.empty())
+            return IDCANCEL;
+        const int answer = portAnswers.front();
+        portAnswers.erase(portAnswers.begin());
+        if (answer == 0)
+            return IDCANCEL;
+        dialog.m_nPortNr = answer;
+        return IDOK;
+    }
 
     void Feed(const std::string& bytes)
     {
@@ -78,7 +90,11 @@ protected:
     }
 
     CScriptedServices services;
-    CMainDialog window;
+    std::function<void()> whilePromotionOpen = [] {};
+    CMainDialog window{MainDialogRunners{
+        .portDialog = [this](CPortDialog& dialog) { return RunPortDialog(dialog); },
+        .startupPromotion = [this] { whilePromotionOpen(); },
+    }};
     std::vector<int> portAnswers;
     std::vector<int> portDialogInUse;
     std::map<int, QString> savedPorts;
@@ -110,11 +126,17 @@ TEST_F(MainDialogTest, StartsWithoutCommunicationAndSchedulesThePortSelection)
 TEST_F(MainDialogTest, PortSelectionWaitsWhileThePromotionIsOpen)
 {
     window.show();
-    window.m_bPromotionOpen = true;
-    window.OnTimer(kPortRetryTimerId);
-    EXPECT_TRUE(portDialogInUse.empty());
-    EXPECT_TRUE(window.IsTimerRunning(kPortRetryTimerId));
-    window.m_bPromotionOpen = false;
+    int promotions = 0;
+    whilePromotionOpen = [this, &promotions] {
+        ++promotions;
+        EXPECT_TRUE(window.IsPromotionOpen());
+        window.OnTimer(kPortRetryTimerId);
+        EXPECT_TRUE(portDialogInUse.empty());
+        EXPECT_TRUE(window.IsTimerRunning(kPortRetryTimerId));
+    };
+    window.OnTimer(kPromotionTimerId);
+    EXPECT_EQ(1, promotions);
+    EXPECT_FALSE(window.IsPromotionOpen());
     window.OnTimer(kPortRetryTimerId);
     EXPECT_EQ(1u, portDialogInUse.size());
 }
@@ -188,13 +210,13 @@ TEST_F(MainDialogTest, ChoosingAPortOpensItAndTheSamePortChangesNothing)
     window.show();
     portAnswers = {40};
     window.OnPortCommand();
-    ASSERT_NE(nullptr, window.m_pChannel);
-    EXPECT_EQ(40, window.m_portNr);
-    CSerialChannel* first = window.m_pChannel;
+    ASSERT_NE(nullptr, window.Channel());
+    EXPECT_EQ(40, window.Settings().portNr);
+    const CSerialChannel* first = window.Channel();
 
     portAnswers = {40};
     window.OnPortCommand();
-    EXPECT_EQ(first, window.m_pChannel);
+    EXPECT_EQ(first, window.Channel());
     EXPECT_EQ((std::vector<int>{0, 40}), portDialogInUse);
     EXPECT_TRUE(services.MessageBoxes().empty());
 }
@@ -208,12 +230,12 @@ TEST_F(MainDialogTest, APortThatFailsClosesTheOldOneAndAsksAgain)
     window.show();
     portAnswers = {40};
     window.OnPortCommand();
-    ASSERT_NE(nullptr, window.m_pChannel);
+    ASSERT_NE(nullptr, window.Channel());
 
     portAnswers = {41, 0};   // fails, then Anuluj
     window.OnPortCommand();
-    EXPECT_EQ(nullptr, window.m_pChannel);
-    EXPECT_EQ(0, window.m_portNr);
+    EXPECT_EQ(nullptr, window.Channel());
+    EXPECT_EQ(0, window.Settings().portNr);
     ASSERT_EQ(1u, services.MessageBoxes().size());
     EXPECT_EQ(QStringLiteral("Nie można otworzyć portu COM41\nPowód: nie ma takiego urządzenia."),
               services.MessageBoxes()[0].text);
@@ -224,12 +246,12 @@ TEST_F(MainDialogTest, APortThatFailsClosesTheOldOneAndAsksAgain)
 TEST_F(MainDialogTest, AStoredPortThatCannotBeOpenedIsReportedAndKept)
 {
     CPortMap::Instance().SetEntry(41, QStringLiteral("/nonexistent/port"));
-    window.m_portNr = 41;
+    ChangeSettings(window, [](MeterSettings& s) { s.portNr = 41; });
     window.show();
     ASSERT_EQ(1u, services.MessageBoxes().size());
     EXPECT_EQ(QStringLiteral("Nie można otworzyć portu COM41\nPowód: nie ma takiego urządzenia."),
               services.MessageBoxes()[0].text);
-    EXPECT_EQ(41, window.m_portNr);
+    EXPECT_EQ(41, window.Settings().portNr);
     EXPECT_TRUE(window.IsTimerRunning(kPortRetryTimerId));
 }
 
@@ -238,9 +260,9 @@ TEST_F(MainDialogTest, BytesFromTheChannelReachTheWindow)
     CPtyPair pty;
     ASSERT_TRUE(pty.Ok());
     CPortMap::Instance().SetEntry(40, pty.SlavePath());
-    window.m_portNr = 40;
+    ChangeSettings(window, [](MeterSettings& s) { s.portNr = 40; });
     window.show();
-    ASSERT_NE(nullptr, window.m_pChannel);
+    ASSERT_NE(nullptr, window.Channel());
     pty.Write(CFrameEncoder::Encode(FrameContent{4321, 9876}));
     // processEvents alone does not wait for the reader thread on a busy machine.
     EXPECT_TRUE(QTest::qWaitFor([this] { return window.StatusEdit().text().contains(QStringLiteral("4321")); }, 20000));
@@ -252,8 +274,10 @@ TEST_F(MainDialogTest, BytesFromTheChannelReachTheWindow)
 // end the loop, and the program with it.
 TEST_F(MainDialogTest, AlwaysOnTopTogglesBothWaysAndTheRunningWindowStaysInPlace)
 {
-    window.m_topmost = 1;
-    window.m_windowRect = RECT{120, 140, 620, 440};
+    ChangeSettings(window, [](MeterSettings& s) {
+        s.topmost = 1;
+        s.windowRect = RECT{120, 140, 620, 440};
+    });
     struct Step {
         bool visible, checked, flag;
         QRect geometry;
@@ -268,12 +292,12 @@ TEST_F(MainDialogTest, AlwaysOnTopTogglesBothWaysAndTheRunningWindowStaysInPlace
             EXPECT_TRUE(QTest::qWaitForWindowExposed(&window));
             QTest::qWait(100);   // the window manager's placement
             placed = window.geometry();
-            placedRect = window.m_windowRect;
+            placedRect = window.Settings().windowRect;
         } else {
             QTest::qWait(100);   // the window manager's answer
             steps.push_back({window.isVisible(), window.CommandAction(ID_TOPMOST)->isChecked(),
                              window.windowFlags().testFlag(Qt::WindowStaysOnTopHint),
-                             window.geometry(), window.m_windowRect, WindowProperty(window, "_NET_WM_STATE")});
+                             window.geometry(), window.Settings().windowRect, WindowProperty(window, "_NET_WM_STATE")});
         }
         if (steps.size() == 2) {
             window.CommandAction(ID_CLOSE)->trigger();
@@ -299,7 +323,7 @@ TEST_F(MainDialogTest, AlwaysOnTopTogglesBothWaysAndTheRunningWindowStaysInPlace
                 << steps[i].wmState.toStdString();
         }
     }
-    EXPECT_EQ(1, window.m_topmost);
+    EXPECT_EQ(1, window.Settings().topmost);
 }
 
 TEST_F(MainDialogTest, EnterAndEscapeDoNotCloseTheWindow)
@@ -329,14 +353,14 @@ TEST_F(MainDialogTest, ControlsKeepTheirMarginsWhenResized)
 
 TEST_F(MainDialogTest, TheRectangleFollowsRestoredMovesAndSizes)
 {
-    window.m_windowRect = RECT{50, 60, 650, 460};
+    ChangeSettings(window, [](MeterSettings& s) { s.windowRect = RECT{50, 60, 650, 460}; });
     window.show();
     EXPECT_EQ(600, window.width());
     EXPECT_EQ(400, window.height());
     window.move(70, 80);
-    EXPECT_EQ((RECT{70, 80, 670, 480}), window.m_windowRect);
+    EXPECT_EQ((RECT{70, 80, 670, 480}), window.Settings().windowRect);
     window.resize(300, 200);
-    EXPECT_EQ((RECT{70, 80, 370, 280}), window.m_windowRect);
+    EXPECT_EQ((RECT{70, 80, 370, 280}), window.Settings().windowRect);
 }
 
 // Where the desktop cannot show the page, the program's own window does, at
@@ -359,7 +383,7 @@ TEST_F(MainDialogTest, HelpOpensTopic100ElseInItsOwnWindowAndReportsAFailure)
     EXPECT_TRUE(services.MessageBoxes().empty());
 
     window.HelpWindow()->close();
-    window.m_strHelpPage = QStringLiteral("/nonexistent/KM302.html");
+    window.SetHelpPage(QStringLiteral("/nonexistent/KM302.html"));
     services.QueueHelpResult(false);
     window.CommandAction(ID_HELP_TOPICS)->trigger();
     EXPECT_EQ((std::vector<int>{100, 100, 100}), services.HelpTopics());
@@ -539,15 +563,18 @@ TEST_F(MainDialogTest, CloseAndStopRequestEndTheModalRun)
     QTimer::singleShot(0, &window, [this] { window.CommandAction(ID_CLOSE)->trigger(); });
     EXPECT_EQ(IDOK, window.DoModal());
 
-    CMainDialog second;
-    second.m_showAdv = 0;
     int portDialogResult = -1;
-    second.m_runPortDialog = [&second, &portDialogResult](CPortDialog& dialog) {
-        // The stop request arrives while the port dialog is open.
-        QTimer::singleShot(0, &second, [&second] { second.OnStopRequest(); });
-        portDialogResult = dialog.DoModal();
-        return portDialogResult;
-    };
+    CMainDialog second(MainDialogRunners{
+        .portDialog =
+            [&second, &portDialogResult](CPortDialog& dialog) {
+                // The stop request arrives while the port dialog is open.
+                QTimer::singleShot(0, &second, [&second] { second.OnStopRequest(); });
+                portDialogResult = dialog.DoModal();
+                return portDialogResult;
+            },
+        .startupPromotion = {},
+    });
+    ChangeSettings(second, [](MeterSettings& s) { s.showAdv = 0; });
     // Once the window shows, the scheduled port selection runs at once.
     QTimer::singleShot(0, &second, [&second] { second.OnTimer(kPortRetryTimerId); });
     EXPECT_EQ(IDOK, second.DoModal());
@@ -649,25 +676,28 @@ namespace {
 TEST(MainDialogStartup, ThePromotionComesFirstAndThePortDialogOnlyAfterItClosed)
 {
     CScriptedServices services;
-    CMainDialog window;
-    window.m_showAdv = 1;
     std::vector<std::string> order;
-    window.m_runStartupPromotion = [&] {
-        order.push_back("promotion opens");
-        // While it is open the port selection keeps waiting.
-        window.OnTimer(kPortRetryTimerId);
-        EXPECT_TRUE(window.IsTimerRunning(kPortRetryTimerId));
-        order.push_back("promotion closes");
-    };
-    window.m_runPortDialog = [&](CPortDialog&) {
-        order.push_back("port dialog");
-        return IDCANCEL;
-    };
+    CMainDialog window(MainDialogRunners{
+        .portDialog =
+            [&](CPortDialog&) {
+                order.push_back("port dialog");
+                return IDCANCEL;
+            },
+        .startupPromotion =
+            [&] {
+                order.push_back("promotion opens");
+                // While it is open the port selection keeps waiting.
+                window.OnTimer(kPortRetryTimerId);
+                EXPECT_TRUE(window.IsTimerRunning(kPortRetryTimerId));
+                order.push_back("promotion closes");
+            },
+    });
+    ChangeSettings(window, [](MeterSettings& s) { s.showAdv = 1; });
     window.show();
     EXPECT_TRUE(window.IsTimerRunning(kPromotionTimerId));
     window.OnTimer(kPromotionTimerId);
     EXPECT_FALSE(window.IsTimerRunning(kPromotionTimerId));
-    EXPECT_FALSE(window.m_bPromotionOpen);
+    EXPECT_FALSE(window.IsPromotionOpen());
     window.OnTimer(kPortRetryTimerId);
     EXPECT_EQ((std::vector<std::string>{"promotion opens", "promotion closes", "port dialog"}), order);
 }
@@ -675,9 +705,8 @@ TEST(MainDialogStartup, ThePromotionComesFirstAndThePortDialogOnlyAfterItClosed)
 TEST(MainDialogStartup, NoPromotionWhenSwitchedOff)
 {
     CScriptedServices services;
-    CMainDialog window;
-    window.m_showAdv = 0;
-    window.m_runPortDialog = [](CPortDialog&) { return IDCANCEL; };
+    CMainDialog window(MainDialogRunners{.portDialog = [](CPortDialog&) { return IDCANCEL; }, .startupPromotion = {}});
+    ChangeSettings(window, [](MeterSettings& s) { s.showAdv = 0; });
     window.show();
     EXPECT_FALSE(window.IsTimerRunning(kPromotionTimerId));
 }
