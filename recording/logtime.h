@@ -19,6 +19,7 @@ struct LogTime {
     LogTime(int y, int mo, int d, int h, int mi, int s)
         : year(y), month(mo), day(d), hour(h), minute(mi), second(s) {}
     // The clock's reading; milliseconds and the day of the week are dropped.
-    LogTime(const SYSTEMTIME& t)  // NOLINT(google-explicit-constructor): the clock's own type
+    // Not explicit: a reading of Services().GetLocalTime() is taken as it is.
+    LogTime(const SYSTEMTIME& t)
         : LogTime(t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond) {}
 };
