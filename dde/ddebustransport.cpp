@@ -21,10 +21,10 @@ namespace {
 
 // Connection names are per process: every transport and every attempt gets
 // its own, so no attempt finds the remains of an earlier one.
-DWORD NextInstanceId()
+std::uint32_t NextInstanceId()
 {
-    static std::atomic<DWORD> last{0};
-    DWORD id = ++last;
+    static std::atomic<std::uint32_t> last{0};
+    std::uint32_t id = ++last;
     while (id == 0)
         id = ++last;
     return id;
@@ -53,11 +53,11 @@ CDdeBusTransport::~CDdeBusTransport()
         Uninitialize();
 }
 
-DWORD CDdeBusTransport::Initialize(IDdeCallback& callback)
+std::uint32_t CDdeBusTransport::Initialize(IDdeCallback& callback)
 {
     if (m_idInst != 0)
         return 0;
-    const DWORD id = NextInstanceId();
+    const std::uint32_t id = NextInstanceId();
     const QString name = QStringLiteral("km302-dde-%1").arg(id);
     QDBusConnection connection = ConnectToSessionBus(name);
     if (!connection.isConnected()) {
@@ -77,7 +77,7 @@ DWORD CDdeBusTransport::Initialize(IDdeCallback& callback)
     return m_idInst;
 }
 
-bool CDdeBusTransport::NameService(const HSZ& service, UINT command)
+bool CDdeBusTransport::NameService(const HSZ& service, unsigned command)
 {
     if (m_idInst == 0)
         return false;
@@ -146,7 +146,7 @@ bool CDdeBusTransport::Uninitialize()
     return true;
 }
 
-DdeReply CDdeBusTransport::Transact(UINT type, const HSZ& hsz1, const HSZ& hsz2)
+DdeReply CDdeBusTransport::Transact(unsigned type, const HSZ& hsz1, const HSZ& hsz2)
 {
     if (!m_pCallback || m_strService.isEmpty())
         return {};
@@ -268,7 +268,7 @@ void CDdeBusTransport::WatchClient(const QString& client)
     // A client that left before the watch was in place is never reported;
     // the bus answers this only after it has taken the watch, so any client
     // gone by then is seen to be gone here.
-    const DWORD instance = m_idInst;
+    const std::uint32_t instance = m_idInst;
     auto* pending = new QDBusPendingCallWatcher(
         m_connection.interface()->asyncCall(QStringLiteral("NameHasOwner"), client), this);
     connect(pending, &QDBusPendingCallWatcher::finished, this,

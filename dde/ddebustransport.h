@@ -55,8 +55,8 @@ public:
     CDdeBusTransport();
     ~CDdeBusTransport() override;
 
-    DWORD Initialize(IDdeCallback& callback) override;
-    bool NameService(const HSZ& service, UINT command) override;
+    std::uint32_t Initialize(IDdeCallback& callback) override;
+    bool NameService(const HSZ& service, unsigned command) override;
     bool PostAdvise(const HSZ& topic, const HSZ& item) override;
     void PublishChanges() override;
     bool Uninitialize() override;
@@ -77,7 +77,7 @@ private:
         QString itemKey;
     };
 
-    DdeReply Transact(UINT type, const HSZ& hsz1, const HSZ& hsz2);
+    DdeReply Transact(unsigned type, const HSZ& hsz1, const HSZ& hsz2);
     bool AddLink(const QString& client, const QString& topic, const QString& item);
     bool RemoveLink(const QString& client, const QString& topic, const QString& item);
     bool HasLink(const QString& topic, const QString& item) const;
@@ -90,7 +90,7 @@ private:
 
     CDdeAdaptor* m_pAdaptor;   // child of this object
     IDdeCallback* m_pCallback = nullptr;
-    DWORD m_idInst = 0;
+    std::uint32_t m_idInst = 0;
     QString m_strConnectionName;
     QDBusConnection m_connection;
     std::unique_ptr<QDBusServiceWatcher> m_clientWatcher;

@@ -71,7 +71,7 @@ int CDdeServer::ItemIndex(const HSZ& hsz) const
     return i;
 }
 
-bool CDdeServer::IsServed(UINT format, const HSZ& topic, const HSZ& item) const
+bool CDdeServer::IsServed(unsigned format, const HSZ& topic, const HSZ& item) const
 {
     return format == CF_TEXT && TopicMatches(topic) && ItemIndex(item) < 3;
 }
@@ -84,7 +84,7 @@ DdeReply CDdeServer::ItemData(const HSZ& item) const
             .pairs = {}};
 }
 
-DdeReply CDdeServer::DdeCallback(UINT type, UINT format, const HSZ& hsz1, const HSZ& hsz2)
+DdeReply CDdeServer::DdeCallback(unsigned type, unsigned format, const HSZ& hsz1, const HSZ& hsz2)
 {
     switch (type) {
     case XTYP_CONNECT:

@@ -25,6 +25,7 @@
 
 #include "dde/ddedisplay.h"
 #include "dde/ddetransport.h"
+#include "platform/wintypes.h"
 
 class CDdeServer : private IDdeCallback {
 public:
@@ -51,10 +52,10 @@ public:
     const IDdeDisplay* m_pDisplay = nullptr;
 
 private:
-    DdeReply DdeCallback(UINT type, UINT format, const HSZ& hsz1, const HSZ& hsz2) override;
+    DdeReply DdeCallback(unsigned type, unsigned format, const HSZ& hsz1, const HSZ& hsz2) override;
     bool TopicMatches(const HSZ& hsz) const;
     int ItemIndex(const HSZ& hsz) const;
-    bool IsServed(UINT format, const HSZ& topic, const HSZ& item) const;
+    bool IsServed(unsigned format, const HSZ& topic, const HSZ& item) const;
     DdeReply ItemData(const HSZ& item) const;
 
     std::unique_ptr<IDdeTransport> m_transport;

@@ -15,7 +15,7 @@ class IDdeCallback {
 public:
     // One transaction, as DDEML hands it to a server's callback: hsz1 is the
     // topic, hsz2 the service (connects) or the item (everything else).
-    virtual DdeReply DdeCallback(UINT type, UINT format, const HSZ& hsz1, const HSZ& hsz2) = 0;
+    virtual DdeReply DdeCallback(unsigned type, unsigned format, const HSZ& hsz1, const HSZ& hsz2) = 0;
 
 protected:
     ~IDdeCallback() = default;
@@ -28,11 +28,11 @@ public:
     // Connects; returns the instance id (never 0), or 0 when there is nothing
     // to connect to. From then on until Uninitialize, transactions reach
     // `callback`, which must outlive the instance.
-    virtual DWORD Initialize(IDdeCallback& callback) = 0;
+    virtual std::uint32_t Initialize(IDdeCallback& callback) = 0;
     // DNS_REGISTER: makes `service` reachable, true on success (false when
     // another program holds the name). DNS_UNREGISTER: withdraws it and ends
     // every link.
-    virtual bool NameService(const HSZ& service, UINT command) = 0;
+    virtual bool NameService(const HSZ& service, unsigned command) = 0;
     // For a (topic, item) that has at least one hot link, asks the callback
     // for its text with XTYP_ADVREQ and delivers it to the linked clients.
     virtual bool PostAdvise(const HSZ& topic, const HSZ& item) = 0;

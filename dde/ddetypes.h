@@ -9,21 +9,20 @@
 
 #include <QString>
 
+#include <cstdint>
 #include <vector>
 
-#include "platform/wintypes.h"
+constexpr unsigned CF_TEXT = 1;
 
-constexpr UINT CF_TEXT = 1;
+constexpr unsigned XTYP_ADVSTART = 0x1030;
+constexpr unsigned XTYP_CONNECT = 0x1062;
+constexpr unsigned XTYP_ADVREQ = 0x2022;
+constexpr unsigned XTYP_REQUEST = 0x20B0;
+constexpr unsigned XTYP_WILDCONNECT = 0x20E2;
+constexpr unsigned XTYP_ADVSTOP = 0x8040;
 
-constexpr UINT XTYP_ADVSTART = 0x1030;
-constexpr UINT XTYP_CONNECT = 0x1062;
-constexpr UINT XTYP_ADVREQ = 0x2022;
-constexpr UINT XTYP_REQUEST = 0x20B0;
-constexpr UINT XTYP_WILDCONNECT = 0x20E2;
-constexpr UINT XTYP_ADVSTOP = 0x8040;
-
-constexpr UINT DNS_REGISTER = 0x0001;
-constexpr UINT DNS_UNREGISTER = 0x0002;
+constexpr unsigned DNS_REGISTER = 0x0001;
+constexpr unsigned DNS_UNREGISTER = 0x0002;
 
 using HSZ = QString;
 
@@ -33,7 +32,7 @@ struct HSZPAIR {
 };
 
 // What a transaction returns. `result` is the callback's non-zero/zero answer
-// (TRUE/FALSE, or whether a data handle came back); `text` is the CF_TEXT data
+// (yes or no, or whether a data handle came back); `text` is the CF_TEXT data
 // of a request or advise request; `pairs` the service/topic pairs of a
 // wildcard connect (the closing {0, 0} record is the end of the vector).
 struct DdeReply {

@@ -3,16 +3,16 @@
 // line the KM-302 speaks. The instrument's line is fixed by the program; it
 // is not a user setting.
 
-#include "platform/wintypes.h"
+#include <cstdint>
 
-constexpr DWORD EV_RXCHAR = 0x0001;
+constexpr std::uint32_t EV_RXCHAR = 0x0001;
 
 struct LineSettings {
     int baud;
     char parity;        // 'N', 'E' or 'O'
     int dataBits;
     int stopBits;
-    DWORD eventMask;
+    std::uint32_t eventMask;
     int bufferSize;     // kept by the channel, no further use
 };
 

@@ -130,7 +130,7 @@ int CSerialChannel::OpenPath(ISerialByteSink* owner, int portNr, const QString& 
 }
 
 int CSerialChannel::OpenPath(ISerialByteSink* owner, int portNr, const QString& path, int baud,
-                             char parity, int dataBits, int stopBits, DWORD eventMask, int bufferSize)
+                             char parity, int dataBits, int stopBits, std::uint32_t eventMask, int bufferSize)
 {
     // 1. The stop request.
     if (m_hStop < 0)

@@ -63,8 +63,8 @@
 class ISerialByteSink;
 class QObject;
 
-constexpr DWORD STILL_ACTIVE = 259;
-constexpr DWORD kReaderExitCode = 100;
+constexpr std::uint32_t STILL_ACTIVE = 259;
+constexpr std::uint32_t kReaderExitCode = 100;
 
 class CSerialChannel {
 public:
@@ -82,7 +82,7 @@ public:
              DWORD eventMask, int bufferSize);
     // Opens a device path directly (Open resolves the number to a path first).
     int OpenPath(ISerialByteSink* owner, int portNr, const QString& path, int baud, char parity,
-                 int dataBits, int stopBits, DWORD eventMask, int bufferSize);
+                 int dataBits, int stopBits, std::uint32_t eventMask, int bufferSize);
     // The same two with the line given as one definition (kKm302Line).
     int Open(ISerialByteSink* owner, int portNr, const LineSettings& line);
     int OpenPath(ISerialByteSink* owner, int portNr, const QString& path, const LineSettings& line);
@@ -93,7 +93,7 @@ public:
     // 1 when there is no reader thread or it has ended, 0 while it runs.
     int IsReaderFinished();
     // STILL_ACTIVE while the reader runs, then its exit code (100).
-    DWORD ReaderExitCode() const { return m_nExitCode.load(); }
+    std::uint32_t ReaderExitCode() const { return m_nExitCode.load(); }
 
     // The close sequence of the destructor; afterwards the channel holds
     // nothing and ReaderExitCode() tells how the reader ended.
@@ -124,7 +124,7 @@ private:
 
     int m_nPortNr = 0;
     std::thread m_reader;
-    std::atomic<DWORD> m_nExitCode{STILL_ACTIVE};
+    std::atomic<std::uint32_t> m_nExitCode{STILL_ACTIVE};
     bool m_bReaderStarted = false;
     std::mutex m_portLock;          // guards m_hPort between the two threads
     int m_hStop = -1;               // eventfd: the stop request
@@ -137,7 +137,7 @@ private:
     char m_cParity = 'N';
     int m_nDataBits = 7;
     int m_nStopBits = 1;
-    DWORD m_dwEventMask = EV_RXCHAR;
+    std::uint32_t m_dwEventMask = EV_RXCHAR;
     int m_nBufferSize = 0;
     ISerialByteSink* m_pOwner = nullptr;
     QObject* m_pReceiver = nullptr; // lives on the owner's thread; the target of deliveries

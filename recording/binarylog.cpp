@@ -22,11 +22,11 @@ void CBinaryLog::Close()
     m_file.Close();
 }
 
-QByteArray CBinaryLog::PlainRecord(const SYSTEMTIME& time, bool valueValid, double value,
+QByteArray CBinaryLog::PlainRecord(const LogTime& time, bool valueValid, double value,
                                    bool pascals, int serialNumber)
 {
-    std::string plain = FormatPrintf("%04d%02d%02d%02d%02d%02d$", time.wYear, time.wMonth,
-                                     time.wDay, time.wHour, time.wMinute, time.wSecond);
+    std::string plain = FormatPrintf("%04d%02d%02d%02d%02d%02d$", time.year, time.month,
+                                     time.day, time.hour, time.minute, time.second);
     if (valueValid) {
         // The file always holds hectopascals.
         const std::string pressure = pascals ? FormatFixed(value * 0.01, 3) : FormatFixed(value, 1);
@@ -41,7 +41,7 @@ QByteArray CBinaryLog::PlainRecord(const SYSTEMTIME& time, bool valueValid, doub
     return QByteArray(plain.data(), static_cast<qsizetype>(plain.size()));
 }
 
-QByteArray CBinaryLog::StoredRecord(const SYSTEMTIME& time, bool valueValid, double value,
+QByteArray CBinaryLog::StoredRecord(const LogTime& time, bool valueValid, double value,
                                     bool pascals, int serialNumber)
 {
     return Negated(PlainRecord(time, valueValid, value, pascals, serialNumber));

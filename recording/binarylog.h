@@ -26,8 +26,8 @@
 #include <QByteArray>
 #include <QString>
 
-#include "platform/wintypes.h"
 #include "recording/logfile.h"
+#include "recording/logtime.h"
 
 class CBinaryLog {
 public:
@@ -42,10 +42,10 @@ public:
     // The errno value of the last failed Open (CLogFile); 0 after a success.
     int LastOpenError() const { return m_file.LastOpenError(); }
 
-    static QByteArray PlainRecord(const SYSTEMTIME& time, bool valueValid, double value,
+    static QByteArray PlainRecord(const LogTime& time, bool valueValid, double value,
                                   bool pascals, int serialNumber);
     // The plain record negated byte by byte, as it is stored.
-    static QByteArray StoredRecord(const SYSTEMTIME& time, bool valueValid, double value,
+    static QByteArray StoredRecord(const LogTime& time, bool valueValid, double value,
                                    bool pascals, int serialNumber);
     static QByteArray Negated(QByteArray bytes);
 

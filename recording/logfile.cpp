@@ -73,7 +73,7 @@ CLogFile::~CLogFile()
     Close();
 }
 
-LogOpenResult CLogFile::Open(const QString& path, bool ask, UINT questionId)
+LogOpenResult CLogFile::Open(const QString& path, bool ask, unsigned questionId)
 {
     Close();
     m_path = path;

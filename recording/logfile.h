@@ -26,7 +26,6 @@
 #include <QString>
 
 #include "recording/logopenresult.h"
-#include "platform/wintypes.h"
 
 class CLogFile {
 public:
@@ -36,7 +35,7 @@ public:
     CLogFile& operator=(const CLogFile&) = delete;
 
     // Callers close an open file first; an open file is closed here otherwise.
-    LogOpenResult Open(const QString& path, bool ask, UINT questionId);
+    LogOpenResult Open(const QString& path, bool ask, unsigned questionId);
     // 0 on success, else the errno value of the failure.
     [[nodiscard]] int Append(const QByteArray& bytes);
     void Close();

@@ -67,11 +67,11 @@ void CTextLog::Close()
     m_file.Close();
 }
 
-QByteArray CTextLog::RecordLine(const SYSTEMTIME& time, bool valueValid, double value,
+QByteArray CTextLog::RecordLine(const LogTime& time, bool valueValid, double value,
                                 char separator)
 {
-    QByteArray line(FormatPrintf("%04d.%02d.%02d %02d:%02d:%02d", time.wYear, time.wMonth,
-                                 time.wDay, time.wHour, time.wMinute, time.wSecond)
+    QByteArray line(FormatPrintf("%04d.%02d.%02d %02d:%02d:%02d", time.year, time.month,
+                                 time.day, time.hour, time.minute, time.second)
                         .c_str());
     line += separator;
     line += valueValid ? QByteArray(FormatFixed(value, 1).c_str()) : QByteArray("???");

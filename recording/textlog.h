@@ -28,8 +28,8 @@
 
 #include <optional>
 
-#include "platform/wintypes.h"
 #include "recording/logfile.h"
+#include "recording/logtime.h"
 
 class CTextLog {
 public:
@@ -47,7 +47,7 @@ public:
     int LastOpenError() const { return m_file.LastOpenError(); }
 
     // The bytes of one record line and of the header line, CR LF included.
-    static QByteArray RecordLine(const SYSTEMTIME& time, bool valueValid, double value,
+    static QByteArray RecordLine(const LogTime& time, bool valueValid, double value,
                                  char separator);
     static QByteArray HeaderLine(bool pascals, char separator);
     static char SeparatorOf(int separatorCode);

@@ -102,9 +102,9 @@ void WriteSettings(CSettingsFile& store, const MeterSettings& s)
 RECT KeepOnScreen(RECT r, int cx, int cy)
 {
     // 64-bit arithmetic: a damaged settings file may hold any int.
-    auto shifted = [](LONG edge, int screen, LONG far) {
+    auto shifted = [](std::int32_t edge, int screen, std::int32_t far) {
         const long long v = (long long)edge + screen - far;
-        return LONG(std::clamp<long long>(v, INT32_MIN, INT32_MAX));
+        return std::int32_t(std::clamp<long long>(v, INT32_MIN, INT32_MAX));
     };
     if ((long long)r.right > (long long)cx + kTolerance) {
         r.left = shifted(r.left, cx, r.right);
@@ -123,14 +123,14 @@ RECT KeepOnScreen(RECT r, int cx, int cy)
 
 RECT FitToScreen(RECT r, const QRect& available)
 {
-    const auto extent = [](LONG from, LONG to, int room) {
+    const auto extent = [](std::int32_t from, std::int32_t to, int room) {
         const long long wanted = (long long)to - from;
-        return LONG(std::clamp<long long>(wanted, 1, std::clamp<long long>(room, 1, kMaxWindowCoordinate)));
+        return std::int32_t(std::clamp<long long>(wanted, 1, std::clamp<long long>(room, 1, kMaxWindowCoordinate)));
     };
-    const LONG width = extent(r.left, r.right, available.width());
-    const LONG height = extent(r.top, r.bottom, available.height());
-    const LONG left = std::clamp<LONG>(r.left, -kMaxWindowCoordinate, kMaxWindowCoordinate);
-    const LONG top = std::clamp<LONG>(r.top, -kMaxWindowCoordinate, kMaxWindowCoordinate);
+    const std::int32_t width = extent(r.left, r.right, available.width());
+    const std::int32_t height = extent(r.top, r.bottom, available.height());
+    const std::int32_t left = std::clamp<std::int32_t>(r.left, -kMaxWindowCoordinate, kMaxWindowCoordinate);
+    const std::int32_t top = std::clamp<std::int32_t>(r.top, -kMaxWindowCoordinate, kMaxWindowCoordinate);
     return RECT{left, top, left + width, top + height};
 }
 

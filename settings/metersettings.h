@@ -81,5 +81,5 @@ RECT KeepOnScreen(RECT rect, int cx, int cy);
 // never asks for a window larger than the screen; the saved top-left corner,
 // limited to ±kMaxWindowCoordinate so that no edge plus a size can overflow.
 // Any RECT is taken (right − left is computed in 64 bits).
-constexpr LONG kMaxWindowCoordinate = 16777215;   // Qt's largest widget size
+constexpr std::int32_t kMaxWindowCoordinate = 16777215;   // Qt's largest widget size
 RECT FitToScreen(RECT rect, const QRect& available);

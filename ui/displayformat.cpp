@@ -142,10 +142,10 @@ RECT ValueAreaRect(const RECT& client, const RECT& labelBand)
 
 WattsLayout LayoutWattsText(const RECT& valueArea, int measuredWidth, int measuredHeight)
 {
-    const LONG w = measuredWidth;
-    const LONG h = measuredHeight;
-    const LONG cx = (valueArea.left + valueArea.right) / 2;
-    const LONG cy = (valueArea.top + valueArea.bottom) / 2;
+    const int w = measuredWidth;
+    const int h = measuredHeight;
+    const int cx = (valueArea.left + valueArea.right) / 2;
+    const int cy = (valueArea.top + valueArea.bottom) / 2;
     WattsLayout layout;
     layout.text = {cx - w / 2, cy - h / 2, cx + w / 2, cy + h / 2};
     layout.exponent = {cx + w / 2 - 200, cy - (6 * h) / 8, cx + w / 2 + 193, cy + (2 * h) / 8};

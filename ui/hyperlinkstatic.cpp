@@ -189,14 +189,14 @@ void CHyperlinkStatic::ReportOpenFailure(int code)
 RECT CHyperlinkStatic::FitRectToText(RECT r, int cx, int cy, Qt::Alignment alignment)
 {
     if (alignment & Qt::AlignVCenter) {
-        const LONG inset = (r.bottom - r.top - cy) / 2;
+        const int inset = (r.bottom - r.top - cy) / 2;
         r.top += inset;
         r.bottom -= inset;
     } else {
         r.bottom = r.top + cy;
     }
     if (alignment & Qt::AlignHCenter) {
-        const LONG inset = (r.right - r.left - cx) / 2;
+        const int inset = (r.right - r.left - cx) / 2;
         r.left += inset;
         r.right -= inset;
     } else if (alignment & Qt::AlignRight) {

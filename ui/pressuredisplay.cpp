@@ -11,9 +11,9 @@
 
 namespace {
 
-constexpr LONG kLabelFontHeight = 20;
-constexpr LONG kValueFontHeight = 60;
-constexpr UINT kBlinkPeriodMs = 500;
+constexpr int kLabelFontHeight = 20;
+constexpr int kValueFontHeight = 60;
+constexpr unsigned kBlinkPeriodMs = 500;
 
 const QString kNoValueText = QStringLiteral("???");
 
@@ -34,7 +34,7 @@ QRect ToQRect(const RECT& r)
 }  // namespace
 
 CPressureDisplay::CPressureDisplay(QWidget* parent)
-    : QWidget(parent), m_timers([this](UINT id) { OnTimer(id); })
+    : QWidget(parent), m_timers([this](unsigned id) { OnTimer(id); })
 {
     const LOGFONT label = LabelLogFont();
     m_labelFont = QFontFromLogFont(label);
@@ -114,7 +114,7 @@ void CPressureDisplay::CreateValueFont()
     m_valueFont = std::make_unique<QFont>(QFontFromLogFont(m_lfValueFont));
 }
 
-void CPressureDisplay::OnTimer(UINT id)
+void CPressureDisplay::OnTimer(unsigned id)
 {
     // A tick that outlived SetBlinking(false) must not hide the value for good.
     if (id != kBlinkTimerId || m_nBlinkTimer == 0)

@@ -69,7 +69,7 @@ public:
 
     // A tick of the display's own timer (1052 toggles the blink phase while
     // blinking).
-    void OnTimer(UINT id);
+    void OnTimer(unsigned id);
 
     // Routes the blink timer through `host` instead of the display's own
     // window timers, whose ticks would call OnTimer. For tests, which fire
@@ -106,7 +106,7 @@ private:
     QString m_strValueText;              // the text last drawn in the value area
     CDisplayState m_ownState;
     CDisplayState* m_pState = &m_ownState;
-    UINT m_nBlinkTimer = 0;
+    std::uint32_t m_nBlinkTimer = 0;
     bool m_bBlinkHidden = false;
     std::unique_ptr<QFont> m_valueFont;
     QFont m_labelFont;

@@ -31,7 +31,7 @@ qsizetype CVrdLogParser::Parse(QByteArrayView data, bool final, std::vector<CPlo
 {
     CVrdReader::Damage damage;
     const qsizetype consumed = CVrdReader::Scan(data, final, [&](const VrdRecord& record) {
-        const SYSTEMTIME& t = record.time;
+        const auto& t = record.time;
         const qint64 time = TimeMs(t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond);
         if (time == kBadTime || (record.bValid && !IsPlausible(record.dPressureHpa))) {
             ++m_nDamaged;

@@ -37,7 +37,7 @@ protected:
         return m_transport->Transact(XTYP_CONNECT, 0, topic, service).result;
     }
 
-    bool AdviseStart(const QString& topic, const QString& item, UINT format = CF_TEXT)
+    bool AdviseStart(const QString& topic, const QString& item, unsigned format = CF_TEXT)
     {
         return m_transport->Transact(XTYP_ADVSTART, format, topic, item).result;
     }
@@ -194,7 +194,7 @@ TEST_F(DdeServerTest, AdviseStartRefusesWhatIsNotServed)
 TEST_F(DdeServerTest, RequestsForUnservedNamesOrFormatsGetNoData)
 {
     RegisterAs1234();
-    for (UINT type : {XTYP_REQUEST, XTYP_ADVREQ}) {
+    for (unsigned type : {XTYP_REQUEST, XTYP_ADVREQ}) {
         EXPECT_FALSE(m_transport->Transact(type, CF_TEXT, kTopic, QStringLiteral("Wyniki")).result);
         EXPECT_FALSE(m_transport->Transact(type, CF_TEXT, QStringLiteral("Ciśnienie#1"), QStringLiteral("Wynik")).result);
         EXPECT_FALSE(m_transport->Transact(type, 13, kTopic, QStringLiteral("Wynik")).result);
@@ -216,7 +216,7 @@ protected:
         RegisterAs1234();
     }
 
-    QString Text(UINT type, const QString& item)
+    QString Text(unsigned type, const QString& item)
     {
         const DdeReply reply = m_transport->Transact(type, CF_TEXT, kTopic, item);
         EXPECT_TRUE(reply.result) << item.toStdString();
@@ -230,7 +230,7 @@ TEST_F(DdeServerDisplayTest, RequestsAndAdvisesServeTheDisplaysValue)
 {
     m_display.SetUnits(5, 5, true);
     m_display.SetValue(1013.25);
-    for (UINT type : {XTYP_REQUEST, XTYP_ADVREQ}) {
+    for (unsigned type : {XTYP_REQUEST, XTYP_ADVREQ}) {
         EXPECT_EQ(Text(type, QStringLiteral("Wynik")), "1013.2");
         EXPECT_EQ(Text(type, QStringLiteral("POMIAR")), "1013.2 hPa");
         EXPECT_EQ(Text(type, QStringLiteral("status")), "Pomiar OK");

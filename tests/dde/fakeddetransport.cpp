@@ -1,6 +1,6 @@
 #include "tests/dde/fakeddetransport.h"
 
-DWORD CFakeDdeTransport::Initialize(IDdeCallback& callback)
+std::uint32_t CFakeDdeTransport::Initialize(IDdeCallback& callback)
 {
     m_calls << QStringLiteral("Initialize");
     if (m_bFailInitialize)
@@ -9,7 +9,7 @@ DWORD CFakeDdeTransport::Initialize(IDdeCallback& callback)
     return ++m_nextId;
 }
 
-bool CFakeDdeTransport::NameService(const HSZ& service, UINT command)
+bool CFakeDdeTransport::NameService(const HSZ& service, unsigned command)
 {
     m_calls << QStringLiteral("NameService %1 %2")
                    .arg(command == DNS_REGISTER ? "register" : "unregister", service);
@@ -29,7 +29,7 @@ bool CFakeDdeTransport::Uninitialize()
     return true;
 }
 
-DdeReply CFakeDdeTransport::Transact(UINT type, UINT format, const HSZ& hsz1, const HSZ& hsz2)
+DdeReply CFakeDdeTransport::Transact(unsigned type, unsigned format, const HSZ& hsz1, const HSZ& hsz2)
 {
     if (!m_pCallback)
         return {};

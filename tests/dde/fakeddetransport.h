@@ -12,13 +12,13 @@
 
 class CFakeDdeTransport : public IDdeTransport {
 public:
-    DWORD Initialize(IDdeCallback& callback) override;
-    bool NameService(const HSZ& service, UINT command) override;
+    std::uint32_t Initialize(IDdeCallback& callback) override;
+    bool NameService(const HSZ& service, unsigned command) override;
     bool PostAdvise(const HSZ& topic, const HSZ& item) override;
     bool Uninitialize() override;
 
     // A transaction from a client; no data while not initialised.
-    DdeReply Transact(UINT type, UINT format, const HSZ& hsz1, const HSZ& hsz2);
+    DdeReply Transact(unsigned type, unsigned format, const HSZ& hsz1, const HSZ& hsz2);
 
     bool m_bFailInitialize = false;
     bool m_bFailNameService = false;
@@ -26,5 +26,5 @@ public:
 
 private:
     IDdeCallback* m_pCallback = nullptr;
-    DWORD m_nextId = 0;
+    std::uint32_t m_nextId = 0;
 };

@@ -10,16 +10,9 @@
 
 namespace {
 
-SYSTEMTIME At(int second)
+LogTime At(int second)
 {
-    SYSTEMTIME t{};
-    t.wYear = 2024;
-    t.wMonth = 3;
-    t.wDay = 5;
-    t.wHour = 14;
-    t.wMinute = 7;
-    t.wSecond = static_cast<WORD>(second);
-    return t;
+    return LogTime(2024, 3, 5, 14, 7, second);
 }
 
 void Append(const QString& path, const QByteArray& bytes)

@@ -212,7 +212,7 @@ TEST_F(LogReaderTest, RecordsAcrossReadBlocksAndAVeryLongLineAreAllRead)
 {
     // Files longer than a read block (16 MiB): records cut by the block's end
     // are completed from the next block.
-    SYSTEMTIME time = services.GetLocalTime();
+    const LogTime time = services.GetLocalTime();
     const QByteArray pair = CBinaryLog::StoredRecord(time, true, 1000.0, false, 3)
         + CBinaryLog::StoredRecord(time, false, 0, false, 3);
     CScratchFolder::Write(path, pair.repeated(340'000));
@@ -292,7 +292,7 @@ TEST_F(LogReaderTest, OnlyRegularFilesAreOpenedAndNothingWaits)
 // (NULs) is skipped as one damaged stretch, not held whole.
 TEST_F(LogReaderTest, AbsurdValuesAndRunsWithoutALineEndAreDamaged)
 {
-    const SYSTEMTIME time = services.GetLocalTime();
+    const LogTime time = services.GetLocalTime();
     CScratchFolder::Write(path, CBinaryLog::StoredRecord(time, true, 1000.0, false, 3)
                                     + CBinaryLog::StoredRecord(time, true, 1e60, false, 3)
                                     + CBinaryLog::StoredRecord(time, true, -2e7, false, 3)

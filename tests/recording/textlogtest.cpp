@@ -104,13 +104,7 @@ TEST_F(TextLogTest, ValuesRoundHalfwayAwayFromZeroWithADecimalPoint)
     EXPECT_EQ(QByteArray("2024.03.05 14:07:09\t0.3\r\n"), CTextLog::RecordLine(services.GetLocalTime(), true, 0.25, '\t'));
     EXPECT_EQ(QByteArray("2024.03.05 14:07:09;-12.3\r\n"), CTextLog::RecordLine(services.GetLocalTime(), true, -12.25, ';'));
     EXPECT_EQ(QByteArray("2024.03.05 14:07:09,99999.0\r\n"), CTextLog::RecordLine(services.GetLocalTime(), true, 99999.0, ','));
-    SYSTEMTIME early;
-    early.wYear = 987;
-    early.wMonth = 1;
-    early.wDay = 2;
-    early.wHour = 3;
-    early.wMinute = 4;
-    early.wSecond = 5;
+    const LogTime early(987, 1, 2, 3, 4, 5);
     EXPECT_EQ(QByteArray("0987.01.02 03:04:05\t???\r\n"), CTextLog::RecordLine(early, false, 5.0, '\t'));
 }
 

@@ -5,16 +5,9 @@
 
 namespace {
 
-SYSTEMTIME At(int second)
+LogTime At(int second)
 {
-    SYSTEMTIME time;
-    time.wYear = 2024;
-    time.wMonth = 3;
-    time.wDay = 5;
-    time.wHour = 14;
-    time.wMinute = 7;
-    time.wSecond = static_cast<WORD>(second);
-    return time;
+    return LogTime(2024, 3, 5, 14, 7, second);
 }
 
 QByteArray Stored(int second, bool valid, double value, bool pascals, int serial)

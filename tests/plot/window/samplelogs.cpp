@@ -9,17 +9,11 @@
 
 namespace {
 
-SYSTEMTIME SystemTime(int index)
+LogTime SystemTime(int index)
 {
     const QDateTime t = QDateTime::fromMSecsSinceEpoch(CSampleLogs::TimeOf(index), QTimeZone::utc());
-    SYSTEMTIME st;
-    st.wYear = WORD(t.date().year());
-    st.wMonth = WORD(t.date().month());
-    st.wDay = WORD(t.date().day());
-    st.wHour = WORD(t.time().hour());
-    st.wMinute = WORD(t.time().minute());
-    st.wSecond = WORD(t.time().second());
-    return st;
+    return LogTime(t.date().year(), t.date().month(), t.date().day(), t.time().hour(),
+                   t.time().minute(), t.time().second());
 }
 
 void Append(const QString& path, const QByteArray& bytes)
