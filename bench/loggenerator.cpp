@@ -46,13 +46,13 @@ bool CLogGenerator::Write(const QString& vrdPath, const QString& csvPath) const
     quint32 random = 12345;
     double value = 1013.0;
     for (qint64 i = 0; i < m_nRecords; ++i) {
-        SYSTEMTIME time{};
-        time.wYear = WORD(date.year());
-        time.wMonth = WORD(date.month());
-        time.wDay = WORD(date.day());
-        time.wHour = WORD(secondOfDay / 3600);
-        time.wMinute = WORD(secondOfDay / 60 % 60);
-        time.wSecond = WORD(secondOfDay % 60);
+        LogTime time;
+        time.year = int(date.year());
+        time.month = int(date.month());
+        time.day = int(date.day());
+        time.hour = int(secondOfDay / 3600);
+        time.minute = int(secondOfDay / 60 % 60);
+        time.second = int(secondOfDay % 60);
         random = random * 1664525u + 1013904223u;
         value += (double(random >> 8) / double(1 << 24) - 0.5) * 0.2;
         value += (1013.0 - value) * 0.001;

@@ -169,16 +169,16 @@ void BenchFollow(const QString& folder)
     QFile file(path);
     if (!file.open(QIODevice::Append))
         return;
-    SYSTEMTIME time{};
-    time.wYear = 2025;
-    time.wMonth = 1;
-    time.wDay = 1;
+    LogTime time;
+    time.year = 2025;
+    time.month = 1;
+    time.day = 1;
     const int polls = 2000;
     double cpu = 0;
     for (int i = 0; i < polls; ++i) {
-        time.wHour = WORD(i / 3600);
-        time.wMinute = WORD(i / 60 % 60);
-        time.wSecond = WORD(i % 60);
+        time.hour = i / 3600;
+        time.minute = i / 60 % 60;
+        time.second = i % 60;
         file.write(CBinaryLog::StoredRecord(time, true, 1013.0 + i % 10, false, 1234));
         file.flush();
         const double before = ThreadCpuSeconds();

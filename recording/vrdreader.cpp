@@ -134,12 +134,12 @@ bool ParseFields(const char* fields, qsizetype length, VrdRecord& record)
     if (length < kTimeStampLength + 1 || !AllDigits(fields, kTimeStampLength) || fields[kTimeStampLength] != '$')
         return false;
     record = VrdRecord{};
-    record.time.wYear = static_cast<std::uint16_t>(TwoDigits(fields) * 100 + TwoDigits(fields + 2));
-    record.time.wMonth = static_cast<std::uint16_t>(TwoDigits(fields + 4));
-    record.time.wDay = static_cast<std::uint16_t>(TwoDigits(fields + 6));
-    record.time.wHour = static_cast<std::uint16_t>(TwoDigits(fields + 8));
-    record.time.wMinute = static_cast<std::uint16_t>(TwoDigits(fields + 10));
-    record.time.wSecond = static_cast<std::uint16_t>(TwoDigits(fields + 12));
+    record.time.year = TwoDigits(fields) * 100 + TwoDigits(fields + 2);
+    record.time.month = TwoDigits(fields + 4);
+    record.time.day = TwoDigits(fields + 6);
+    record.time.hour = TwoDigits(fields + 8);
+    record.time.minute = TwoDigits(fields + 10);
+    record.time.second = TwoDigits(fields + 12);
     const qsizetype data = kTimeStampLength + 1;
     return data == length || ParseDataPart(fields + data, length - data, record);
 }

@@ -24,10 +24,10 @@
 #include <functional>
 #include <vector>
 
-#include "platform/wintypes.h"
+#include "recording/logtime.h"
 
 struct VrdRecord {
-    SYSTEMTIME time;             // year, month, day, hour, minute, second as stored
+    LogTime time;                // year, month, day, hour, minute, second as stored
     bool bValid = false;         // the record carries a reading (the data part)
     int nSerialNumber = 0;       // only with a reading
     double dPressureHpa = 0.0;   // only with a reading

@@ -32,7 +32,7 @@ qsizetype CVrdLogParser::Parse(QByteArrayView data, bool final, std::vector<CPlo
     CVrdReader::Damage damage;
     const qsizetype consumed = CVrdReader::Scan(data, final, [&](const VrdRecord& record) {
         const auto& t = record.time;
-        const qint64 time = TimeMs(t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond);
+        const qint64 time = TimeMs(t.year, t.month, t.day, t.hour, t.minute, t.second);
         if (time == kBadTime || (record.bValid && !IsPlausible(record.dPressureHpa))) {
             ++m_nDamaged;
             return true;

@@ -136,8 +136,8 @@ TEST_F(RecordingRunTest, ASessionWithAnOutageAndAUnitChangeIsLoggedAndPublished)
             continue;
         const VrdRecord& record = vrd.Records()[next++];
         ASSERT_EQ(line.kind == CTextLogScan::Kind::Value, record.bValid) << line.bytes.toStdString();
-        const QDateTime stamp(QDate(record.time.wYear, record.time.wMonth, record.time.wDay),
-                              QTime(record.time.wHour, record.time.wMinute, record.time.wSecond));
+        const QDateTime stamp(QDate(record.time.year, record.time.month, record.time.day),
+                              QTime(record.time.hour, record.time.minute, record.time.second));
         // Each record reads the clock itself: a second boundary may fall between.
         EXPECT_LE(std::abs(line.time.secsTo(stamp)), 1) << line.bytes.toStdString();
         if (record.bValid) {

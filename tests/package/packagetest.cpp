@@ -588,8 +588,8 @@ TEST_F(PackageTest, ViewerHasAValidMenuEntryManualPageAndVrdFileType)
                             mime.filePath(QStringLiteral("mime/packages/km302.xml"))));
     const CommandResult update = RunCommand(QStringLiteral("update-mime-database"), {mime.filePath(QStringLiteral("mime"))});
     ASSERT_TRUE(update.Succeeded() && !update.strOutput.contains(QLatin1String("rror"))) << update.Report();
-    SYSTEMTIME time;
-    time.wYear = 2024, time.wMonth = 3, time.wDay = 5, time.wHour = 14, time.wMinute = 7, time.wSecond = 9;
+    LogTime time;
+    time.year = 2024, time.month = 3, time.day = 5, time.hour = 14, time.minute = 7, time.second = 9;
     const auto write = [&](const QString& name, const QByteArray& bytes) {
         QFile file(mime.filePath(name));
         return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() ? file.fileName() : QString();
@@ -597,7 +597,7 @@ TEST_F(PackageTest, ViewerHasAValidMenuEntryManualPageAndVrdFileType)
     const QByteArray record = CBinaryLog::StoredRecord(time, true, 1013.2, false, 1234);
     EXPECT_EQ(QStringLiteral("application/x-km302-vrd"), MimeTypeOf(mime.path(), write(QStringLiteral("cisnienie.vrd"), {})));
     EXPECT_EQ(QStringLiteral("application/x-km302-vrd"), MimeTypeOf(mime.path(), write(QStringLiteral("kopia.dat"), record + record)));
-    time.wYear = 1999;
+    time.year = 1999;
     EXPECT_EQ(QStringLiteral("application/x-km302-vrd"),
               MimeTypeOf(mime.path(), write(QStringLiteral("stary.dat"), CBinaryLog::StoredRecord(time, false, 0, false, 0))));
     EXPECT_NE(QStringLiteral("application/x-km302-vrd"),

@@ -22,19 +22,19 @@ TEST(VrdReader, ReadsTimeSerialAndPressureOfEachRecord)
                  + Stored(29, false, 0.0, false, 1234) + Stored(39, true, -3.5, false, -2));
     ASSERT_EQ(4u, reader.Records().size());
     const VrdRecord& first = reader.Records()[0];
-    EXPECT_EQ(2024, first.time.wYear);
-    EXPECT_EQ(3, first.time.wMonth);
-    EXPECT_EQ(5, first.time.wDay);
-    EXPECT_EQ(14, first.time.wHour);
-    EXPECT_EQ(7, first.time.wMinute);
-    EXPECT_EQ(9, first.time.wSecond);
+    EXPECT_EQ(2024, first.time.year);
+    EXPECT_EQ(3, first.time.month);
+    EXPECT_EQ(5, first.time.day);
+    EXPECT_EQ(14, first.time.hour);
+    EXPECT_EQ(7, first.time.minute);
+    EXPECT_EQ(9, first.time.second);
     EXPECT_TRUE(first.bValid);
     EXPECT_EQ(1234, first.nSerialNumber);
     EXPECT_DOUBLE_EQ(1013.2, first.dPressureHpa);
     EXPECT_DOUBLE_EQ(1013.25, reader.Records()[1].dPressureHpa);
     EXPECT_EQ(38, reader.Records()[1].nOffset);
     EXPECT_FALSE(reader.Records()[2].bValid);
-    EXPECT_EQ(29, reader.Records()[2].time.wSecond);
+    EXPECT_EQ(29, reader.Records()[2].time.second);
     EXPECT_EQ(-2, reader.Records()[3].nSerialNumber);
     EXPECT_DOUBLE_EQ(-3.5, reader.Records()[3].dPressureHpa);
     EXPECT_EQ(0, reader.DamagedStretches());
@@ -70,8 +70,8 @@ TEST(VrdReader, AFlippedByteLosesOnlyItsRecord)
     CVrdReader reader;
     reader.Parse(bytes);
     ASSERT_EQ(2u, reader.Records().size());
-    EXPECT_EQ(9, reader.Records()[0].time.wSecond);
-    EXPECT_EQ(29, reader.Records()[1].time.wSecond);
+    EXPECT_EQ(9, reader.Records()[0].time.second);
+    EXPECT_EQ(29, reader.Records()[1].time.second);
     EXPECT_EQ(1, reader.DamagedStretches());
     EXPECT_EQ(38, reader.DamagedBytes());
 }
@@ -83,8 +83,8 @@ TEST(VrdReader, ATornRecordCostsOnlyItsOwnBytes)
     CVrdReader reader;
     reader.Parse(Stored(9, true, 1013.2, false, 1234) + torn + Stored(29, false, 0.0, false, 0));
     ASSERT_EQ(2u, reader.Records().size());
-    EXPECT_EQ(9, reader.Records()[0].time.wSecond);
-    EXPECT_EQ(29, reader.Records()[1].time.wSecond);
+    EXPECT_EQ(9, reader.Records()[0].time.second);
+    EXPECT_EQ(29, reader.Records()[1].time.second);
     EXPECT_EQ(38 + 21, reader.Records()[1].nOffset);
     EXPECT_EQ(1, reader.DamagedStretches());
     EXPECT_EQ(21, reader.DamagedBytes());

@@ -148,7 +148,7 @@ TEST_F(RecordingControllerTest, StartingFromTheCommandWritesCommentHeaderAndReco
     reader.Parse(binary);
     ASSERT_EQ(2u, reader.Records().size());
     EXPECT_FALSE(reader.Records()[1].bValid);
-    EXPECT_EQ(19, reader.Records()[1].time.wSecond);
+    EXPECT_EQ(19, reader.Records()[1].time.second);
     EXPECT_EQ(0, reader.DamagedStretches());
 }
 
