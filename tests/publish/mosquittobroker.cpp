@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <pwd.h>
+#include <signal.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -53,11 +54,28 @@ bool CMosquittoBroker::Start(const QStringList& extraLines)
     conf += extraLines;
     if (!extraLines.join('\n').contains(QStringLiteral("allow_anonymous")))
         conf += QStringLiteral("allow_anonymous true");
-    const QString confPath = m_folder.Path(QStringLiteral("mosquitto.conf"));
-    CScratchFolder::Write(confPath, conf.join('\n').toUtf8() + '\n');
+    m_confPath = m_folder.Path(QStringLiteral("mosquitto.conf"));
+    CScratchFolder::Write(m_confPath, conf.join('\n').toUtf8() + '\n');
+    return Run();
+}
+
+void CMosquittoBroker::Stop()
+{
+    m_process.Signal(SIGTERM);
+    m_process.WaitExit(10000);
+}
+
+bool CMosquittoBroker::Restart()
+{
+    Stop();
+    return Run();
+}
+
+bool CMosquittoBroker::Run()
+{
     const int logFd = ::open(m_folder.Path(QStringLiteral("mosquitto.log")).toLocal8Bit().constData(),
-                             O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    const bool bStarted = m_process.Start("/usr/sbin/mosquitto", {"-c", confPath.toStdString()}, {}, logFd, logFd);
+                             O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+    const bool bStarted = m_process.Start("/usr/sbin/mosquitto", {"-c", m_confPath.toStdString()}, {}, logFd, logFd);
     ::close(logFd);
     if (!bStarted)
         return false;

@@ -13,6 +13,9 @@ public:
     // Starts it with these lines added to the configuration; true once it
     // accepts connections.
     bool Start(const QStringList& extraLines = {});
+    // Stops it (SIGTERM) and starts it again on the same port.
+    void Stop();
+    bool Restart();
     // A password file with one user, for the line "password_file <path>".
     QString MakePasswordFile(const QString& user, const QString& password);
     int Port() const { return m_nPort; }
@@ -21,5 +24,8 @@ public:
 private:
     CScratchFolder m_folder;
     CChildProcess m_process;
+    bool Run();
+
     int m_nPort = 0;
+    QString m_confPath;
 };

@@ -32,11 +32,12 @@ protected:
 
 TEST_F(MqttPayloadTest, ReadingInHectopascalsHasEveryFieldInUtcAsTheInstrumentSentIt)
 {
-    // 11:15:03.120 an hour east of UTC; 10132 tenths decoded as 10132 * 0.1.
+    // 11:15:03.120 an hour east of UTC; 10123 tenths decoded as 10123 * 0.1
+    // (1012.3000000000001).
     const QDateTime local(QDate(2026, 12, 9), QTime(11, 15, 3, 120), QTimeZone(3600));
-    const QByteArray json = CMqttPayload::Reading(local, EMqttStatus::Ok, 10132 * 0.1, false, 1234);
-    EXPECT_EQ(json, R"({"pressure_hpa":1013.2,"serial":1234,"status":"ok","time":"2026-12-09T10:15:03.120Z",)"
-                    R"("unit":"hPa","value":1013.2})");
+    const QByteArray json = CMqttPayload::Reading(local, EMqttStatus::Ok, 10123 * 0.1, false, 1234);
+    EXPECT_EQ(json, R"({"pressure_hpa":1012.3,"serial":1234,"status":"ok","time":"2026-12-09T10:15:03.120Z",)"
+                    R"("unit":"hPa","value":1012.3})");
 }
 
 TEST_F(MqttPayloadTest, PascalsAreHectopascalsToATenthOfAPascal)
@@ -47,9 +48,9 @@ TEST_F(MqttPayloadTest, PascalsAreHectopascalsToATenthOfAPascal)
     EXPECT_EQ(o["value"].toDouble(), 101325);
     EXPECT_EQ(o["unit"].toString(), "Pa");
     EXPECT_EQ(o["time"].toString(), "1970-01-01T00:00:00.000Z");
-    const QByteArray tenths = CMqttPayload::Reading(t, EMqttStatus::ValueError, 1013253 * 0.1, true, 7);
-    EXPECT_TRUE(tenths.contains(R"("pressure_hpa":1013.253,)")) << tenths.constData();
-    EXPECT_TRUE(tenths.contains(R"("value":101325.3})")) << tenths.constData();
+    const QByteArray tenths = CMqttPayload::Reading(t, EMqttStatus::ValueError, 1013213 * 0.1, true, 7);
+    EXPECT_TRUE(tenths.contains(R"("pressure_hpa":1013.213,)")) << tenths.constData();
+    EXPECT_TRUE(tenths.contains(R"("value":101321.3})")) << tenths.constData();
     EXPECT_EQ(Parse(tenths)["status"].toString(), "value_error");
 }
 
