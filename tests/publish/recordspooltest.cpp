@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/kit/scratchfolder.h"
+#include "tests/kit/smalltmpfs.h"
 
 namespace {
 
@@ -132,6 +133,26 @@ TEST_F(RecordSpoolTest, FullSpoolDropsTheOldestSaysSoOnceAndStaysBounded)
     for (int i = 0; i < 6; ++i)
         bSaid |= reopened.Append("t", Payload(10 + i)).bFirstDrop;
     EXPECT_TRUE(bSaid);
+}
+
+TEST_F(RecordSpoolTest, FullDiskRefusesTheRecordWithoutLeavingAPieceOfIt)
+{
+    CSmallTmpfs disk(m_folder.Path("disk"));
+    ASSERT_TRUE(disk.IsMounted()) << disk.Error();
+    const QString path = m_folder.Path("disk/KM302.spool");
+    CRecordSpool spool(path, 1 << 20);
+    ASSERT_TRUE(spool.Open());
+    spool.Append("t", Payload(1));
+    ASSERT_TRUE(CSmallTmpfs::Fill(m_folder.Path("disk/filler")));
+    // Larger than a page: part of it may fit before the disk is full.
+    EXPECT_FALSE(spool.Append("t", QByteArray(3 * 4096, '\0')).bStored);
+    QFile::remove(m_folder.Path("disk/filler"));
+    ASSERT_TRUE(spool.Append("t", Payload(2)).bStored);
+
+    CRecordSpool reopened(path, 1 << 20);
+    ASSERT_TRUE(reopened.Open());
+    EXPECT_TRUE(reopened.DamagedPath().isEmpty());
+    EXPECT_EQ(Drain(reopened), (QList<QByteArray>{"t {\"n\":1}", "t {\"n\":2}"}));
 }
 
 TEST(RecordSpoolFolder, StateHomeOrItsDefault)
