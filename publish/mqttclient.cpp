@@ -23,12 +23,14 @@ void InitLibrary()
 
 } // namespace
 
-// The hand-over between the connecting thread and the client. Whoever comes
-// second owns the libmosquitto object: the client when the thread reports
-// back, the thread when the client was destroyed meanwhile.
+// The hand-over between the connecting thread and the client: the thread
+// owns the libmosquitto object until it is done (bDone), the client from
+// then on. A client that gives up first (bAbandoned) leaves it to the
+// thread to destroy.
 struct CMqttClient::ConnectJob {
     std::mutex mutex;
     bool bAbandoned = false;
+    bool bDone = false;
 };
 
 QString CMqttClient::ConnectedText(const QString& host, int nPort)
@@ -129,8 +131,9 @@ void CMqttClient::Drop()
     if (m_job) {
         std::lock_guard<std::mutex> lock(m_job->mutex);
         m_job->bAbandoned = true;
+        if (!m_job->bDone)
+            m_mosq = nullptr;
         m_job.reset();
-        m_mosq = nullptr;
     }
     if (m_mosq) {
         mosquitto_destroy(m_mosq);
@@ -188,6 +191,7 @@ void CMqttClient::Connect()
             mosquitto_destroy(mosq);
             return;
         }
+        job->bDone = true;
         // Posted while the client cannot go away (it takes the mutex to
         // abandon the job); a client deleted before the call runs drops it.
         QMetaObject::invokeMethod(
