@@ -1,0 +1,31 @@
+#pragma once
+// CMosquittoBroker: Debian's mosquitto run by a test on a free port of
+// 127.0.0.1 with a configuration of its own, stopped with the object.
+
+#include <QString>
+#include <QStringList>
+
+#include "tests/kit/childprocess.h"
+#include "tests/kit/scratchfolder.h"
+
+class CMosquittoBroker {
+public:
+    // Starts it with these lines added to the configuration; true once it
+    // accepts connections.
+    bool Start(const QStringList& extraLines = {});
+    // Stops it (SIGTERM) and starts it again on the same port.
+    void Stop();
+    bool Restart();
+    // A password file with one user, for the line "password_file <path>".
+    QString MakePasswordFile(const QString& user, const QString& password);
+    int Port() const { return m_nPort; }
+    QString Log() const;
+
+private:
+    CScratchFolder m_folder;
+    CChildProcess m_process;
+    bool Run();
+
+    int m_nPort = 0;
+    QString m_confPath;
+};
