@@ -21,5 +21,6 @@ struct MqttSettings {
     int nSpoolMb = kDefaultSpoolMb;      // SPOOL_MB, the bound of the spool file
 
     bool Enabled() const { return !strHost.isEmpty(); }
+    bool operator==(const MqttSettings&) const = default;
     qint64 SpoolBytes() const { return qint64(nSpoolMb > 0 ? nSpoolMb : kDefaultSpoolMb) * 1024 * 1024; }
 };

@@ -14,6 +14,7 @@ const QString kPressure = QStringLiteral("PRESSURE");
 const QString kGeneral = QStringLiteral("GENERAL");
 const QString kLog = QStringLiteral("LOG");
 const QString kPorts = QStringLiteral("PORTS");
+const QString kMqtt = QStringLiteral("MQTT");
 constexpr int kMaxPort = 256;
 constexpr int kTolerance = 10;
 
@@ -62,6 +63,18 @@ void ReadSettings(const CSettingsFile& store, MeterSettings& s)
             if (!path.isEmpty())
                 s.ports[n] = path;
         }
+        MqttSettings& m = s.mqtt;
+        const MqttSettings defaults;
+        m.strHost = store.GetString(kMqtt, QStringLiteral("HOST"), defaults.strHost);
+        m.nPort = store.GetInt(kMqtt, QStringLiteral("PORT"), defaults.nPort);
+        m.strUser = store.GetString(kMqtt, QStringLiteral("USER"), defaults.strUser);
+        m.strPassword = store.GetString(kMqtt, QStringLiteral("PASSWORD"), defaults.strPassword);
+        m.bTls = store.GetInt(kMqtt, QStringLiteral("TLS"), defaults.bTls);
+        m.strCaFile = store.GetString(kMqtt, QStringLiteral("CA_FILE"), defaults.strCaFile);
+        m.strTopic = store.GetString(kMqtt, QStringLiteral("TOPIC"), defaults.strTopic);
+        m.bDiscovery = store.GetInt(kMqtt, QStringLiteral("DISCOVERY"), defaults.bDiscovery);
+        m.strDiscoveryPrefix = store.GetString(kMqtt, QStringLiteral("DISCOVERY_PREFIX"), defaults.strDiscoveryPrefix);
+        m.nSpoolMb = store.GetInt(kMqtt, QStringLiteral("SPOOL_MB"), defaults.nSpoolMb);
     } catch (...) {
         // The rest keep their defaults; start-up goes on.
     }
@@ -94,6 +107,25 @@ void WriteSettings(CSettingsFile& store, const MeterSettings& s)
         store.SetInt(kGeneral, QStringLiteral("SHOW_ADV"), s.showAdv);
         for (const auto& [n, path] : s.ports)
             store.SetString(kPorts, PortKey(n), path);
+        // Users who never publish get no new section.
+        const MqttSettings& m = s.mqtt;
+        if (m != MqttSettings() || store.HasSection(kMqtt)) {
+            store.SetString(kMqtt, QStringLiteral("HOST"), m.strHost);
+            store.SetInt(kMqtt, QStringLiteral("PORT"), m.nPort);
+            store.SetString(kMqtt, QStringLiteral("USER"), m.strUser);
+            // A ";" would start a remark: one more at the end keeps the
+            // password whole when it holds one.
+            store.SetString(kMqtt, QStringLiteral("PASSWORD"),
+                            m.strPassword.contains(QLatin1Char(';')) ? m.strPassword + QLatin1Char(';') : m.strPassword);
+            store.SetInt(kMqtt, QStringLiteral("TLS"), m.bTls);
+            store.SetString(kMqtt, QStringLiteral("CA_FILE"), m.strCaFile);
+            store.SetString(kMqtt, QStringLiteral("TOPIC"), m.strTopic);
+            store.SetInt(kMqtt, QStringLiteral("DISCOVERY"), m.bDiscovery);
+            store.SetString(kMqtt, QStringLiteral("DISCOVERY_PREFIX"), m.strDiscoveryPrefix);
+            store.SetInt(kMqtt, QStringLiteral("SPOOL_MB"), m.nSpoolMb);
+        }
+        if (!m.strPassword.isEmpty())
+            store.SetOwnerOnly(true);
     } catch (...) {
         // Ends the block without a message.
     }

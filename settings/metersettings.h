@@ -26,6 +26,10 @@
 // 21  GENERAL   SHOW_ADV                int       1
 // 22  GENERAL   LANGUAGE                string    written only (between 20 and 21)
 //     PORTS     COM<n>                  string    the port map's entries, after the rest
+//     MQTT      HOST, PORT, USER, PASSWORD, TLS, CA_FILE, TOPIC, DISCOVERY,
+//               DISCOVERY_PREFIX, SPOOL_MB  (MqttSettings), after the port map;
+//               written only when set or already in the file. A file holding
+//               a password is written readable by its owner only.
 //
 // A store loaded from a file keeps the file's order and appends missing keys at
 // the end of their section; a first run writes the sections PRESSURE, GENERAL,
@@ -38,6 +42,7 @@
 
 #include "platform/logfont.h"
 #include "platform/wintypes.h"
+#include "publish/mqttsettings.h"
 #include "recording/recordingsettings.h"
 
 class CSettingsFile;
@@ -53,6 +58,7 @@ struct MeterSettings {
     int showAdv = 1;
     QString language;                    // written only
     std::map<int, QString> ports;        // COMn = path
+    MqttSettings mqtt;                   // section MQTT
 
     static LOGFONT DefaultFont();
 };

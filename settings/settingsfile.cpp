@@ -76,6 +76,8 @@ void CopyReplacing(const QString& from, const QString& to)
     QSaveFile target(to);
     if (!target.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return;
+    // A copy is no easier to read than what it copies.
+    target.setPermissions(source.permissions());
     char buffer[65536];
     for (;;) {
         const qint64 n = source.read(buffer, sizeof buffer);
@@ -299,6 +301,8 @@ QString CSettingsFile::Save(bool makeBackup)
     QSaveFile file(m_path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return QString();
+    if (m_bOwnerOnly)
+        file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     const QByteArray contents = FileContents();
     if (file.write(contents) != contents.size())
         file.cancelWriting();

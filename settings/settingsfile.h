@@ -128,6 +128,11 @@ public:
     // deleted; once S.ext.999 exists, every later store backs up to S.ext.1000,
     // replacing it, since the scan reads three characters only.
     QString Save(bool makeBackup);
+    // Files written from now on (the store and its backups) are readable and
+    // writable by their owner only: the store holds a secret. A backup always
+    // takes the permissions of the file it copies.
+    void SetOwnerOnly(bool ownerOnly) { m_bOwnerOnly = ownerOnly; }
+    bool HasSection(const QString& section) const { return FindSection(section) >= 0; }
 
     // Drops every section, key and value, empties m_path and clears
     // m_modified; m_backupPath is kept.
@@ -173,4 +178,5 @@ private:
     mutable NameIndex m_sectionIndex;
     mutable std::vector<NameIndex> m_keyIndex;
     mutable bool m_indexIgnoresCase = true;
+    bool m_bOwnerOnly = false;
 };

@@ -1,3 +1,4 @@
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 
@@ -184,6 +185,59 @@ TEST(FitToScreen, ARestoredWindowIsNeverLargerThanItsScreenAndNothingOverflows)
               FitToScreen(RECT{INT32_MAX, 5, INT32_MIN, 5}, screen));
     // A second screen to the right: its own size bounds the window.
     EXPECT_EQ((RECT{1100, 0, 1900, 600}), FitToScreen(RECT{1100, 0, 3000, 2000}, QRect(1024, 0, 800, 600)));
+}
+
+} // namespace
+
+namespace {
+
+// The publishing settings round-trip (a ";" in the password included), a file
+// that holds a password is its owner's alone, and a broker switched off is
+// written back rather than left as the file had it.
+TEST(MeterSettings, MqttSectionRoundTripsAndAPasswordMakesTheFileOwnerOnly)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("KM302.ini"));
+    WriteFile(path, "[GENERAL]\r\nPORT_NR=3\r\n");
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther);
+    MeterSettings s;
+    {
+        CSettingsFile store(4);
+        store.Load(path);
+        ReadSettings(store, s);
+        s.mqtt.strHost = QStringLiteral("broker.lan");
+        s.mqtt.nPort = 8883;
+        s.mqtt.bTls = 1;
+        s.mqtt.strUser = QStringLiteral("hala");
+        s.mqtt.strPassword = QStringLiteral("ta;jne");
+        WriteSettings(store, s);
+        store.Save(false);
+    }
+    const auto ownerOnly = [](const QString& file) {
+        const QFile::Permissions others = QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup | QFile::ReadOther
+                                          | QFile::WriteOther | QFile::ExeOther;
+        return (QFile::permissions(file) & others) == 0 && (QFile::permissions(file) & QFile::ReadOwner);
+    };
+    EXPECT_TRUE(ownerOnly(path));
+    MeterSettings back;
+    {
+        CSettingsFile store(4);
+        store.Load(path);
+        ReadSettings(store, back);
+        EXPECT_EQ(s.mqtt, back.mqtt);
+        back.mqtt = MqttSettings();
+        WriteSettings(store, back);
+        EXPECT_FALSE(store.Save(true).isEmpty());
+    }
+    // The backup of the file with the password is no easier to read.
+    const QStringList backups = QDir(dir.path()).entryList({QStringLiteral("KM302.ini.*")});
+    ASSERT_EQ(1, backups.size());
+    EXPECT_TRUE(ownerOnly(dir.filePath(backups[0])));
+    CSettingsFile store(4);
+    store.Load(path);
+    MeterSettings off;
+    ReadSettings(store, off);
+    EXPECT_FALSE(off.mqtt.Enabled());
 }
 
 } // namespace
