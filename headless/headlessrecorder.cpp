@@ -29,7 +29,7 @@ CHeadlessRecorder::CHeadlessRecorder(ITimerHost& timers, const CMeterCore& core,
 
 void CHeadlessRecorder::Start()
 {
-    if (!Settings().TextLogOn() && !Settings().BinaryLogOn())
+    if (!Settings().TextLogOn() && !Settings().BinaryLogOn() && !m_bStream)
         return;
     m_bWaitingToOpen = m_timers.SetTimer(kOpenLogsTimerId, kOpenLogsDelayMs) != 0;
 }

@@ -53,7 +53,11 @@ public:
     const RecordingSettings& Settings() const { return m_session.Settings(); }
     void SetSettings(const RecordingSettings& settings) { m_session.SetSettings(settings); }
 
-    // Starts the wait for the opening (timer 1036) when any log is switched on.
+    // A receiver of every record beside the files (before Start).
+    void AttachStream(IRecordStream* stream) { m_session.AttachStream(stream); m_bStream = stream != nullptr; }
+
+    // Starts the wait for the opening (timer 1036) when any log is switched on
+    // or a stream is attached.
     void Start();
     // Timer 1036, or the first valid frame: opens the logs with a record each
     // and starts the recording timer; nothing when not waiting for that.
@@ -75,4 +79,5 @@ private:
     Reporter m_report;
     CRecordingSession m_session;
     bool m_bWaitingToOpen = false;
+    bool m_bStream = false;
 };

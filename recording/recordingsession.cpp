@@ -19,14 +19,14 @@ void CRecordingSession::Start(const Opening& opening)
     RecordText(opening, true, step);
     RecordBinary(opening, true, step);
     // 2. The timer, before anything is told.
-    const bool retried = m_closedLogs == ClosedLogs::RetriedEachTick;
-    if (m_textLog.IsOpen() || m_binaryLog.IsOpen()
-        || (retried && (m_settings.TextLogOn() || m_settings.BinaryLogOn())))
+    if (RecordsToFiles() || m_pStream)
         StartTimer();
     else
         StopTimer();
-    // 3. What failed.
+    // 3. What failed, then the stream's record.
     Report(step);
+    if (m_pStream)
+        m_pStream->RecordTick();
 }
 
 void CRecordingSession::Apply(const RecordingSettings& next, const Opening& opening)
@@ -36,7 +36,7 @@ void CRecordingSession::Apply(const RecordingSettings& next, const Opening& open
         m_textLog.Close();
     if (!next.fileLogBin || next.fileNameBin != previous.fileNameBin)
         m_binaryLog.Close();
-    if (!next.fileLog && !next.fileLogBin) {
+    if (!next.fileLog && !next.fileLogBin && !m_pStream) {
         StopTimer();
         return;
     }
@@ -51,6 +51,8 @@ void CRecordingSession::Tick()
     RecordText(m_lastOpening, openClosed, step);
     RecordBinary(m_lastOpening, openClosed, step);
     Report(step);
+    if (m_pStream)
+        m_pStream->RecordTick();
 }
 
 void CRecordingSession::Reopen()
@@ -99,6 +101,12 @@ void CRecordingSession::RecordBinary(const Opening& opening, bool openClosed, St
     const RecordReading reading = m_reading();
     Written(m_binaryLog.WriteRecord(reading.bValid, reading.dValue, reading.bPascals, reading.nSerialNumber),
             m_binaryLog.Path(), m_binaryTrouble, step);
+}
+
+bool CRecordingSession::RecordsToFiles() const
+{
+    return m_textLog.IsOpen() || m_binaryLog.IsOpen()
+           || (m_closedLogs == ClosedLogs::RetriedEachTick && (m_settings.TextLogOn() || m_settings.BinaryLogOn()));
 }
 
 bool CRecordingSession::Tried(const QString& path, const Opening& opening)

@@ -19,7 +19,8 @@
 //     again at the tick when the session retries (the headless program); the
 //     window leaves it to its user, who is shown the dialog instead;
 //   - the recording timer runs while something is to be recorded: an open log,
-//     or with retries a log that is on.
+//     with retries a log that is on, or a record stream (IRecordStream), which
+//     is told after the files at every opening and tick.
 // Failures are told after the step, the timer already set: the write
 // failures of the step together, then each file that did not open. Each
 // carries whether it is news (a file's first failure since it last worked),
@@ -39,6 +40,7 @@
 #include "recording/binarylog.h"
 #include "recording/recordingreporter.h"
 #include "recording/recordingsettings.h"
+#include "recording/recordstream.h"
 #include "recording/recordreading.h"
 #include "recording/textlog.h"
 
@@ -80,7 +82,12 @@ public:
     // choose another file).
     void SwitchOffClosedLogs();
 
-    bool IsRecording() const { return m_nTimer != 0; }
+    // A receiver of every record beside the files; nullptr detaches it. The
+    // owner keeps it alive while attached. Takes effect at the next opening.
+    void AttachStream(IRecordStream* stream) { m_pStream = stream; }
+
+    // The timer runs for a log file (not only for the stream).
+    bool IsRecording() const { return m_nTimer != 0 && RecordsToFiles(); }
     const CTextLog& TextLog() const { return m_textLog; }
     const CBinaryLog& BinaryLog() const { return m_binaryLog; }
 
@@ -105,6 +112,7 @@ private:
     void RecordText(const Opening& opening, bool openClosed, Step& step);
     void RecordBinary(const Opening& opening, bool openClosed, Step& step);
     static bool Tried(const QString& path, const Opening& opening);
+    bool RecordsToFiles() const;
     // Opens a closed log; true when it is open afterwards.
     bool OpenText(const Opening& opening, Step& step);
     bool OpenBinary(const Opening& opening, Step& step);
@@ -125,5 +133,6 @@ private:
     CBinaryLog m_binaryLog;
     Trouble m_textTrouble;
     Trouble m_binaryTrouble;
+    IRecordStream* m_pStream = nullptr;
     unsigned m_nTimer = 0;   // the id SetTimer returned; 0 while the timer does not run
 };

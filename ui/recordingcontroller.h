@@ -70,6 +70,8 @@ public:
     const RecordingSettings& Settings() const { return m_session.Settings(); }
     void SetSettings(const RecordingSettings& settings) { m_session.SetSettings(settings); }
     const CRecordingSession& Session() const { return m_session; }
+    // A receiver of every record beside the files (before the start-up opening).
+    void AttachStream(IRecordStream* stream) { m_session.AttachStream(stream); }
 
 private:
     struct OpenFailure {
