@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+#include <QScopeGuard>
 #include <QStringList>
 
 #include "settings/commandline.h"
@@ -12,6 +14,10 @@ namespace {
 
 TEST(ConfigOption, APlainNameSelectsItsOwnSettingsFileInBothPrograms)
 {
+    // The folder is named after the application, as both programs name it.
+    const QString application = QCoreApplication::applicationName();
+    QCoreApplication::setApplicationName(QStringLiteral("KM302"));
+    const auto restore = qScopeGuard([&] { QCoreApplication::setApplicationName(application); });
     const CommandLine window = ParseCommandLine({"--config", "hala2"});
     EXPECT_TRUE(window.error.isEmpty()) << qPrintable(window.error);
     EXPECT_EQ(QStringLiteral("hala2"), InstanceName(window));
