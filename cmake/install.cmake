@@ -3,6 +3,7 @@
 #   bin/km302, bin/km302-sim, bin/km302-plot
 #   libexec/km302/km302-headless         (what `km302 --headless` runs)
 #   lib/systemd/user/km302.service       (the recording service of each user)
+#   lib/systemd/user/km302@.service      (the same for a settings file NAME.ini: km302@NAME)
 #   share/km302/help/KM302.html          (the program opens <bin>/../share/km302/help)
 #   share/applications/pl.km302.KM302.desktop, pl.km302.KM302.Plot.desktop
 #   share/icons/hicolor/<size>/apps/km302.png
@@ -20,7 +21,8 @@ install(FILES ${CMAKE_SOURCE_DIR}/res/help/KM302.html DESTINATION share/km302/he
 install(FILES ${CMAKE_SOURCE_DIR}/res/pl.km302.KM302.desktop DESTINATION share/applications)
 # The user manager looks for units in lib/systemd/user under /usr and
 # /usr/local; the unit runs /usr/bin/km302, the package's program.
-install(FILES ${CMAKE_SOURCE_DIR}/res/km302.service DESTINATION lib/systemd/user)
+install(FILES ${CMAKE_SOURCE_DIR}/res/km302.service ${CMAKE_SOURCE_DIR}/res/km302@.service
+        DESTINATION lib/systemd/user)
 # Each icon goes into the hicolor folder of its real size; a desktop looks an
 # icon up by the folder, so a wrong folder shows a wrongly scaled icon.
 install(FILES ${CMAKE_SOURCE_DIR}/res/km302.png

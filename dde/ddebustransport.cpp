@@ -83,32 +83,45 @@ bool CDdeBusTransport::NameService(const HSZ& service, unsigned command)
         return false;
     if (command == DNS_UNREGISTER) {
         DropAllLinks();
-        if (!m_strService.isEmpty())
-            m_connection.interface()->unregisterService(m_strService);
+        for (const QString& name : std::exchange(m_names, {}))
+            m_connection.interface()->unregisterService(name);
         m_connection.unregisterObject(QString::fromLatin1(kObjectPath));
         m_strService.clear();
         m_published.clear();
         m_unpublished.clear();
         return true;
     }
-    if (command != DNS_REGISTER || !m_strService.isEmpty() || service.isEmpty())
+    if (command != DNS_REGISTER || service.isEmpty() || m_names.contains(service))
         return false;
+    const bool first = m_names.isEmpty();
     // The object first, so that whoever sees the name appear finds it.
-    if (!m_connection.registerObject(QString::fromLatin1(kObjectPath), this,
-                                     QDBusConnection::ExportAdaptors))
+    if (first && !m_connection.registerObject(QString::fromLatin1(kObjectPath), this,
+                                              QDBusConnection::ExportAdaptors))
         return false;
     const QDBusReply<QDBusConnectionInterface::RegisterServiceReply> reply =
-        m_connection.interface()->registerService(service, QDBusConnectionInterface::DontQueueService,
+        m_connection.interface()->registerService(service, QDBusConnectionInterface::QueueService,
                                                   QDBusConnectionInterface::DontAllowReplacement);
-    if (!reply.isValid() || reply.value() != QDBusConnectionInterface::ServiceRegistered) {
-        m_connection.unregisterObject(QString::fromLatin1(kObjectPath));
+    if (!reply.isValid() || reply.value() == QDBusConnectionInterface::ServiceNotRegistered) {
+        if (first)
+            m_connection.unregisterObject(QString::fromLatin1(kObjectPath));
         return false;
     }
+    m_names << service;
+    if (!first)
+        return true;
     m_strService = service;
     // What the properties say now, so that PropertiesChanged reports changes only.
     for (const QString& property : CDdeAdaptor::ItemProperties())
         m_published.emplace_back(property, ItemText(property));
     return true;
+}
+
+bool CDdeBusTransport::OwnsName(const HSZ& service)
+{
+    if (m_idInst == 0 || !m_names.contains(service))
+        return false;
+    const QDBusReply<QString> owner = m_connection.interface()->serviceOwner(service);
+    return owner.isValid() && owner.value() == m_connection.baseService();
 }
 
 bool CDdeBusTransport::PostAdvise(const HSZ& topic, const HSZ& item)

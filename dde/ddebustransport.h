@@ -6,10 +6,16 @@
 //                    would remember a failed connection, and a bus that
 //                    appears later must be used. No bus: 0.
 //   NameService      exports the object /pl/km302/KM302 with the interface
-//                    pl.km302.KM302.Dde (CDdeAdaptor) and owns the service's
-//                    well-known name without queueing; if another program holds
-//                    it, the object is withdrawn again and registration fails.
-//                    Unregistering releases both and ends every link.
+//                    pl.km302.KM302.Dde (CDdeAdaptor) with the first name, and
+//                    asks the bus for each well-known name with queueing and
+//                    without replacing its holder: a name another program
+//                    holds comes to this one as soon as it is freed (the bus
+//                    hands it on), so two programs share the plain name one
+//                    after the other. Only a refused request fails (the object
+//                    is withdrawn again when it was the first name).
+//                    Unregistering releases every name (and every place in a
+//                    line), withdraws the object and ends every link.
+//   OwnsName         asks the bus who holds the name now.
 //   PostAdvise       broadcasts the signal Advise(topic, item, text) once when
 //                    at least one client holds a link to the item, and notes
 //                    the item's text when it has changed.
@@ -57,6 +63,7 @@ public:
 
     std::uint32_t Initialize(IDdeCallback& callback) override;
     bool NameService(const HSZ& service, unsigned command) override;
+    bool OwnsName(const HSZ& service) override;
     bool PostAdvise(const HSZ& topic, const HSZ& item) override;
     void PublishChanges() override;
     bool Uninitialize() override;
@@ -94,7 +101,8 @@ private:
     QString m_strConnectionName;
     QDBusConnection m_connection;
     std::unique_ptr<QDBusServiceWatcher> m_clientWatcher;
-    QString m_strService;                              // empty while the name is not owned
+    QString m_strService;                              // the first name; empty while unregistered
+    QStringList m_names;                               // every name asked for, the first included
     std::vector<Link> m_links;
     std::vector<std::pair<QString, QString>> m_published;   // item property, its last text
     QVariantMap m_unpublished;                         // changed texts not yet announced

@@ -8,6 +8,7 @@
 CDdeServer::CDdeServer(std::unique_ptr<IDdeTransport> transport)
     : m_transport(std::move(transport)),
       m_strService(QStringLiteral("pl.km302.KM302")),
+      m_strOwnServiceBase(QStringLiteral("pl.km302.KM302.SN")),
       m_strTopicBase(LoadString(IDS_PRESSURE)),
       m_strItems{LoadString(IDS_ITEM_RESULT), LoadString(IDS_ITEM_MEASUREMENT), LoadString(IDS_ITEM_STATUS)}
 {
@@ -23,11 +24,13 @@ int CDdeServer::Register(long serialNumber)
     if (m_idInst == 0)
         return 0;
     m_hszService = m_strService;
+    m_hszOwnService = m_strOwnServiceBase + QString::number(serialNumber);
     m_hszTopic = QString::asprintf("%s#%li", m_strTopicBase.toUtf8().constData(), serialNumber);
     for (int i = 0; i < 3; ++i)
         m_hszItems[i] = m_strItems[i];
-    if (m_transport->NameService(m_hszService, DNS_REGISTER))
-        return 1;
+    if (m_transport->NameService(m_hszService, DNS_REGISTER)
+        && m_transport->NameService(m_hszOwnService, DNS_REGISTER))
+        return m_transport->OwnsName(m_hszOwnService) ? kRegistered : kOwnNameHeldElsewhere;
     // A failed registration leaves nothing behind: the next Register starts
     // afresh, on a new connection, and takes a name freed meanwhile.
     Unregister();
@@ -42,6 +45,7 @@ int CDdeServer::Unregister()
     for (HSZ& item : m_hszItems)
         item.clear();
     m_hszTopic.clear();
+    m_hszOwnService.clear();
     m_hszService.clear();
     const bool disconnected = m_transport->Uninitialize();
     m_idInst = 0;

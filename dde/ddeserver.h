@@ -10,6 +10,14 @@
 // served. The texts come from what the pressure field shows (IDdeDisplay,
 // ddeitemtext.h).
 //
+// Bus names: the service "pl.km302.KM302", which clients connect to, and the
+// instrument's own "pl.km302.KM302.SN<serial number>" (same object, same
+// interface), so that several programs, each reading its own instrument,
+// serve side by side: the first of them holds the plain name, the others wait
+// in line for it and take it over when it is freed. The instrument's own name
+// held by another program is a conflict (Register says so); it too is taken
+// over once freed.
+//
 // The measurement (CMeterCore) registers the server when communication turns
 // good (with the serial number of that reading), withdraws it when
 // communication is lost, and calls AdviseAll at the end of every Refresh; the
@@ -34,10 +42,14 @@ public:
     CDdeServer(const CDdeServer&) = delete;
     CDdeServer& operator=(const CDdeServer&) = delete;
 
-    // Non-zero on success. 0 when already registered, when there is nothing
-    // to connect to, or when the service name cannot be had (another program
-    // holds it). A failed Register leaves the server unregistered and
-    // disconnected, so the next Register tries afresh.
+    // kRegistered: serving, the instrument's own name held (the plain name
+    // held or waited for). kOwnNameHeldElsewhere: serving, but another
+    // program holds the instrument's own name; it comes to this server when
+    // freed. 0 when already registered, when there is nothing to connect to,
+    // or when a name cannot be asked for; a failed Register leaves the server
+    // unregistered and disconnected, so the next Register tries afresh.
+    static constexpr int kRegistered = 1;
+    static constexpr int kOwnNameHeldElsewhere = 2;
     int Register(long serialNumber);
     // Withdraws the service and ends every link; harmless when not registered
     // (returns 1 then). Returns whether the disconnection succeeded.
@@ -60,9 +72,11 @@ private:
 
     std::unique_ptr<IDdeTransport> m_transport;
     QString m_strService;
+    QString m_strOwnServiceBase;
     QString m_strTopicBase;
     QString m_strItems[3];
     HSZ m_hszService;
+    HSZ m_hszOwnService;
     HSZ m_hszTopic;
     HSZ m_hszItems[3];
     DWORD m_idInst = 0;

@@ -29,10 +29,17 @@ public:
     // to connect to. From then on until Uninitialize, transactions reach
     // `callback`, which must outlive the instance.
     virtual std::uint32_t Initialize(IDdeCallback& callback) = 0;
-    // DNS_REGISTER: makes `service` reachable, true on success (false when
-    // another program holds the name). DNS_UNREGISTER: withdraws it and ends
-    // every link.
+    // DNS_REGISTER: makes the server reachable under `service` too (an
+    // instance may have several names; the first is the one clients connect
+    // to). True when the name is had or this instance waits in line for it
+    // (another program holds it: it comes to this one once freed, without
+    // replacing anyone); false when it cannot be asked for.
+    // DNS_UNREGISTER: withdraws every name of the instance (`service` is its
+    // first) and ends every link.
     virtual bool NameService(const HSZ& service, unsigned command) = 0;
+    // After a DNS_REGISTER of `service`: whether this instance holds it now
+    // (false while another program does).
+    virtual bool OwnsName(const HSZ& service) = 0;
     // For a (topic, item) that has at least one hot link, asks the callback
     // for its text with XTYP_ADVREQ and delivers it to the linked clients.
     virtual bool PostAdvise(const HSZ& topic, const HSZ& item) = 0;

@@ -116,7 +116,7 @@ int main(int argc, char** argv)
     // Lets the desktop match the windows to pl.km302.KM302.desktop (its icon and name
     // in task bars, the Wayland application id).
     QApplication::setDesktopFileName(QStringLiteral("pl.km302.KM302"));
-    CMeterApp meter;
+    CMeterApp meter(line);
     meter.InitInstance();
     SetServices(nullptr);
     return 0;

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <memory>
+#include <utility>
 
 #include "settings/metersettings.h"
 #include "settings/settingsfile.h"
@@ -36,12 +37,12 @@ QRect AvailableAreaAt(const RECT& rect)
 
 } // namespace
 
-CMeterApp::CMeterApp() = default;
+CMeterApp::CMeterApp(CommandLine line) : m_line(std::move(line)) {}
 CMeterApp::~CMeterApp() = default;
 
-QString CMeterApp::SettingsPath()
+QString CMeterApp::SettingsPath() const
 {
-    const QString path = SettingsFilePath();
+    const QString path = SettingsFilePath(InstanceName());
     // The store writes the file beside itself; the folder must exist first.
     QDir().mkpath(QFileInfo(path).path());
     return path;

@@ -7,23 +7,28 @@
 // itself when anything changed.
 //
 // The settings file is KM302.ini in the application's configuration folder
-// (~/.config/KM302, or $XDG_CONFIG_HOME/KM302).
+// (~/.config/KM302, or $XDG_CONFIG_HOME/KM302), or NAME.ini there for
+// --config NAME.
 
 #include <QString>
 
 #include "platform/wintypes.h"
+#include "settings/commandline.h"
 
 class CMainDialog;
 
 class CMeterApp {
 public:
-    CMeterApp();
+    explicit CMeterApp(CommandLine line = {});
     virtual ~CMeterApp();
 
     // Runs the program; returns FALSE in every case, as the framework expects.
     virtual BOOL InitInstance();
 
-    static QString SettingsPath();
+    // The settings file, its folder made.
+    QString SettingsPath() const;
+    // --config NAME, else "KM302".
+    QString InstanceName() const { return ::InstanceName(m_line); }
 
 private:
     static void ScheduleScreenshot(CMainDialog& window);
@@ -31,4 +36,5 @@ private:
     // "pl" or "en" once chosen (the window's language command); written to
     // the settings at exit.
     QString m_language;
+    CommandLine m_line;
 };

@@ -63,7 +63,7 @@ int CHeadlessApp::Run()
     CStopSignals stop([this](int signal) { OnStopSignal(signal); });
 
     // 2.
-    if (!LoadSettings(SettingsFilePath()))
+    if (!LoadSettings(SettingsFilePath(InstanceName())))
         return 1;
     NotifyServiceManager("READY=1");
 

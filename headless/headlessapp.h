@@ -60,6 +60,8 @@ public:
     // test's list.
     void SetReporter(std::function<void(const QString&, ReportPriority)> report);
 
+    // --config NAME, else "KM302": names the settings file.
+    QString InstanceName() const { return ::InstanceName(m_line); }
     CMeterCore& Core() { return m_core; }
     CHeadlessRecorder& Recorder() { return m_recorder; }
     bool IsPortOpen() const { return m_channel != nullptr; }

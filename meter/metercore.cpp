@@ -47,7 +47,10 @@ void CMeterCore::Refresh(int commOk)
         m_bCommOk = commOk;
         Call(m_onCommStateChange);
         m_dde.Unregister();
-        if (commOk == 1 && m_decoder.m_nSerialNumber > 0 && !m_dde.Register(m_decoder.m_nSerialNumber))
+        // Waiting in line for the plain name behind another program is no
+        // failure; the instrument's own name held elsewhere is.
+        if (commOk == 1 && m_decoder.m_nSerialNumber > 0
+            && m_dde.Register(m_decoder.m_nSerialNumber) != CDdeServer::kRegistered)
             Call(m_onServiceFailure);
     }
 

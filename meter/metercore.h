@@ -37,7 +37,7 @@
 // What the owner adds to Refresh (see above).
 struct MeterHooks {
     std::function<void()> onCommStateChange;   // step 1, before the service
-    std::function<void()> onServiceFailure;    // the service name could not be had
+    std::function<void()> onServiceFailure;    // no service, or the instrument's own name held elsewhere
     std::function<void()> updateStatus;        // step 2
     std::function<void()> afterRefresh;        // step 6
 };

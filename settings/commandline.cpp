@@ -59,6 +59,24 @@ bool TakeSeparator(const QString& value, CommandLine& line)
     return false;
 }
 
+constexpr int kMaxConfigName = 64;
+
+bool TakeConfigName(const QString& value, CommandLine& line)
+{
+    // A name, never a path: nothing that climbs out of the folder, hides the
+    // file or needs quoting in a unit's name.
+    static const QRegularExpression plain(
+        QRegularExpression::anchoredPattern(QStringLiteral("[A-Za-z0-9_-][A-Za-z0-9_.-]*")));
+    if (value.size() <= kMaxConfigName && plain.match(value).hasMatch()) {
+        line.configName = value;
+        return true;
+    }
+    line.error = QStringLiteral("--config: oczekiwano nazwy z liter, cyfr i znaków - _ . (do %1 znaków, "
+                                "nie od kropki), podano „%2”")
+                     .arg(kMaxConfigName).arg(value);
+    return false;
+}
+
 const std::map<QString, ValueTaker>& ValueOptions()
 {
     static const std::map<QString, ValueTaker> options{
@@ -69,6 +87,7 @@ const std::map<QString, ValueTaker>& ValueOptions()
          [](const QString& value, CommandLine& line) { line.binaryLog = value; return true; }},
         {QStringLiteral("--interval"), TakeInterval},
         {QStringLiteral("--separator"), TakeSeparator},
+        {QStringLiteral("--config"), TakeConfigName},
     };
     return options;
 }
@@ -114,7 +133,8 @@ CommandLine ParseCommandLine(const QStringList& arguments)
         }
         if (!option->second(value, line))
             return line;
-        recordingOption = name;
+        if (name != QLatin1String("--config"))
+            recordingOption = name;
     }
     if (!recordingOption.isEmpty() && !line.headless && !line.help && !line.version)
         line.error = QStringLiteral("opcja %1 działa tylko z --headless").arg(recordingOption);
@@ -172,6 +192,10 @@ QString UsageText()
         "        km302 --headless [OPCJE] rejestracja bez ekranu (usługa km302.service)\n"
         "        km302 --help | --version\n"
         "\n"
+        "Opcja okna i trybu --headless:\n"
+        "  --config NAZWA                   ustawienia z KM302/NAZWA.ini zamiast KM302.ini\n"
+        "                                   (kolejny barometr; usługa km302@NAZWA.service)\n"
+        "\n"
         "Opcje trybu --headless (tylko na ten przebieg, ustawienia nie są zapisywane):\n"
         "  --port COMn|ŚCIEŻKA              port z mapy portów albo urządzenie, np. /dev/ttyUSB0\n"
         "  --log PLIK                       dziennik tekstowy (włącza go)\n"
@@ -181,6 +205,11 @@ QString UsageText()
         "\n"
         "Komunikaty idą na standardowe wyjście błędów. SIGTERM i SIGINT kończą program,\n"
         "SIGHUP otwiera dzienniki ponownie (po logrotate).\n");
+}
+
+QString InstanceName(const CommandLine& line)
+{
+    return line.configName.value_or(QStringLiteral("KM302"));
 }
 
 QString VersionText()

@@ -34,6 +34,7 @@ struct CommandLine {
     std::optional<QString> binaryLog;
     std::optional<int> interval;
     std::optional<int> sepFormat;        // 0 tab, 1 comma, 2 semicolon
+    std::optional<QString> configName;   // --config NAME
     QString error;                       // empty when the line is good
 };
 
@@ -51,6 +52,9 @@ int AnswerWithoutRunning(const CommandLine& line);
 // values included. The values of -platform and -display, when given, go to
 // `platform` and `display`.
 QStringList WithoutToolkitOptions(const QStringList& arguments, QString* platform, QString* display);
+// The name of this program's settings: --config NAME, else "KM302". It
+// names the settings file and whatever else belongs to one instance.
+QString InstanceName(const CommandLine& line);
 // The usage text, several lines, ending with a newline.
 QString UsageText();
 // "km302 3.04"

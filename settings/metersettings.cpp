@@ -166,8 +166,8 @@ RECT FitToScreen(RECT r, const QRect& available)
     return RECT{left, top, left + width, top + height};
 }
 
-QString SettingsFilePath()
+QString SettingsFilePath(const QString& instanceName)
 {
     return QDir(QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation))
-        .filePath(QStringLiteral("KM302.ini"));
+        .filePath(instanceName + QStringLiteral(".ini"));
 }

@@ -68,10 +68,11 @@ struct MeterSettings {
 // their defaults.
 void ReadSettings(const CSettingsFile& store, MeterSettings& settings);
 
-// KM302.ini in the application's configuration folder (~/.config/KM302, or
-// $XDG_CONFIG_HOME/KM302), for the application name "KM302"; the folder is
-// not made here.
-QString SettingsFilePath();
+// <instance>.ini in the application's configuration folder (~/.config/KM302,
+// or $XDG_CONFIG_HOME/KM302), for the application name "KM302": KM302.ini by
+// default, NAME.ini for --config NAME (InstanceName, commandline.h). The
+// folder is not made here.
+QString SettingsFilePath(const QString& instanceName = QStringLiteral("KM302"));
 
 // Writes every key back in table order (LANGUAGE between FILE_CHECK_COMMENT_SN
 // and SHOW_ADV), then the port map's entries.

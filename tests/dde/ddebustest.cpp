@@ -104,17 +104,57 @@ TEST_F(DdeBusTest, NameExistsOnlyWhileRegistered)
               QStringList({"Ciśnienie#77"}));
 }
 
-TEST_F(DdeBusTest, RegisterFailsWhileAnotherProgramHoldsTheName)
+TEST_F(DdeBusTest, APlainNameHeldElsewhereIsWaitedForAndTakenWhenFreed)
 {
     CBusClient other;
     ASSERT_TRUE(other.OwnName(kName));
-    EXPECT_EQ(m_server.Register(1234), 0);
+    EXPECT_EQ(m_server.Register(1234), CDdeServer::kRegistered);
     EXPECT_EQ(m_client.NameOwner(kName), other.UniqueName());
 
-    // A failed Register leaves nothing behind: the next one takes the freed name.
     ASSERT_TRUE(other.ReleaseName(kName));
-    RegisterAs1234();
+    EXPECT_EQ(m_client.NameOwner(kName), m_client.NameOwner(kName + ".SN1234"));
     EXPECT_EQ(Text(m_client.Call("Request", {kTopic, "Wynik"})), "1013.2");
+}
+
+TEST_F(DdeBusTest, TwoInstrumentsServeSideBySideAndTheSecondTakesThePlainNameAfterTheFirst)
+{
+    CDdeServer second{std::make_unique<CDdeBusTransport>()};
+    second.m_pDisplay = &m_display;
+    EXPECT_EQ(m_server.Register(1234), CDdeServer::kRegistered);
+    EXPECT_EQ(second.Register(5678), CDdeServer::kRegistered);
+    const QString first = m_client.NameOwner(kName + ".SN1234");
+    const QString other = m_client.NameOwner(kName + ".SN5678");
+    ASSERT_FALSE(first.isEmpty());
+    ASSERT_FALSE(other.isEmpty());
+    EXPECT_NE(first, other);
+    EXPECT_EQ(m_client.NameOwner(kName), first);
+    // Each instrument's own name reaches its own topic.
+    const QDBusMessage ask = QDBusMessage::createMethodCall(kName + ".SN5678", CBusClient::kPath,
+                                                            CBusClient::kInterface, "Topics");
+    EXPECT_EQ(m_client.Send(ask).arguments().value(0).toStringList(), QStringList({"Ciśnienie#5678"}));
+
+    m_server.Unregister();
+    EXPECT_EQ(m_client.NameOwner(kName), other);
+    EXPECT_TRUE(m_client.NameOwner(kName + ".SN1234").isEmpty());
+    EXPECT_EQ(m_client.Call("Topics").arguments().value(0).toStringList(), QStringList({"Ciśnienie#5678"}));
+    // The first comes back behind the second.
+    EXPECT_EQ(m_server.Register(1234), CDdeServer::kRegistered);
+    EXPECT_EQ(m_client.NameOwner(kName), other);
+    second.Unregister();
+    EXPECT_EQ(m_client.NameOwner(kName), m_client.NameOwner(kName + ".SN1234"));
+}
+
+TEST_F(DdeBusTest, TheInstrumentsOwnNameHeldElsewhereIsAConflictAndTakenWhenFreed)
+{
+    CBusClient other;
+    ASSERT_TRUE(other.OwnName(kName + ".SN1234"));
+    EXPECT_EQ(m_server.Register(1234), CDdeServer::kOwnNameHeldElsewhere);
+    EXPECT_EQ(m_client.NameOwner(kName + ".SN1234"), other.UniqueName());
+    const QString server = m_client.NameOwner(kName);
+    ASSERT_FALSE(server.isEmpty());
+
+    ASSERT_TRUE(other.ReleaseName(kName + ".SN1234"));
+    EXPECT_EQ(m_client.NameOwner(kName + ".SN1234"), server);
 }
 
 TEST_F(DdeBusTest, RegisterFailsWithoutABusAndUsesOneThatAppearsLater)

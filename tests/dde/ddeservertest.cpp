@@ -49,7 +49,8 @@ protected:
 TEST_F(DdeServerTest, RegisterConnectsThenOwnsTheServiceName)
 {
     EXPECT_NE(m_server.Register(1234), 0);
-    EXPECT_EQ(TakeCalls(), QStringList({"Initialize", "NameService register pl.km302.KM302"}));
+    EXPECT_EQ(TakeCalls(), QStringList({"Initialize", "NameService register pl.km302.KM302",
+                                        "NameService register pl.km302.KM302.SN1234"}));
 }
 
 TEST_F(DdeServerTest, TopicCarriesTheSerialNumber)

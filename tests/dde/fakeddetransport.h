@@ -14,6 +14,7 @@ class CFakeDdeTransport : public IDdeTransport {
 public:
     std::uint32_t Initialize(IDdeCallback& callback) override;
     bool NameService(const HSZ& service, unsigned command) override;
+    bool OwnsName(const HSZ& service) override { return !m_heldElsewhere.contains(service); }
     bool PostAdvise(const HSZ& topic, const HSZ& item) override;
     bool Uninitialize() override;
 
@@ -22,6 +23,7 @@ public:
 
     bool m_bFailInitialize = false;
     bool m_bFailNameService = false;
+    QStringList m_heldElsewhere;   // names another program holds: registered, not owned
     QStringList m_calls;
 
 private:

@@ -2,8 +2,11 @@
 // as a service on a small computer without a screen runs it, against the real
 // simulator: what it records, serves on the bus and writes on its standard
 // error through an unplugged instrument, a full disk and a log rotation, and
-// how its command line overrides the settings without saving them.
+// how its command line overrides the settings without saving them, and two of
+// it side by side, each with its own settings and instrument.
 
+#include <QDBusMessage>
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
@@ -15,6 +18,7 @@
 #include <cerrno>
 #include <chrono>
 #include <csignal>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -316,6 +320,63 @@ TEST_F(HeadlessTest, OptionsOverrideTheSettingsForOneRunAndAMissingPortIsWaitedF
     EXPECT_FALSE(QFile::exists(rig.TextLogPath()));
     EXPECT_FALSE(QFile::exists(rig.BinaryLogPath()));
     EXPECT_EQ(settings, CLiveRig::ReadFile(rig.SettingsPath()));
+}
+
+} // namespace
+
+namespace {
+
+// Two barometers on one machine: km302 --headless --config a and --config b,
+// each with its settings file (its own port), on one bus.
+TEST_F(HeadlessTest, TwoInstancesReadTheirOwnSettingsAndEachHoldsItsInstrumentsName)
+{
+    struct Instance {
+        QString name;
+        int serial;
+        CSimProcess sim;
+        std::unique_ptr<CKm302Process> program;
+    };
+    Instance instances[] = {{QStringLiteral("a"), 1111, {}, {}}, {QStringLiteral("b"), 2222, {}, {}}};
+    ASSERT_TRUE(QDir().mkpath(rig.FilePath(QStringLiteral("KM302"))));
+    for (Instance& i : instances) {
+        const QString link = rig.FilePath(QStringLiteral("port-") + i.name);
+        const QByteArray settings = "[GENERAL]\r\nPORT_NR=" + QByteArray::number(i.serial % 100) + "\r\n[PORTS]\r\nCOM"
+                                    + QByteArray::number(i.serial % 100) + "=" + QFile::encodeName(link) + "\r\n";
+        QFile file(rig.FilePath(QStringLiteral("KM302/") + i.name + QStringLiteral(".ini")));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(settings) == settings.size());
+        file.close();
+        ASSERT_TRUE(i.sim.Start({"--link", link.toStdString(), "--serial", std::to_string(i.serial), "--interval",
+                                 CLiveRig::kFrameInterval}));
+        ASSERT_TRUE(i.sim.ReadLine(CLiveRig::Slack(CSimProcess::kWaitMs)));
+        i.program = std::make_unique<CKm302Process>(rig.FilePath(QString()), CLiveRig::kTimeScale);
+        i.program->SetRemovedVariables(kNoDisplay);
+        i.program->SetArguments({"--headless", "--config", i.name.toStdString()});
+        ASSERT_TRUE(i.program->Start());
+    }
+
+    CBusClient client;
+    const auto owner = [&](int serial) { return client.NameOwner(QStringLiteral("pl.km302.KM302.SN%1").arg(serial)); };
+    ASSERT_TRUE(CLiveRig::WaitUntil([&] { return !owner(1111).isEmpty() && !owner(2222).isEmpty(); }, 10000))
+        << instances[0].program->ErrorOutput().toStdString() << instances[1].program->ErrorOutput().toStdString();
+    EXPECT_NE(owner(1111), owner(2222));
+    for (const Instance& i : instances) {
+        QDBusMessage topics = QDBusMessage::createMethodCall(QStringLiteral("pl.km302.KM302.SN%1").arg(i.serial),
+                                                             CBusClient::kPath, CBusClient::kInterface,
+                                                             QStringLiteral("Topics"));
+        EXPECT_EQ(QStringList {CBusClient::Topic(i.serial)},
+                  client.Connection().call(topics, QDBus::Block, 5000).arguments().value(0).toStringList());
+    }
+    // The plain name: whichever came first, the other waiting in line, without a message.
+    const QString first = client.NameOwner(CBusClient::kService);
+    const int firstIndex = first == owner(1111) ? 0 : 1;
+    ASSERT_EQ(first, owner(instances[firstIndex].serial));
+    instances[firstIndex].program->Signal(SIGTERM);
+    EXPECT_EQ(0, instances[firstIndex].program->WaitExit(CLiveRig::Slack(20000)));
+    const int second = instances[1 - firstIndex].serial;
+    EXPECT_TRUE(CLiveRig::WaitUntil([&] { return client.NameOwner(CBusClient::kService) == owner(second); }, 10000));
+    for (const Instance& i : instances)
+        EXPECT_EQ(0, CLiveRig::LinesWith(i.program->ErrorOutput(), QStringLiteral("Błąd inicjalizacji DDE!")));
+    EXPECT_FALSE(QFile::exists(rig.SettingsPath()));
 }
 
 } // namespace

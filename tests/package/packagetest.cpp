@@ -433,33 +433,36 @@ TEST_F(PackageTest, LintianFindsNoFaultAndEveryProgramHasItsManualPage)
     }
 }
 
-// The user service as the package installs it, read by the user manager's
+// A user service as the package installs it, read by the user manager's
 // own parser. systemd-analyze also checks that ExecStart's program exists,
 // and its --root reaches only system units, so it reads a copy whose one
 // change is the unpacked root put before ExecStart's path. MANPATH holds
 // only the package's pages, so Documentation= must name a page the package
 // carries. The parser reports faults on the output and still exits 0 for
-// many, so any output is a fault.
-TEST_F(PackageTest, UserServiceVerifiesAndStartsTheUnpackedHelper)
+// many, so any output is a fault. A template is verified as systemd-analyze
+// instantiates it, and run as `instance`, with its settings in
+// KM302/<settingsName>.ini. `root`: the unpacked package.
+void CheckUserService(const QString& root, const QString& unitName, const QString& command,
+                      const QString& instance, const QString& settingsName)
 {
-    ASSERT_NO_FATAL_FAILURE(RequirePackage());
-    const QString unit = QString::fromUtf8(ReadAll(PackageRoot() + QStringLiteral("/usr/lib/systemd/user/km302.service")));
-    const QRegularExpression execStart(QStringLiteral("^ExecStart=(/usr/bin/km302 --headless)$"),
+    const QString unit = QString::fromUtf8(ReadAll(root + QStringLiteral("/usr/lib/systemd/user/") + unitName));
+    const QRegularExpression execStart(QStringLiteral("^ExecStart=(") + QRegularExpression::escape(command)
+                                           + QStringLiteral(")$"),
                                        QRegularExpression::MultilineOption);
-    ASSERT_EQ(1, unit.count(execStart)) << "the service does not run the installed km302 --headless once:\n"
+    ASSERT_EQ(1, unit.count(execStart)) << "the service does not run " << command.toStdString() << " once:\n"
                                          << unit.toStdString();
 
     QTemporaryDir scratch;
-    const QString copy = scratch.filePath(QStringLiteral("km302.service"));
+    const QString copy = scratch.filePath(unitName);
     QFile file(copy);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(QString(unit).replace(execStart, QStringLiteral("ExecStart=") + PackageRoot() + QStringLiteral("\\1")).toUtf8());
+    file.write(QString(unit).replace(execStart, QStringLiteral("ExecStart=") + root + QStringLiteral("\\1")).toUtf8());
     file.close();
     // The user manager's runtime folder, which a container without a login lacks.
     ASSERT_TRUE(QDir().mkpath(scratch.filePath(QStringLiteral("run"))));
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("XDG_RUNTIME_DIR"), scratch.filePath(QStringLiteral("run")));
-    env.insert(QStringLiteral("MANPATH"), PackageRoot() + QStringLiteral("/usr/share/man"));
+    env.insert(QStringLiteral("MANPATH"), root + QStringLiteral("/usr/share/man"));
     const CommandResult verify = RunCommand(QStringLiteral("systemd-analyze"),
                                             {QStringLiteral("--user"), QStringLiteral("verify"), copy}, env);
     EXPECT_TRUE(verify.Succeeded()) << verify.Report();
@@ -498,7 +501,7 @@ TEST_F(PackageTest, UserServiceVerifiesAndStartsTheUnpackedHelper)
         return messages;
     };
     ASSERT_TRUE(QDir().mkpath(scratch.filePath(QStringLiteral("config/KM302"))));
-    QFile settings(scratch.filePath(QStringLiteral("config/KM302/KM302.ini")));
+    QFile settings(scratch.filePath(QStringLiteral("config/KM302/") + settingsName + QStringLiteral(".ini")));
     ASSERT_TRUE(settings.open(QIODevice::WriteOnly));
     settings.write("[GENERAL]\r\nPORT_NR=40\r\n[PORTS]\r\nCOM40=" + QFile::encodeName(scratch.filePath(QStringLiteral("no-port")))
                    + "\r\n");
@@ -507,13 +510,14 @@ TEST_F(PackageTest, UserServiceVerifiesAndStartsTheUnpackedHelper)
     env.insert(QStringLiteral("NOTIFY_SOCKET"), QString::fromLocal8Bit(socketPath));
     for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
         env.remove(QLatin1String(name));
-    const QStringList command = execStart.match(unit).captured(1).split(QLatin1Char(' '));
+    const QStringList line =
+        execStart.match(unit).captured(1).replace(QLatin1String("%i"), instance).split(QLatin1Char(' '));
     service.setProcessEnvironment(env);
-    service.start(PackageRoot() + command.first(), command.mid(1));
+    service.start(root + line.first(), line.mid(1));
     ASSERT_TRUE(service.waitForStarted(10000)) << service.errorString().toStdString();
     const QByteArray ready = receive("READY=1");
     ASSERT_TRUE(ready.contains("READY=1")) << ready.toStdString() << service.readAllStandardError().toStdString();
-    EXPECT_EQ(PackageRoot() + QStringLiteral("/usr/libexec/km302/km302-headless"),
+    EXPECT_EQ(root + QStringLiteral("/usr/libexec/km302/km302-headless"),
               QFileInfo(QStringLiteral("/proc/%1/exe").arg(service.processId())).canonicalFilePath());
     ::kill(pid_t(service.processId()), SIGTERM);
     const QByteArray stopping = receive("STOPPING=1");
@@ -524,6 +528,22 @@ TEST_F(PackageTest, UserServiceVerifiesAndStartsTheUnpackedHelper)
     ASSERT_TRUE(stopped) << "the service's program did not stop on SIGTERM";
     EXPECT_EQ(QProcess::NormalExit, service.exitStatus());
     EXPECT_EQ(0, service.exitCode()) << service.readAllStandardError().toStdString();
+}
+
+TEST_F(PackageTest, UserServiceVerifiesAndStartsTheUnpackedHelper)
+{
+    ASSERT_NO_FATAL_FAILURE(RequirePackage());
+    CheckUserService(PackageRoot(), QStringLiteral("km302.service"), QStringLiteral("/usr/bin/km302 --headless"), QString(),
+                     QStringLiteral("KM302"));
+}
+
+// km302@hala2 reads hala2.ini: a service started without its own settings
+// would find no port and end before it is ready.
+TEST_F(PackageTest, TemplateUserServiceVerifiesAndRunsTheInstancesSettings)
+{
+    ASSERT_NO_FATAL_FAILURE(RequirePackage());
+    CheckUserService(PackageRoot(), QStringLiteral("km302@.service"), QStringLiteral("/usr/bin/km302 --headless --config %i"),
+                     QStringLiteral("hala2"), QStringLiteral("hala2"));
 }
 
 // The MIME type of a file as a desktop sees it, with the MIME folder of
