@@ -27,6 +27,11 @@
 // width/height. It is recorded on moves and restored resizes and restored at
 // start-up, so it round-trips exactly through the settings.
 //
+// With a broker named in the settings ([MQTT] HOST) the window publishes the
+// live values (CLivePublisher, started with the window, fed by each refresh
+// and each record) and shows its last status text at the end of the status
+// line.
+//
 // User-interface thread only. The serial reader thread reaches OnSerialByte
 // through CSerialChannel's synchronous delivery.
 
@@ -42,8 +47,10 @@
 #include "platform/dialog.h"
 #include "platform/windowtimers.h"
 #include "platform/wintypes.h"
+#include "publish/mqttsettings.h"
 
 class CHelpWindow;
+class CLivePublisher;
 class CPortDialog;
 class CRecordingController;
 class CPressureDisplay;
@@ -200,6 +207,9 @@ private:
     QLineEdit* m_statusEdit = nullptr;
     CPressureDisplay* m_display = nullptr;
     std::unique_ptr<CRecordingController> m_recording;
+    MqttSettings m_mqtt;
+    std::unique_ptr<CLivePublisher> m_publisher;
+    QString m_publisherStatus;           // the publisher's last text, with ". "
     std::map<UINT, QAction*> m_actions;
     bool m_bServiceFailureBox = false;   // message 108 queued or open
     QPointer<CHelpWindow> m_helpWindow;  // the own help window while open
