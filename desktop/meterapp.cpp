@@ -88,6 +88,7 @@ BOOL CMeterApp::InitInstance()
 
     // 3. The main window.
     window = std::make_unique<CMainDialog>();
+    window->SetInstanceName(InstanceName());
 
     // 4. Every setting, in table order, into the window and its display, and
     //    the port map; the window never larger than the screen it opens on,

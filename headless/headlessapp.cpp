@@ -37,6 +37,8 @@ CHeadlessApp::CHeadlessApp(CommandLine line)
                  // The logs open at the first valid frame when it comes before timer 1036.
                  .afterRefresh =
                      [this] {
+                         if (m_publisher)
+                             m_publisher->OnRefresh();
                          if (m_core.CommOk() == 1)
                              m_recorder.OpenLogs();
                      },
@@ -54,6 +56,8 @@ CHeadlessApp::~CHeadlessApp()
 {
     // The reader stops before the measurement it delivers to goes.
     m_channel.reset();
+    m_recorder.AttachStream(nullptr);
+    m_publisher.reset();
     m_core.Dde().Unregister();
 }
 
@@ -74,6 +78,8 @@ int CHeadlessApp::Run()
     // 6.
     m_channel.reset();
     m_recorder.Close();
+    if (m_publisher)
+        m_publisher->Stop();
     m_core.Dde().Unregister();
     return status;
 }
@@ -102,6 +108,23 @@ bool CHeadlessApp::LoadSettings(const QString& settingsPath)
     recording.interval = m_line.interval.value_or(recording.interval);
     m_recorder.SetSettings(recording);
 
+    MqttSettings mqtt = settings.mqtt;
+    if (m_line.mqttHost) {
+        mqtt.strHost = *m_line.mqttHost;
+        mqtt.nPort = m_line.mqttPort.value_or(MqttSettings::kDefaultPort);
+    }
+    if (mqtt.Enabled()) {
+        m_publisher = std::make_unique<CLivePublisher>(
+            mqtt, InstanceName(),
+            [this] {
+                const CFrameDecoder& d = m_core.Decoder();
+                return LiveReading{m_core.CommOk() == 1, int(d.m_nSerialNumber), d.m_dValue, d.m_bUnitPa != 0,
+                                   d.m_bValueError != 0, d.m_bCalibrationError != 0};
+            },
+            [this](const QString& text, ReportPriority priority) { m_report(text, priority); });
+        m_recorder.AttachStream(m_publisher.get());
+    }
+
     if (m_portNr <= 0 && m_portPath.isEmpty()) {
         m_report(QStringLiteral("Nie wybrano portu: wybierz go w oknie programu albo podaj --port."),
                         ReportPriority::Error);
@@ -118,6 +141,8 @@ void CHeadlessApp::Start()
     // 4.
     OpenPort();
     // 5.
+    if (m_publisher)
+        m_publisher->Start();
     m_recorder.Start();
 }
 

@@ -15,9 +15,12 @@
 //   4. the port is opened; a port that is missing or busy is said once, with
 //      the reason, and tried again with the reconnect back-off (100 ms
 //      doubling to 1.6 s), then "Otwarto port ..." once it opens;
-//   5. the logs wait for their opening (CHeadlessRecorder: timer 1036, or
-//      the first valid frame), then the event loop runs;
-//   6. after it: the port, the logs and the service are closed.
+//   5. with a broker named ([MQTT] HOST or --mqtt HOST[:PORT]) the live
+//      values are published (CLivePublisher: each refresh, each record, the
+//      spool named after the instance); the logs wait for their opening (CHeadlessRecorder:
+//      timer 1036, or the first valid frame), then the event loop runs;
+//   6. after it: the port, the logs and the service are closed, and the
+//      publisher says "offline" and disconnects.
 // Every change of the communication text is one line on the standard error
 // and the service manager's STATUS. Where the windowed program shows a box,
 // the same text is one line (CConsoleServices).
@@ -34,6 +37,7 @@
 #include "meter/metercore.h"
 #include "platform/reportline.h"
 #include "platform/windowtimers.h"
+#include "publish/livepublisher.h"
 
 class CSerialChannel;
 
@@ -64,6 +68,8 @@ public:
     QString InstanceName() const { return ::InstanceName(m_line); }
     CMeterCore& Core() { return m_core; }
     CHeadlessRecorder& Recorder() { return m_recorder; }
+    // Null unless a broker is named.
+    CLivePublisher* Publisher() { return m_publisher.get(); }
     bool IsPortOpen() const { return m_channel != nullptr; }
 
 private:
@@ -76,6 +82,7 @@ private:
     CMeterCore m_core;
     CHeadlessRecorder m_recorder;
     std::unique_ptr<CSerialChannel> m_channel;
+    std::unique_ptr<CLivePublisher> m_publisher;
     int m_portNr = 0;
     QString m_portPath;
     unsigned m_retryMs = 0;          // the next retry's wait; 0 before the first failure

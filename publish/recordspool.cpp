@@ -255,11 +255,18 @@ void CRecordSpool::Compact()
     }
 }
 
-std::optional<CRecordSpool::Record> CRecordSpool::Peek()
+std::optional<CRecordSpool::Record> CRecordSpool::Peek(int nSkip)
 {
-    if (IsEmpty())
+    qint64 nPos = m_nHead;
+    for (int i = 0; i < nSkip && nPos < m_nEnd; ++i) {
+        const qint64 n = RecordSizeAt(nPos);
+        if (n <= kRecordHeaderSize)
+            return std::nullopt;
+        nPos += n;
+    }
+    if (nPos >= m_nEnd)
         return std::nullopt;
-    const qint64 n = RecordSizeAt(m_nHead);
+    const qint64 n = RecordSizeAt(nPos);
     const QByteArray body = m_file.read(n - kRecordHeaderSize);
     if (n <= kRecordHeaderSize + 2 || body.size() != n - kRecordHeaderSize)
         return std::nullopt;

@@ -53,8 +53,9 @@ public:
     // opened or created at all.
     bool Open();
     AppendResult Append(const QString& topic, const QByteArray& payload);
-    // The oldest record, left in the spool; none when it is empty.
-    std::optional<Record> Peek();
+    // The oldest record after `nSkip` others (so several can be on their
+    // way at once), left in the spool; none when there are not that many.
+    std::optional<Record> Peek(int nSkip = 0);
     // Removes the oldest record, once it is delivered.
     void Pop();
     bool IsEmpty() const { return m_nHead == m_nEnd; }

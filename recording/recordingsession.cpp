@@ -10,8 +10,20 @@ CRecordingSession::CRecordingSession(ITimerHost& timers, IRecordingReporter& rep
 {
 }
 
+void CRecordingSession::AttachStream(IRecordStream* stream)
+{
+    m_pStream = stream;
+    if (!m_bStarted)
+        return;
+    if (m_pStream && m_nTimer == 0)
+        StartTimer();
+    else if (!m_pStream && !RecordsToFiles())
+        StopTimer();
+}
+
 void CRecordingSession::Start(const Opening& opening)
 {
+    m_bStarted = true;
     m_lastOpening = opening;
     m_lastOpening.ask = false;
     Step step;

@@ -83,8 +83,9 @@ public:
     void SwitchOffClosedLogs();
 
     // A receiver of every record beside the files; nullptr detaches it. The
-    // owner keeps it alive while attached. Takes effect at the next opening.
-    void AttachStream(IRecordStream* stream) { m_pStream = stream; }
+    // owner keeps it alive while attached. Once the session has started, the
+    // timer starts or stops at once with what is left to record.
+    void AttachStream(IRecordStream* stream);
 
     // The timer runs for a log file (not only for the stream).
     bool IsRecording() const { return m_nTimer != 0 && RecordsToFiles(); }
@@ -134,5 +135,6 @@ private:
     Trouble m_textTrouble;
     Trouble m_binaryTrouble;
     IRecordStream* m_pStream = nullptr;
+    bool m_bStarted = false;   // Start has run
     unsigned m_nTimer = 0;   // the id SetTimer returned; 0 while the timer does not run
 };

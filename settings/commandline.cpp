@@ -1,6 +1,7 @@
 #include "settings/commandline.h"
 #include "platform/rawutf8.h"
 #include "recording/recordinginterval.h"
+#include "publish/mqttsettings.h"
 
 #include <QRegularExpression>
 
@@ -77,6 +78,28 @@ bool TakeConfigName(const QString& value, CommandLine& line)
     return false;
 }
 
+// HOST, HOST:PORT, [ADDRESS]:PORT for an IPv6 address, or the address alone.
+bool TakeMqtt(const QString& value, CommandLine& line)
+{
+    static const QRegularExpression withPort(
+        QStringLiteral("^(?:\\[([0-9A-Fa-f:.]+)\\]|([^:\\s\\[\\]]+))(?::([0-9]{1,5}))?$"));
+    static const QRegularExpression address(QStringLiteral("^[0-9A-Fa-f]*:[0-9A-Fa-f:.]*$"));
+    if (const QRegularExpressionMatch match = withPort.match(value); match.hasMatch()) {
+        const int port = match.hasCaptured(3) ? match.captured(3).toInt() : MqttSettings::kDefaultPort;
+        if (port >= 1 && port <= 65535) {
+            line.mqttHost = match.hasCaptured(1) ? match.captured(1) : match.captured(2);
+            if (match.hasCaptured(3))
+                line.mqttPort = port;
+            return true;
+        }
+    } else if (address.match(value).hasMatch()) {
+        line.mqttHost = value;
+        return true;
+    }
+    line.error = QStringLiteral("--mqtt: oczekiwano SERWER albo SERWER:PORT (port 1..65535), podano „%1”").arg(value);
+    return false;
+}
+
 const std::map<QString, ValueTaker>& ValueOptions()
 {
     static const std::map<QString, ValueTaker> options{
@@ -88,6 +111,7 @@ const std::map<QString, ValueTaker>& ValueOptions()
         {QStringLiteral("--interval"), TakeInterval},
         {QStringLiteral("--separator"), TakeSeparator},
         {QStringLiteral("--config"), TakeConfigName},
+        {QStringLiteral("--mqtt"), TakeMqtt},
     };
     return options;
 }
@@ -202,6 +226,8 @@ QString UsageText()
         "  --vrd PLIK                       dziennik binarny .vrd (włącza go)\n"
         "  --interval SEKUNDY               odstęp zapisu, 1..86399\n"
         "  --separator tab|comma|semicolon  separator dziennika tekstowego\n"
+        "  --mqtt SERWER[:PORT]             publikowanie MQTT do tego serwera (reszta z sekcji\n"
+        "                                   [MQTT] ustawień; hasło tylko w ustawieniach)\n"
         "\n"
         "Komunikaty idą na standardowe wyjście błędów. SIGTERM i SIGINT kończą program,\n"
         "SIGHUP otwiera dzienniki ponownie (po logrotate).\n");

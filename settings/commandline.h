@@ -8,6 +8,8 @@
 //   --log FILE, --vrd FILE           the text and the binary log, switched on
 //   --interval SECONDS               1 to 86399
 //   --separator tab|comma|semicolon
+//   --mqtt HOST[:PORT]               the MQTT broker (the rest of [MQTT] from
+//                                    the settings; a password never here)
 // Each takes its value as the next argument or after '='. Anything else, a
 // missing or empty value, or a recording option without --headless is a usage
 // error: `error` says what is wrong (the caller prints it with the usage on
@@ -35,6 +37,8 @@ struct CommandLine {
     std::optional<int> interval;
     std::optional<int> sepFormat;        // 0 tab, 1 comma, 2 semicolon
     std::optional<QString> configName;   // --config NAME
+    std::optional<QString> mqttHost;     // --mqtt HOST[:PORT]
+    std::optional<int> mqttPort;         // the PORT of --mqtt, when given
     QString error;                       // empty when the line is good
 };
 

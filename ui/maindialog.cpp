@@ -24,6 +24,7 @@
 #include "platform/services.h"
 #include "platform/stringtable.h"
 #include "platform/timerids.h"
+#include "publish/livepublisher.h"
 #include "settings/metersettings.h"
 #include "ui/aboutdialog.h"
 #include "ui/additionalsettingsdialog.h"
@@ -32,6 +33,7 @@
 #include "ui/helpwindow.h"
 #include "ui/km302resources.h"
 #include "ui/languagedialog.h"
+#include "ui/mqttdialog.h"
 #include "ui/portdialog.h"
 #include "ui/promotiondialog.h"
 #include "ui/recordingcontroller.h"
@@ -65,7 +67,11 @@ CMainDialog::CMainDialog(MainDialogRunners runners, QWidget* parent)
                  .onCommStateChange = [this] { ApplySize(); },
                  .onServiceFailure = [this] { ReportServiceFailure(); },
                  .updateStatus = [this] { UpdateStatusLine(); },
-                 .afterRefresh = {},
+                 .afterRefresh =
+                     [this] {
+                         if (m_publisher)
+                             m_publisher->OnRefresh();
+                     },
              }),
       m_ui(std::make_unique<Ui::CMainDialog>())
 {
@@ -86,6 +92,8 @@ CMainDialog::~CMainDialog()
 {
     delete m_pChannel;
     m_pChannel = nullptr;
+    m_recording->AttachStream(nullptr);
+    m_publisher.reset();
     // The display is a child widget and outlives the measurement's state.
     m_display->UseState(nullptr);
 }
@@ -116,6 +124,7 @@ void CMainDialog::BuildMenu()
 
     QMenu* settings = m_menuBar->addMenu(QStringLiteral("&Ustawienia"));
     add(settings, ID_PORT, QStringLiteral("&Port szeregowy"), &CMainDialog::OnPortCommand);
+    add(settings, ID_MQTT, QStringLiteral("Publikowanie &MQTT…"), &CMainDialog::OnMqttSettings);
     add(settings, ID_RECORDING, QStringLiteral("&Rejestracja do pliku"), &CMainDialog::OnRecordingSettings);
     add(settings, ID_ADDITIONAL, QStringLiteral("Ustawienia &dodatkowe"), &CMainDialog::OnAdditionalSettings);
 
@@ -160,6 +169,7 @@ void CMainDialog::ApplySettings(const MeterSettings& s)
     m_showAdv = s.showAdv;
     m_recording->SetSettings(s.recording);
     m_language = s.language;
+    m_mqtt = s.mqtt;
 }
 
 MeterSettings CMainDialog::Settings() const
@@ -177,6 +187,7 @@ MeterSettings CMainDialog::Settings() const
     s.showAdv = m_showAdv;
     s.recording = m_recording->Settings();
     s.language = m_language;
+    s.mqtt = m_mqtt;
     return s;
 }
 
@@ -195,6 +206,8 @@ int CMainDialog::DoModal()
 {
     const int result = CDialog::DoModal();
     // WM_DESTROY: the service and the help window go with the window.
+    if (m_publisher)
+        m_publisher->Stop();
     m_core.Dde().Unregister();
     delete m_helpWindow;
     return result;
@@ -258,6 +271,10 @@ BOOL CMainDialog::OnInitDialog()
     // 12. The service reads what the display shows.
     m_core.Dde().m_pDisplay = &m_core.DisplayState();
 
+    // The live values, when a broker is named: a record stream from the
+    // start-up opening of the logs on.
+    StartPublisher();
+
     // 13.-14.
     m_timers.SetTimer(kOpenLogsTimerId, kOpenLogsDelayMs);
     if (m_showAdv)
@@ -301,6 +318,7 @@ void CMainDialog::UpdateStatusLine()
     // 4. The recording interval while the recording timer runs.
     if (m_recording)
         text += m_recording->RecordingStatusText();
+    text += m_publisherStatus;
 
     // 5. An unchanged text touches neither control.
     if (text != m_statusText) {
@@ -572,6 +590,42 @@ void CMainDialog::OnPromotion()
 {
     CPromotionDialog dialog(this);
     dialog.DoModal();
+}
+
+void CMainDialog::StartPublisher()
+{
+    if (m_publisher) {
+        m_recording->AttachStream(nullptr);
+        m_publisher->Stop();
+        m_publisher.reset();
+    }
+    m_publisherStatus.clear();
+    if (!m_mqtt.Enabled())
+        return;
+    m_publisher = std::make_unique<CLivePublisher>(
+        m_mqtt, m_strInstance,
+        [this] {
+            const CFrameDecoder& d = m_core.Decoder();
+            return LiveReading{m_core.CommOk() == 1, int(d.m_nSerialNumber), d.m_dValue, d.m_bUnitPa != 0,
+                               d.m_bValueError != 0, d.m_bCalibrationError != 0};
+        },
+        [this](const QString& text, ReportPriority) {
+            m_publisherStatus = text + QStringLiteral(". ");
+            UpdateStatusLine();
+        });
+    m_recording->AttachStream(m_publisher.get());
+    m_publisher->Start();
+}
+
+void CMainDialog::OnMqttSettings()
+{
+    // A change starts publishing anew with the new settings (a new broker,
+    // or none); the settings are saved at exit with the rest.
+    const MqttSettings before = m_mqtt;
+    if (RunMqttCommand(m_mqtt, this) == IDOK && m_mqtt != before) {
+        StartPublisher();
+        UpdateStatusLine();
+    }
 }
 
 void CMainDialog::OnAdditionalSettings()

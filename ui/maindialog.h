@@ -27,6 +27,11 @@
 // width/height. It is recorded on moves and restored resizes and restored at
 // start-up, so it round-trips exactly through the settings.
 //
+// With a broker named in the settings ([MQTT] HOST) the window publishes the
+// live values (CLivePublisher, started with the window, fed by each refresh
+// and each record) and shows its last status text at the end of the status
+// line.
+//
 // User-interface thread only. The serial reader thread reaches OnSerialByte
 // through CSerialChannel's synchronous delivery.
 
@@ -42,8 +47,10 @@
 #include "platform/dialog.h"
 #include "platform/windowtimers.h"
 #include "platform/wintypes.h"
+#include "publish/mqttsettings.h"
 
 class CHelpWindow;
+class CLivePublisher;
 class CPortDialog;
 class CRecordingController;
 class CPressureDisplay;
@@ -70,6 +77,7 @@ constexpr UINT ID_PLOTIX = 32795;
 constexpr UINT ID_LANGUAGE = 32796;
 constexpr UINT ID_ADDITIONAL = 32797;
 constexpr UINT ID_KDS = 32798;
+constexpr UINT ID_MQTT = 32799;
 
 // WM_SIZE types.
 constexpr int SIZE_RESTORED = 0;
@@ -132,6 +140,10 @@ public:
     void OnAbout();             // 32779 "O programie"
     void OnPromotion();         // 32798 "Program KDS"
     void OnAdditionalSettings();// 32797 "Ustawienia dodatkowe"
+    void OnMqttSettings();      // 32799 "Publikowanie MQTT…"
+    // The name of this program's settings (--config NAME, else "KM302"),
+    // which also names the publisher's spool and client; before DoModal.
+    void SetInstanceName(const QString& name) { m_strInstance = name; }
     void OnLanguage();          // 32796, no menu item: Ctrl+Shift+L
     void OnRecordingSettings(); // 32773 "Rejestracja do pliku"
     // SIGTERM, SIGINT, SIGHUP: the "Zamknij" path, with every open dialog closed.
@@ -169,6 +181,8 @@ private:
     int MenuHeight() const;
     void ApplySize();
     void ReportServiceFailure();
+    // (Re)starts publishing with m_mqtt; stops it when no broker is named.
+    void StartPublisher();
 
     std::function<int(CPortDialog&)> m_runPortDialog;
     std::function<void()> m_runStartupPromotion;
@@ -200,6 +214,10 @@ private:
     QLineEdit* m_statusEdit = nullptr;
     CPressureDisplay* m_display = nullptr;
     std::unique_ptr<CRecordingController> m_recording;
+    MqttSettings m_mqtt;
+    QString m_strInstance = QStringLiteral("KM302");
+    std::unique_ptr<CLivePublisher> m_publisher;
+    QString m_publisherStatus;           // the publisher's last text, with ". "
     std::map<UINT, QAction*> m_actions;
     bool m_bServiceFailureBox = false;   // message 108 queued or open
     QPointer<CHelpWindow> m_helpWindow;  // the own help window while open

@@ -32,7 +32,7 @@ bool CKm302Process::Start()
     if (::pipe2(errors, O_CLOEXEC) != 0)
         return false;
     std::vector<std::string> env {"XDG_CONFIG_HOME=" + m_strConfigHome.toStdString(), "QT_QPA_PLATFORM=offscreen",
-                                  "KM302_TIME_SCALE=" + std::to_string(m_dTimeScale)};
+                                  "KM302_TIME_SCALE=" + QByteArray::number(m_dTimeScale).toStdString()};
     for (const std::string& entry : m_environment) {
         const std::string name = entry.substr(0, entry.find('=') + 1);
         std::erase_if(env, [&name](const std::string& e) { return e.compare(0, name.size(), name) == 0; });

@@ -35,6 +35,17 @@ TEST(CommandLine, ValuesTakeEitherFormAndOverrideOnlyWithHeadless)
     EXPECT_TRUE(path.error.isEmpty());
     EXPECT_EQ(QStringLiteral("/dev/serial/by-id/usb-x"), path.portPath.value_or(QString()));
 
+    // The broker: a name with a port, an IPv6 address in brackets, an address alone.
+    const CommandLine mqtt = ParseCommandLine({"--headless", "--mqtt", "broker.hala:8883"});
+    EXPECT_EQ(QStringLiteral("broker.hala"), mqtt.mqttHost.value_or(QString()));
+    EXPECT_EQ(8883, mqtt.mqttPort.value_or(0));
+    const CommandLine v6 = ParseCommandLine({"--headless", "--mqtt=[fd00::5]:1884"});
+    EXPECT_EQ(QStringLiteral("fd00::5"), v6.mqttHost.value_or(QString()));
+    EXPECT_EQ(1884, v6.mqttPort.value_or(0));
+    const CommandLine plain = ParseCommandLine({"--headless", "--mqtt", "::1"});
+    EXPECT_EQ(QStringLiteral("::1"), plain.mqttHost.value_or(QString()));
+    EXPECT_FALSE(plain.mqttPort);
+
     EXPECT_TRUE(ParseCommandLine({}).error.isEmpty());
     EXPECT_TRUE(ParseCommandLine({"--help"}).help);
     EXPECT_TRUE(ParseCommandLine({"--version", "--headless"}).version);
@@ -55,6 +66,11 @@ TEST(CommandLine, EveryBadLineSaysWhatIsWrong)
         {"--headless", "--interval", "1.5"},
         {"--headless", "--separator", "x"},
         {"--headless", "--log"},
+        {"--headless", "--mqtt", "broker:0"},
+        {"--headless", "--mqtt", "broker:65536"},
+        {"--headless", "--mqtt", "broker:"},
+        {"--headless", "--mqtt", "[fd00::5"},
+        {"--mqtt", "broker"},          // for a headless run only
         {"--port", "COM1"},           // a recording option without --headless
         {"-platform", "offscreen", "--headless"},
     };

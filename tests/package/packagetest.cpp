@@ -300,12 +300,13 @@ TEST_F(PackageTest, PackageControlNamesTheProgramItsVersionAndItsLibraries)
     EXPECT_TRUE(fields.value(QStringLiteral("Maintainer")).contains(QRegularExpression(QStringLiteral("^.+ <.+@.+>$"))))
         << fields.value(QStringLiteral("Maintainer")).toStdString();
 
-    // Computed from the binaries: every Qt library the program links, and the C++ runtime.
+    // Computed from the binaries: every Qt library the program links, libmosquitto and the C++ runtime.
     const QStringList depends = fields.value(QStringLiteral("Depends"))
                                     .split(QRegularExpression(QStringLiteral("\\s*,\\s*")))
                                     .replaceInStrings(QRegularExpression(QStringLiteral("\\s*\\(.*\\)")), QString());
     for (const char* library :
-         {"libqt6core6", "libqt6gui6", "libqt6widgets6", "libqt6dbus6", "libqt6serialport6", "libstdc++6", "libc6"})
+         {"libqt6core6", "libqt6gui6", "libqt6widgets6", "libqt6dbus6", "libqt6serialport6", "libmosquitto1", "libstdc++6",
+          "libc6"})
         EXPECT_TRUE(depends.contains(QLatin1String(library))) << library << " missing from Depends: "
                                                                << fields.value(QStringLiteral("Depends")).toStdString();
 

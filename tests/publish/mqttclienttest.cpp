@@ -13,7 +13,7 @@
 #include <functional>
 #include <memory>
 
-#include "tests/publish/mosquittobroker.h"
+#include "tests/kit/mosquittobroker.h"
 
 namespace {
 

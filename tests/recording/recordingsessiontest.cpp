@@ -64,6 +64,12 @@ TEST(RecordingSession, AStreamHasItsTicksWithOrWithoutLogsAndComesAfterTheFiles)
     EXPECT_TRUE(timers.IsRunning(kRecordingTimerId));
     EXPECT_FALSE(session.IsRecording());
     EXPECT_EQ((std::vector<qsizetype>{0, 0, 35, 70, 70}), stream.sizes);
+
+    // Detached and attached again while running (a new broker chosen).
+    session.AttachStream(nullptr);
+    EXPECT_FALSE(timers.IsRunning(kRecordingTimerId));
+    session.AttachStream(&stream);
+    EXPECT_TRUE(timers.IsRunning(kRecordingTimerId));
 }
 
 } // namespace

@@ -15,6 +15,7 @@
 #include <QGuiApplication>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QSignalSpy>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -26,7 +27,9 @@
 #include "device/portmap.h"
 #include "device/serialchannel.h"
 #include "platform/timerids.h"
+#include "publish/mqttclient.h"
 #include "settings/metersettings.h"
+#include "tests/kit/mosquittobroker.h"
 #include "tests/kit/ptypair.h"
 #include "tests/support/scriptedservices.h"
 #include "tests/ui/dialogdriver.h"
@@ -200,6 +203,42 @@ TEST_F(MainDialogTest, AnUnchangedStatusTextTouchesNothing)
     window.StatusEdit().setText(QStringLiteral("touched"));
     FeedFrame(1234, 1013.3);
     EXPECT_EQ(QStringLiteral("touched"), window.StatusEdit().text());
+}
+
+// A broker in the settings: the window publishes, says how the connection
+// stands at the end of its status line, and gives the settings back whole.
+TEST_F(MainDialogTest, ABrokerInTheSettingsIsPublishedToAndItsStatusEndsTheStatusLine)
+{
+    QTemporaryDir state;
+    ASSERT_TRUE(state.isValid());
+    qputenv("XDG_STATE_HOME", state.path().toLocal8Bit());
+    CMosquittoBroker broker;
+    ASSERT_TRUE(broker.Start()) << broker.Log().toStdString();
+    MqttSettings local;
+    local.strHost = QStringLiteral("127.0.0.1");
+    local.nPort = broker.Port();
+    CMqttClient subscriber;
+    QSignalSpy messages(&subscriber, &CMqttClient::MessageReceived);
+    subscriber.Start(local, QStringLiteral("window-test"), QString());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return subscriber.IsConnected(); }, 10000));
+    subscriber.Subscribe(QStringLiteral("hala/+/state"), 1);
+
+    local.strTopic = QStringLiteral("hala");
+    ChangeSettings(window, [&](MeterSettings& s) { s.mqtt = local; });
+    window.show();
+    const QString connected = CMqttClient::ConnectedText(QStringLiteral("127.0.0.1"), broker.Port()) + ". ";
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window.StatusEdit().text().endsWith(connected); }, 10000))
+        << window.StatusEdit().text().toStdString();
+    EXPECT_EQ(QStringLiteral("Brak komunikacji z urządzeniem. ") + connected, window.StatusEdit().text());
+
+    FeedFrame(1234, 1013.2);
+    EXPECT_EQ(QStringLiteral("KM-302 nr 1234. Pomiar prawidłowy. ") + connected, window.StatusEdit().text());
+    EXPECT_TRUE(QTest::qWaitFor([&] {
+        return !messages.isEmpty() && messages.last().at(0).toString() == QStringLiteral("hala/1234/state")
+               && messages.last().at(1).toByteArray().contains("\"pressure_hpa\":1013.2");
+    }, 10000));
+    EXPECT_TRUE(window.Settings().mqtt == local);
+    qunsetenv("XDG_STATE_HOME");
 }
 
 TEST_F(MainDialogTest, ChoosingAPortOpensItAndTheSamePortChangesNothing)

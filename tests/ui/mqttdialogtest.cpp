@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "publish/mqttclient.h"
-#include "tests/publish/mosquittobroker.h"
+#include "tests/kit/mosquittobroker.h"
 #include "ui/mqttdialog.h"
 
 namespace {

@@ -16,6 +16,10 @@ public:
     // Stops it (SIGTERM) and starts it again on the same port.
     void Stop();
     bool Restart();
+    // SIGSTOP: a broker that keeps the connections and answers nothing;
+    // SIGKILL: gone without closing anything cleanly; SIGUSR1: its database
+    // saved (with "persistence true").
+    void Signal(int nSignal) { m_process.Signal(nSignal); }
     // A password file with one user, for the line "password_file <path>".
     QString MakePasswordFile(const QString& user, const QString& password);
     int Port() const { return m_nPort; }

@@ -1,4 +1,4 @@
-#include "tests/publish/mosquittobroker.h"
+#include "tests/kit/mosquittobroker.h"
 
 #include <QThread>
 

@@ -1,0 +1,134 @@
+#pragma once
+// CLivePublisher: the live values of one instrument on an MQTT broker, as
+// both programs publish them while [MQTT] HOST (or --mqtt) names a broker.
+// It knows nothing of the measurement: the owner gives a function that
+// returns the current reading (LiveReading) and calls OnRefresh after each
+// refresh of the measurement (each frame, each no-communication timeout);
+// the recording session calls RecordTick at every record (IRecordStream).
+//
+// Topics (<p> the prefix TOPIC, <sn> the instrument's serial number; nothing
+// is published before the first valid frame names it):
+//   <p>/<sn>/state         retained, at every refresh: the reading as JSON
+//                          (CMqttPayload::Reading); without communication
+//                          status no_communication and nulls, under the last
+//                          serial number known
+//   <p>/<sn>/availability  retained: "online" while connected and
+//                          communicating, "offline" when communication is
+//                          lost, at Stop, and as the connection's last will
+//   <p>/<sn>/record        QoS 1, not retained, at every RecordTick, always
+//                          through the spool (CRecordSpool): appended, then
+//                          sent oldest first while connected, a few on their
+//                          way at once, and removed from the spool only when
+//                          the broker has acknowledged it; each keeps the time
+//                          it was taken, so an outage is sent afterwards in
+//                          order. A lost connection sends again what was not
+//                          acknowledged (a receiver may see a record twice,
+//                          with the same time).
+//   <dp>/sensor/km302_<sn>/pressure/config   Home Assistant's discovery
+//                          (DISCOVERY=1), retained, at each connection and
+//                          again whenever <dp>/status says "online". That is
+//                          the one topic subscribed to; nothing that comes
+//                          from the broker changes anything else.
+//
+// The last will must name the instrument, whose serial number comes with the
+// first valid frame: the connection starts at Start without a will (so that a
+// spool left by an earlier run is sent even while the instrument is silent)
+// and is made again, with the will of <p>/<sn>/availability, when the first
+// serial number is known and whenever it changes.
+//
+// The reporter is told once per change: connected, lost, refused (the
+// client's texts, never the password), the spool's file that cannot be opened
+// or written, and the first record dropped since the spool was last empty
+// because it reached SPOOL_MB. Nothing here waits on the network (CMqttClient).
+//
+// The thread that owns it runs a Qt event loop; the source and the reporter
+// outlive it.
+
+#include <QObject>
+#include <QString>
+
+#include <deque>
+#include <functional>
+#include <memory>
+
+#include "platform/reportline.h"
+#include "publish/mqttclient.h"
+#include "publish/mqttpayload.h"
+#include "publish/mqttsettings.h"
+#include "publish/recordspool.h"
+#include "recording/recordstream.h"
+
+// What the measurement holds now.
+struct LiveReading {
+    bool bCommunicating = false;
+    int nSerial = 0;            // above 0 once a valid frame named it
+    double dValue = 0.0;        // in the unit the instrument sends
+    bool bPascals = false;      // the value is in Pa, else hPa
+    bool bValueError = false;
+    bool bCalibrationError = false;
+};
+
+class CLivePublisher : public QObject, public IRecordStream {
+    Q_OBJECT
+public:
+    using Source = std::function<LiveReading()>;
+    using Reporter = std::function<void(const QString&, ReportPriority)>;
+
+    // Records on their way at once, unacknowledged.
+    static constexpr int kMaxInFlight = 8;
+
+    // `name` names the spool file (CRecordSpool::DefaultPath) and, with the
+    // machine's name, the client id.
+    CLivePublisher(const MqttSettings& settings, const QString& name, Source source, Reporter report,
+                   QObject* parent = nullptr);
+    ~CLivePublisher() override;
+
+    // Opens the spool and starts connecting.
+    void Start();
+    // "offline" for the instrument, then a clean disconnect.
+    void Stop();
+
+    void OnRefresh();
+    void RecordTick() override;
+
+    static QString SpoolFailedText(const QString& path);
+    static QString SpoolFullText(int nMb);
+
+    bool IsConnected() const { return m_client.IsConnected(); }
+    const CRecordSpool& Spool() const { return m_spool; }
+
+private:
+    struct InFlight {
+        int nMid;
+        bool bAcked;
+    };
+
+    void Connect();
+    void OnStatus(bool bConnected, const QString& text);
+    void OnConnected();
+    void OnPublished(int nMid);
+    void OnMessage(const QString& topic, const QByteArray& payload);
+    void PublishAvailability();
+    void PublishDiscovery();
+    void Pump();
+    void Report(const QString& text, ReportPriority priority);
+    QByteArray Payload(const LiveReading& reading) const;
+    QString DiscoveryStatusTopic() const;
+
+    MqttSettings m_settings;
+    QString m_clientId;
+    Source m_source;
+    Reporter m_report;
+    CMqttClient m_client;
+    QString m_spoolPath;
+    CRecordSpool m_spool;
+    bool m_bSpoolOpen = false;
+    bool m_bRunning = false;
+    int m_nSerial = 0;                  // the last serial number a valid frame named
+    bool m_bCommunicating = false;
+    QByteArray m_state;                 // the last state, sent again on connecting
+    int m_nAvailabilitySent = -1;       // what the broker has: -1 nothing, 0 offline, 1 online
+    std::deque<InFlight> m_inFlight;    // the spool's oldest records, in its order
+    QString m_lastReport;
+    bool m_bSpoolWriteFailed = false;
+};

@@ -1,0 +1,282 @@
+// The real `km302 --headless` publishing to a real mosquitto on a free port,
+// with the real simulator on its line and mosquitto_sub as the subscriber
+// (its -v output in a file): the topics and every field, what is retained,
+// the last will after kill -9, discovery sent again when Home Assistant says
+// it is back, and no record lost through a broker outage during which km302
+// itself is killed and started again.
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "publish/livepublisher.h"
+#include "publish/recordspool.h"
+#include "tests/e2e/liverig.h"
+#include "tests/kit/mosquittobroker.h"
+
+namespace {
+
+const std::vector<std::string> kNoDisplay {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "JOURNAL_STREAM"};
+const QString kState = QStringLiteral("km302/1234/state");
+const QString kRecord = QStringLiteral("km302/1234/record");
+const QString kAvailability = QStringLiteral("km302/1234/availability");
+const QString kDiscovery = QStringLiteral("homeassistant/sensor/km302_1234/pressure/config");
+
+// mosquitto_sub writing "topic payload" lines into a file.
+class CSubscriber {
+public:
+    bool Start(const QString& path, int nPort, const std::vector<std::string>& options)
+    {
+        m_path = path;
+        const int fd = ::open(path.toLocal8Bit().constData(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+        std::vector<std::string> args {"-h", "127.0.0.1", "-p", std::to_string(nPort), "-v"};
+        args.insert(args.end(), options.begin(), options.end());
+        const bool bStarted = m_process.Start("/usr/bin/mosquitto_sub", args, {}, fd, CChildProcess::kInherit);
+        ::close(fd);
+        return bStarted;
+    }
+    // Every message so far, in arrival order.
+    std::vector<std::pair<QString, QByteArray>> Messages() const
+    {
+        std::vector<std::pair<QString, QByteArray>> out;
+        for (const QByteArray& line : CLiveRig::ReadFile(m_path).split('\n')) {
+            const qsizetype space = line.indexOf(' ');
+            if (space > 0)
+                out.emplace_back(QString::fromUtf8(line.left(space)), line.mid(space + 1));
+        }
+        return out;
+    }
+    std::vector<QByteArray> On(const QString& topic) const
+    {
+        std::vector<QByteArray> out;
+        for (const auto& [t, payload] : Messages()) {
+            if (t == topic)
+                out.push_back(payload);
+        }
+        return out;
+    }
+
+private:
+    QString m_path;
+    CChildProcess m_process;
+};
+
+QJsonObject Json(const QByteArray& payload)
+{
+    return QJsonDocument::fromJson(payload).object();
+}
+
+bool IsUtcWithMs(const QJsonValue& time)
+{
+    static const QRegularExpression form(QStringLiteral("^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{3}Z$"));
+    return form.match(time.toString()).hasMatch();
+}
+
+class MqttTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(rig.IsValid());
+        rig.Program().SetRemovedVariables(kNoDisplay);
+        // The spool goes into the test's folder, as into a user's state
+        // folder; the numbers for machines must not follow the Polish locale.
+        rig.Program().SetEnvironment({"XDG_STATE_HOME=" + rig.FilePath(QStringLiteral("state")).toStdString(),
+                                      "LANG=pl_PL.UTF-8", "LC_ALL=pl_PL.UTF-8"});
+    }
+
+    bool StartProgram(std::vector<std::string> options)
+    {
+        options.insert(options.begin(), {"--headless", "--interval", "1"});
+        rig.Program().SetArguments(options);
+        return rig.StartProgram();
+    }
+
+    QString SpoolPath() const { return rig.FilePath(QStringLiteral("state/km302/KM302.spool")); }
+
+    // The times of the records waiting in the spool file (km302 not running).
+    std::vector<QString> SpoolTimes() const
+    {
+        CRecordSpool spool(SpoolPath(), qint64(1) << 30);
+        std::vector<QString> times;
+        spool.Open();
+        for (auto record = spool.Peek(); record; spool.Pop(), record = spool.Peek())
+            times.push_back(Json(record->payload).value("time").toString());
+        return times;
+    }
+
+    // Whole records of the text log, whatever the locale made of their numbers.
+    int LoggedRecords() const
+    {
+        static const QRegularExpression record(QStringLiteral("^\\d{4}\\.\\d\\d\\.\\d\\d \\d\\d:\\d\\d:\\d\\d\\t[^\\r]+\\r$"),
+                                               QRegularExpression::MultilineOption);
+        int n = 0;
+        for (auto it = record.globalMatch(QString::fromLatin1(CLiveRig::ReadFile(rig.TextLogPath()))); it.hasNext(); it.next())
+            ++n;
+        return n;
+    }
+
+    int ErrorLines(const QString& text) { return CLiveRig::LinesWith(rig.Program().ErrorOutput(), text); }
+
+    CLiveRig rig;
+    CMosquittoBroker broker;
+    CSubscriber sub;
+};
+
+TEST_F(MqttTest, PublishesEveryTopicRetainsStateAndDiscoveryAndLeavesItsWillWhenKilled)
+{
+    ASSERT_TRUE(broker.Start()) << broker.Log().toStdString();
+    ASSERT_TRUE(sub.Start(rig.FilePath(QStringLiteral("sub.txt")), broker.Port(),
+                          {"-t", "km302/#", "-t", "homeassistant/#"}));
+    ASSERT_TRUE(rig.WriteSettings(false));
+    ASSERT_TRUE(rig.StartSim({"--value", "1013.2"}));
+    ASSERT_TRUE(StartProgram({"--mqtt", "127.0.0.1:" + std::to_string(broker.Port())}));
+
+    ASSERT_TRUE(CLiveRig::WaitUntil([&] {
+        return sub.On(kRecord).size() >= 3 && sub.On(kDiscovery).size() >= 1 && !sub.On(kAvailability).empty()
+               && sub.On(kAvailability).back() == "online";
+    }, 15000)) << CLiveRig::ReadFile(rig.FilePath(QStringLiteral("sub.txt"))).toStdString();
+    // Nothing before the first valid frame named the instrument.
+    for (const auto& [topic, payload] : sub.Messages())
+        EXPECT_TRUE(topic.startsWith(QStringLiteral("km302/1234/")) || topic == kDiscovery) << topic.toStdString();
+    EXPECT_EQ(1, ErrorLines(QStringLiteral("Połączono z serwerem MQTT 127.0.0.1:%1").arg(broker.Port())));
+
+    for (const QByteArray& payload : {sub.On(kState).back(), sub.On(kRecord).back()}) {
+        const QJsonObject o = Json(payload);
+        EXPECT_TRUE(IsUtcWithMs(o.value("time"))) << payload.toStdString();
+        EXPECT_EQ(1013.2, o.value("pressure_hpa").toDouble()) << payload.toStdString();
+        EXPECT_EQ(1013.2, o.value("value").toDouble());
+        EXPECT_EQ("hPa", o.value("unit").toString());
+        EXPECT_EQ("ok", o.value("status").toString());
+        EXPECT_EQ(1234, o.value("serial").toInt());
+    }
+    const QJsonObject discovery = Json(sub.On(kDiscovery).back());
+    EXPECT_EQ("km302_1234_pressure", discovery.value("unique_id").toString());
+    EXPECT_EQ(kState, discovery.value("state_topic").toString());
+    EXPECT_EQ(kAvailability, discovery.value("availability_topic").toString());
+    EXPECT_EQ("atmospheric_pressure", discovery.value("device_class").toString());
+    EXPECT_EQ("km302_1234", discovery.value("device").toObject().value("identifiers").toArray().at(0).toString());
+
+    // A subscriber that comes later gets the state and the discovery at once:
+    // retained (the record is not).
+    CSubscriber late;
+    ASSERT_TRUE(late.Start(rig.FilePath(QStringLiteral("late.txt")), broker.Port(),
+                           {"--retained-only", "-W", "3", "-t", "km302/#", "-t", "homeassistant/#"}));
+    ASSERT_TRUE(CLiveRig::WaitUntil([&] { return late.On(kState).size() == 1 && late.On(kDiscovery).size() == 1; },
+                                    10000));
+    EXPECT_TRUE(late.On(kRecord).empty());
+    EXPECT_EQ(std::vector<QByteArray>{"online"}, late.On(kAvailability));
+
+    // Home Assistant comes back: the discovery again, once per "online".
+    const size_t discoveries = sub.On(kDiscovery).size();
+    CChildProcess pub;
+    ASSERT_TRUE(pub.Start("/usr/bin/mosquitto_pub", {"-h", "127.0.0.1", "-p", std::to_string(broker.Port()), "-t",
+                                                      "homeassistant/status", "-m", "online"}));
+    ASSERT_EQ(0, pub.WaitExit(10000));
+    EXPECT_TRUE(CLiveRig::WaitUntil([&] { return sub.On(kDiscovery).size() == discoveries + 1; }, 10000));
+
+    // The instrument unplugged: no_communication with nulls, then offline.
+    ASSERT_EQ(0, rig.StopSim(SIGTERM));
+    ASSERT_TRUE(CLiveRig::WaitUntil([&] { return sub.On(kAvailability).back() == "offline"; }, 10000));
+    const QJsonObject lost = Json(sub.On(kState).back());
+    EXPECT_EQ("no_communication", lost.value("status").toString());
+    EXPECT_TRUE(lost.value("pressure_hpa").isNull());
+    EXPECT_TRUE(lost.value("value").isNull());
+    EXPECT_EQ(1234, lost.value("serial").toInt());
+
+    // Back, and then killed: the broker says offline for it.
+    ASSERT_TRUE(rig.StartSim({"--value", "1013.2"}));
+    ASSERT_TRUE(CLiveRig::WaitUntil([&] { return sub.On(kAvailability).back() == "online"; }, 10000));
+    rig.Program().Signal(SIGKILL);
+    rig.Program().WaitExit(10000);
+    EXPECT_TRUE(CLiveRig::WaitUntil([&] { return sub.On(kAvailability).back() == "offline"; }, 10000));
+}
+
+// QoS 1 may bring a record twice (sent again after a connection broke before
+// its acknowledgement): the receiver counts records by their time, which
+// each keeps from the tick that took it. Every record the text log got (the
+// same ticks) arrives, in order, except those still in the spool at the
+// end and at most the one a kill -9 cut.
+TEST_F(MqttTest, RecordsOfABrokerOutageArriveOnceInOrderAlsoAcrossAKilledProgram)
+{
+    const QString store = rig.FilePath(QStringLiteral("broker-db/"));
+    ASSERT_TRUE(QDir().mkpath(store));
+    // A persistent session: the subscriber's queue survives the broker's restart.
+    ASSERT_TRUE(broker.Start({"persistence true", "persistence_location " + store})) << broker.Log().toStdString();
+    ASSERT_TRUE(sub.Start(rig.FilePath(QStringLiteral("sub.txt")), broker.Port(),
+                          {"-c", "-i", "e2e-records", "-q", "1", "-t", "km302/+/record"}));
+    ASSERT_TRUE(rig.WriteSettings(true));
+    QFile settings(rig.SettingsPath());
+    ASSERT_TRUE(settings.open(QIODevice::Append));
+    settings.write(QStringLiteral("[MQTT]\r\nHOST=127.0.0.1\r\nPORT=%1\r\n").arg(broker.Port()).toUtf8());
+    settings.close();
+    ASSERT_TRUE(rig.StartSim({"--value", "1013.2"}));
+    ASSERT_TRUE(StartProgram({}));
+    ASSERT_TRUE(CLiveRig::WaitUntil([&] { return sub.On(kRecord).size() >= 3; }, 15000));
+
+    // The broker's database holds the subscriber's session.
+    broker.Signal(SIGUSR1);
+    ASSERT_TRUE(CLiveRig::WaitUntil([&] { return QFileInfo::exists(store + "mosquitto.db"); }, 10000));
+
+    // The broker hangs (records go out unacknowledged), then dies: what was
+    // on its way is lost on the network and must come again from the spool.
+    // km302 is killed and started again during the outage.
+    const auto ticks = [&](int n) {
+        const int from = LoggedRecords();
+        return CLiveRig::WaitUntil([&] { return LoggedRecords() >= from + n; }, 10000);
+    };
+    broker.Signal(SIGSTOP);
+    ASSERT_TRUE(ticks(CLivePublisher::kMaxInFlight + 4));
+    broker.Signal(SIGKILL);
+    ASSERT_TRUE(ticks(5));
+    rig.Program().Signal(SIGKILL);
+    rig.Program().WaitExit(10000);
+    ASSERT_TRUE(StartProgram({}));
+    ASSERT_TRUE(ticks(10));
+
+    // Back: the spool drains, then km302 ends.
+    ASSERT_TRUE(broker.Restart()) << broker.Log().toStdString();
+    ASSERT_TRUE(CLiveRig::WaitUntil([&] { return QFileInfo(SpoolPath()).size() == CRecordSpool::kHeaderSize; }, 15000));
+    ASSERT_EQ(0, rig.StopProgram());
+    const std::vector<QString> spooled = SpoolTimes();
+
+    const int logged = LoggedRecords();
+    // Counted by time: what arrived, and what is still spooled (a record
+    // whose acknowledgement came too late for km302 is both).
+    std::vector<QString> times;
+    const auto distinct = [&] {
+        std::set<QString> seen;
+        times.clear();
+        for (const QByteArray& payload : sub.On(kRecord)) {
+            const QString time = Json(payload).value("time").toString();
+            if (seen.insert(time).second)
+                times.push_back(time);
+        }
+        int n = int(times.size());
+        for (const QString& time : spooled)
+            n += seen.count(time) ? 0 : 1;
+        return n;
+    };
+    EXPECT_TRUE(CLiveRig::WaitUntil([&] { return distinct() >= logged - 1; }, 10000));
+    EXPECT_LE(distinct(), logged);
+    EXPECT_GE(distinct(), logged - 1) << "records lost";
+    EXPECT_GE(logged, 3 + CLivePublisher::kMaxInFlight + 4 + 5 + 10);
+    for (size_t i = 1; i < times.size(); ++i)
+        EXPECT_LT(times[i - 1], times[i]) << "out of order at " << i;
+}
+
+} // namespace
