@@ -124,9 +124,9 @@ void CMainDialog::BuildMenu()
 
     QMenu* settings = m_menuBar->addMenu(QStringLiteral("&Ustawienia"));
     add(settings, ID_PORT, QStringLiteral("&Port szeregowy"), &CMainDialog::OnPortCommand);
-    add(settings, ID_MQTT, QStringLiteral("Publikowanie &MQTT…"), &CMainDialog::OnMqttSettings);
     add(settings, ID_RECORDING, QStringLiteral("&Rejestracja do pliku"), &CMainDialog::OnRecordingSettings);
     add(settings, ID_ADDITIONAL, QStringLiteral("Ustawienia &dodatkowe"), &CMainDialog::OnAdditionalSettings);
+    add(settings, ID_MQTT, QStringLiteral("Publikowanie &MQTT…"), &CMainDialog::OnMqttSettings);
 
     QMenu* help = m_menuBar->addMenu(QStringLiteral("Pomo&c"));
     add(help, ID_HELP_TOPICS, QStringLiteral("&Pomoc"), &CMainDialog::OnHelpTopics)->setShortcut(QKeySequence(Qt::Key_F1));

@@ -458,8 +458,8 @@ TEST_F(MainDialogTest, MenusAndCommandsAreReachedFromTheKeyboard)
         }
     }
     EXPECT_EQ((QStringList{"Program", "Uruchom Plotix", "Zamknij", "Widok", "Kolory", "Czcionki", "Zawsze na wierzchu",
-                           "Ustawienia", "Port szeregowy", "Rejestracja do pliku", "Ustawienia dodatkowe", "Pomoc",
-                           "Pomoc", "Program KDS", "O programie"}),
+                           "Ustawienia", "Port szeregowy", "Rejestracja do pliku", "Ustawienia dodatkowe",
+                           "Publikowanie MQTT…", "Pomoc", "Pomoc", "Program KDS", "O programie"}),
               words);
 
     QStringList openedByAlt;
