@@ -16,6 +16,8 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -25,6 +27,7 @@
 #include <vector>
 
 #include "publish/livepublisher.h"
+#include "publish/mqttclient.h"
 #include "publish/recordspool.h"
 #include "tests/e2e/liverig.h"
 #include "tests/kit/mosquittobroker.h"
@@ -277,6 +280,62 @@ TEST_F(MqttTest, RecordsOfABrokerOutageArriveOnceInOrderAlsoAcrossAKilledProgram
     EXPECT_GE(logged, 3 + CLivePublisher::kMaxInFlight + 4 + 5 + 10);
     for (size_t i = 1; i < times.size(); ++i)
         EXPECT_LT(times[i - 1], times[i]) << "out of order at " << i;
+}
+
+// A broker that refuses the password, a host that does not resolve and a
+// broker that accepts the connection and then says nothing: the files keep
+// their record a second all along, the first two are said in one line each,
+// and the password is never said.
+TEST_F(MqttTest, ABrokerThatRefusesIsUnknownOrSilentNeverHoldsUpTheLogs)
+{
+    // The silent broker: a socket that listens and never accepts, so the
+    // connection completes in the kernel and nothing ever answers.
+    const int silent = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    ASSERT_GE(silent, 0);
+    sockaddr_in address {};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ASSERT_EQ(0, ::bind(silent, reinterpret_cast<sockaddr*>(&address), sizeof address));
+    ASSERT_EQ(0, ::listen(silent, 8));
+    ASSERT_EQ(0, ::getsockname(silent, reinterpret_cast<sockaddr*>(&address), &length));
+    const int silentPort = ntohs(address.sin_port);
+
+    const QString passwords = broker.MakePasswordFile(QStringLiteral("hala"), QStringLiteral("dobre"));
+    ASSERT_TRUE(broker.Start({QStringLiteral("allow_anonymous false"), QStringLiteral("password_file ") + passwords}))
+        << broker.Log().toStdString();
+    ASSERT_TRUE(rig.WriteSettings(true));
+    QFile settings(rig.SettingsPath());
+    ASSERT_TRUE(settings.open(QIODevice::Append));
+    settings.write("[MQTT]\r\nUSER=hala\r\nPASSWORD=zle-haslo-42\r\n");
+    settings.close();
+    ASSERT_TRUE(rig.StartSim({"--value", "1013.2"}));
+    rig.Program().SetEnvironment({"XDG_STATE_HOME=" + rig.FilePath(QStringLiteral("state")).toStdString(),
+                                  "LANG=pl_PL.UTF-8", "LC_ALL=pl_PL.UTF-8", "RES_OPTIONS=timeout:1 attempts:1"});
+
+    const struct {
+        std::string broker;
+        QString line;   // empty: nothing to say within the run
+    } cases[] = {
+        {"127.0.0.1:" + std::to_string(broker.Port()), CMqttClient::RefusedUserText()},
+        {"no-such-host.invalid", CMqttClient::NotFoundText(QStringLiteral("no-such-host.invalid"))},
+        {"127.0.0.1:" + std::to_string(silentPort), QString()},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.broker);
+        const int before = LoggedRecords();
+        ASSERT_TRUE(StartProgram({"--mqtt", c.broker}));
+        EXPECT_TRUE(CLiveRig::WaitUntil([&] { return LoggedRecords() >= before + 4; }, 15000))
+            << rig.Program().ErrorOutput().toStdString();
+        if (!c.line.isEmpty()) {
+            EXPECT_TRUE(CLiveRig::WaitUntil([&] { return ErrorLines(c.line) >= 1; }, 10000))
+                << rig.Program().ErrorOutput().toStdString();
+            EXPECT_EQ(1, ErrorLines(c.line)) << "one line per change, not one per try";
+        }
+        EXPECT_EQ(0, ErrorLines(QStringLiteral("zle-haslo-42")));
+        ASSERT_EQ(0, rig.StopProgram());
+    }
+    ::close(silent);
 }
 
 } // namespace
