@@ -17,7 +17,8 @@ trap cleanup EXIT
 trap 'exit 130' INT TERM
 
 # wait_for NAME PID LOG COMMAND...: polls COMMAND for up to 10 s while the
-# server PID lives; otherwise says that NAME did not start, with its LOG.
+# server PID lives; otherwise says that NAME did not start, with its LOG, and
+# fails.
 wait_for() {
     name=$1 pid=$2 log=$3
     shift 3
@@ -27,7 +28,7 @@ wait_for() {
         if [ "$tries" -gt 200 ] || ! kill -0 "$pid" 2>/dev/null; then
             echo "underwindowmanager: $name did not start" >&2
             cat "$log" >&2
-            exit 1
+            return 1
         fi
         sleep 0.05
     done
@@ -37,16 +38,36 @@ wm_ready() {
     xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'
 }
 
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
-xvfb_pid=$!
-wait_for Xvfb "$xvfb_pid" "$work/xvfb.log" test -s "$work/display"
-DISPLAY=:$(head -n 1 "$work/display")
-export DISPLAY
+# start_servers: Xvfb on a free display, then openbox on it. Two servers
+# started at the same moment can pick the same display number, and the one
+# that loses leaves its window manager nothing to open; such a start is
+# ended and tried again.
+start_servers() {
+    : >"$work/display"
+    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+    xvfb_pid=$!
+    wait_for Xvfb "$xvfb_pid" "$work/xvfb.log" test -s "$work/display" || return 1
+    DISPLAY=:$(head -n 1 "$work/display")
+    export DISPLAY
+    HOME=$work openbox --sm-disable >"$work/openbox.log" 2>&1 &
+    wm_pid=$!
+    # The window manager is ready once it has announced itself on the root window.
+    wait_for openbox "$wm_pid" "$work/openbox.log" wm_ready
+}
 
-HOME=$work openbox --sm-disable >"$work/openbox.log" 2>&1 &
-wm_pid=$!
-# The window manager is ready once it has announced itself on the root window.
-wait_for openbox "$wm_pid" "$work/openbox.log" wm_ready
+stop_servers() {
+    [ -n "$wm_pid" ] && kill "$wm_pid" 2>/dev/null && wait "$wm_pid" 2>/dev/null
+    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
+    wm_pid= xvfb_pid=
+}
+
+attempt=1
+until start_servers; do
+    stop_servers
+    attempt=$((attempt + 1))
+    [ "$attempt" -le 3 ] || exit 1
+    echo "underwindowmanager: trying again ($attempt of 3)" >&2
+done
 
 # libxkbcommon-x11 copies X replies with a length-bounded strndup of a buffer
 # that has no NUL: legal, but reported under strict string checks. Qt's xcb
