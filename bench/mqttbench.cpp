@@ -548,8 +548,8 @@ void BM_FiftyInstances(benchmark::State& state)
     char text[1024];
     std::snprintf(text, sizeof text,
                   "fifty instruments: %d km302-sim (a frame a second each) and %d km302 --headless --config NAME "
-                  "(text log on, FILE_INTERVAL=%d), one mosquitto, one subscriber, over %.0f s: %lld records in the "
-                  "logs, %lld of them received, %lld missing (%d instances short); %lld record messages received, "
+                  "(text log on, FILE_INTERVAL=%d), one mosquitto, one subscriber, measured over %.0f s: %lld records "
+                  "in the logs since the start, %lld of them received, %lld missing (%d instances short); %lld record messages received, "
                   "%lld distinct, %lld duplicates (QoS 1 again, same time); per instance %.3f%% of a core mean, "
                   "%.3f%% max, %.1f MB resident mean, %.1f MB max; mosquitto %.3f%% of a core, %.1f wakeups/s, "
                   "%.1f MB resident; the %d simulators together %.3f%% of a core",
