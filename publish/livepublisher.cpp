@@ -62,6 +62,7 @@ void CLivePublisher::Stop()
 {
     if (!m_bRunning)
         return;
+    PublishState();
     m_bRunning = false;
     if (m_client.IsConnected() && m_nSerial > 0)
         m_client.Publish(CMqttPayload::AvailabilityTopic(m_settings.strTopic, m_nSerial), CMqttPayload::kOffline, 1,
@@ -90,17 +91,44 @@ void CLivePublisher::OnRefresh()
             m_client.Publish(CMqttPayload::AvailabilityTopic(m_settings.strTopic, m_nSerial),
                              CMqttPayload::kOffline, 1, true);
         m_nSerial = reading.nSerial;
-        m_state = Payload(reading);
+        KeepState(reading);
         Connect();
         return;
     }
     if (m_nSerial <= 0)
         return;
-    m_state = Payload(reading);
-    if (m_client.IsConnected()) {
-        m_client.Publish(CMqttPayload::StateTopic(m_settings.strTopic, m_nSerial), m_state, 0, true);
-        PublishAvailability();
+    KeepState(reading);
+    // Refreshes handled in one pass of the event loop (a burst of frames
+    // waiting on the line) send only the last of them.
+    if (m_client.IsConnected() && !m_bStatePending) {
+        m_bStatePending = true;
+        QMetaObject::invokeMethod(this, [this] { PublishState(); }, Qt::QueuedConnection);
     }
+}
+
+void CLivePublisher::PublishState()
+{
+    if (!m_bStatePending)
+        return;
+    m_bStatePending = false;
+    if (!m_bRunning || !m_client.IsConnected() || m_nSerial <= 0)
+        return;
+    m_client.Publish(CMqttPayload::StateTopic(m_settings.strTopic, m_nSerial), State(), 0, true);
+    PublishAvailability();
+}
+
+void CLivePublisher::KeepState(const LiveReading& reading)
+{
+    m_stateReading = reading;
+    m_stateTime = QDateTime::currentDateTimeUtc();
+    m_state.clear();
+}
+
+const QByteArray& CLivePublisher::State()
+{
+    if (m_state.isEmpty())
+        m_state = Payload(m_stateReading, m_stateTime);
+    return m_state;
 }
 
 void CLivePublisher::RecordTick()
@@ -108,7 +136,7 @@ void CLivePublisher::RecordTick()
     if (!m_bRunning || m_nSerial <= 0)
         return;
     const QString topic = CMqttPayload::RecordTopic(m_settings.strTopic, m_nSerial);
-    const QByteArray payload = Payload(m_source());
+    const QByteArray payload = Payload(m_source(), QDateTime::currentDateTimeUtc());
     if (!m_bSpoolOpen) {
         // Without a spool the record goes only while connected.
         m_client.Publish(topic, payload, 1, false);
@@ -148,7 +176,7 @@ void CLivePublisher::OnConnected()
             m_client.Subscribe(DiscoveryStatusTopic(), 1);
             PublishDiscovery();
         }
-        m_client.Publish(CMqttPayload::StateTopic(m_settings.strTopic, m_nSerial), m_state, 0, true);
+        m_client.Publish(CMqttPayload::StateTopic(m_settings.strTopic, m_nSerial), State(), 0, true);
         PublishAvailability();
     }
     Pump();
@@ -212,9 +240,9 @@ void CLivePublisher::Report(const QString& text, ReportPriority priority)
         m_report(text, priority);
 }
 
-QByteArray CLivePublisher::Payload(const LiveReading& reading) const
+QByteArray CLivePublisher::Payload(const LiveReading& reading, const QDateTime& time) const
 {
-    return CMqttPayload::Reading(QDateTime::currentDateTimeUtc(), StatusOf(reading), reading.dValue,
+    return CMqttPayload::Reading(time, StatusOf(reading), reading.dValue,
                                  reading.bPascals, m_nSerial);
 }
 

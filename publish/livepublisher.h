@@ -11,7 +11,10 @@
 //   <p>/<sn>/state         retained, at every refresh: the reading as JSON
 //                          (CMqttPayload::Reading); without communication
 //                          status no_communication and nulls, under the last
-//                          serial number known
+//                          serial number known. Sent from the event loop's
+//                          next pass: refreshes of one pass (frames that
+//                          waited on the line) send only the last, so a
+//                          backlog costs one message, not one a frame
 //   <p>/<sn>/availability  retained: "online" while connected and
 //                          communicating, "offline" when communication is
 //                          lost, at Stop, and as the connection's last will
@@ -44,6 +47,7 @@
 // The thread that owns it runs a Qt event loop; the source and the reporter
 // outlive it.
 
+#include <QDateTime>
 #include <QObject>
 #include <QString>
 
@@ -108,11 +112,15 @@ private:
     void OnConnected();
     void OnPublished(int nMid);
     void OnMessage(const QString& topic, const QByteArray& payload);
+    void PublishState();
     void PublishAvailability();
     void PublishDiscovery();
     void Pump();
     void Report(const QString& text, ReportPriority priority);
-    QByteArray Payload(const LiveReading& reading) const;
+    QByteArray Payload(const LiveReading& reading, const QDateTime& time) const;
+    // The last refresh's reading and time; its JSON is made when it is sent.
+    void KeepState(const LiveReading& reading);
+    const QByteArray& State();
     QString DiscoveryStatusTopic() const;
 
     MqttSettings m_settings;
@@ -126,7 +134,10 @@ private:
     bool m_bRunning = false;
     int m_nSerial = 0;                  // the last serial number a valid frame named
     bool m_bCommunicating = false;
-    QByteArray m_state;                 // the last state, sent again on connecting
+    LiveReading m_stateReading;         // the last refresh, sent again on connecting
+    QDateTime m_stateTime;
+    QByteArray m_state;                 // its JSON; empty until it is sent
+    bool m_bStatePending = false;       // m_state waits for the event loop's next pass
     int m_nAvailabilitySent = -1;       // what the broker has: -1 nothing, 0 offline, 1 online
     std::deque<InFlight> m_inFlight;    // the spool's oldest records, in its order
     QString m_lastReport;

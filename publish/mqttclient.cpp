@@ -8,6 +8,7 @@
 
 #include "publish/mqttpayload.h"
 
+#include <algorithm>
 #include <mutex>
 #include <thread>
 
@@ -128,6 +129,7 @@ void CMqttClient::Drop()
     delete m_writeNotifier;
     m_writeNotifier = nullptr;
     m_events.clear();
+    m_unreportedMids.clear();
     if (m_job) {
         std::lock_guard<std::mutex> lock(m_job->mutex);
         m_job->bAbandoned = true;
@@ -319,8 +321,8 @@ void CMqttClient::SyncWriteNotifier()
 {
     if (m_writeNotifier && m_mosq)
         m_writeNotifier->setEnabled(mosquitto_want_write(m_mosq));
-    // A QoS 0 message written at once is reported by libmosquitto inside
-    // mosquitto_publish: said from the event loop, not from inside the call.
+    // What libmosquitto reported inside a call (a connection lost while
+    // writing) is said from the event loop, not from inside the call.
     if (!m_events.empty())
         QMetaObject::invokeMethod(this, [this] { Service(kMisc); }, Qt::QueuedConnection);
 }
@@ -332,6 +334,16 @@ int CMqttClient::Publish(const QString& topic, const QByteArray& payload, int nQ
     int nMid = -1;
     const int nRc = mosquitto_publish(m_mosq, &nMid, topic.toUtf8().constData(), int(payload.size()),
                                       payload.constData(), nQos, bRetain);
+    if (nRc == MOSQ_ERR_SUCCESS && nQos == 0) {
+        // Written at once (nearly always): libmosquitto has just reported it; else it will.
+        const auto written = std::find_if(m_events.begin(), m_events.end(), [nMid](const Event& e) {
+            return e.eKind == Event::Publish && e.nCode == nMid;
+        });
+        if (written != m_events.end())
+            m_events.erase(written);
+        else
+            m_unreportedMids.insert(nMid);
+    }
     SyncWriteNotifier();
     return nRc == MOSQ_ERR_SUCCESS ? nMid : -1;
 }
@@ -360,7 +372,9 @@ void CMqttClient::OnDisconnectCb(mosquitto*, void* obj, int rc)
 
 void CMqttClient::OnPublishCb(mosquitto*, void* obj, int mid)
 {
-    static_cast<CMqttClient*>(obj)->m_events.push_back({Event::Publish, mid, {}, {}});
+    CMqttClient* self = static_cast<CMqttClient*>(obj);
+    if (self->m_unreportedMids.erase(mid) == 0)
+        self->m_events.push_back({Event::Publish, mid, {}, {}});
 }
 
 void CMqttClient::OnSubscribeCb(mosquitto*, void* obj, int mid, int, const int*)

@@ -37,6 +37,7 @@
 #include <QTimer>
 
 #include <memory>
+#include <unordered_set>
 #include <vector>
 
 #include "publish/mqttsettings.h"
@@ -75,8 +76,9 @@ public:
     bool IsConnected() const { return m_bConnected; }
 
     // The message id, or -1 when not connected or refused by libmosquitto.
-    // A QoS 1 or 2 message is acknowledged by Published(mid); QoS 0 is
-    // reported when it was handed to the socket.
+    // A QoS 1 or 2 message is acknowledged by Published(mid); a QoS 0
+    // message, which nothing acknowledges, is never reported (one state a
+    // frame then costs the socket write and nothing more).
     int Publish(const QString& topic, const QByteArray& payload, int nQos, bool bRetain);
     // The subscription id, or -1 when not connected; Subscribed(mid) when
     // the broker granted it. Subscriptions end with the connection.
@@ -132,4 +134,6 @@ private:
     int m_nRetryMs = kFirstRetryMs;
     QString m_statusText;
     std::vector<Event> m_events;
+    // QoS 0 messages still in libmosquitto's queue: their publish callback is not reported.
+    std::unordered_set<int> m_unreportedMids;
 };

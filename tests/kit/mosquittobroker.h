@@ -23,6 +23,8 @@ public:
     // A password file with one user, for the line "password_file <path>".
     QString MakePasswordFile(const QString& user, const QString& password);
     int Port() const { return m_nPort; }
+    // The broker's processor time and memory, for the benchmarks.
+    CProcStats Stats() const { return m_process.Stats(); }
     QString Log() const;
 
 private:

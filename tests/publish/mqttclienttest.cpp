@@ -13,7 +13,9 @@
 #include <functional>
 #include <memory>
 
+#include "publish/livepublisher.h"
 #include "tests/kit/mosquittobroker.h"
+#include "tests/kit/scratchfolder.h"
 
 namespace {
 
@@ -87,6 +89,8 @@ TEST(MqttClientTest, PublishesRetainedStateAndAcknowledgedRecordsToARealBroker)
     const int nMid = client.Publish("km302/1234/record", "{\"r\":1}", 1, false);
     ASSERT_GE(nMid, 0);
     EXPECT_TRUE(WaitFor(published, [&](const QList<QVariant>& a) { return a.at(0).toInt() == nMid; }));
+    // Only the acknowledged record is reported, not the QoS 0 state.
+    EXPECT_EQ(published.size(), 1);
     EXPECT_TRUE(sub.WaitMessage("km302/1234/state", "{\"s\":1}"));
     EXPECT_TRUE(sub.WaitMessage("km302/1234/record", "{\"r\":1}"));
 
@@ -244,6 +248,41 @@ TEST(MqttClientTest, TlsTrustsOnlyTheGivenAuthorityAndTheNameInTheCertificate)
     const qsizetype mark = status.size();
     client.Start(s, "km302-tls", QString());
     EXPECT_TRUE(WaitStatus(status, "Certyfikat serwera MQTT nie jest zaufany", mark));
+}
+
+// Refreshes handled in one pass of the event loop (frames that waited on the
+// line) send only the last state; a refresh of a later pass is sent too.
+TEST(LivePublisherTest, RefreshesOfOnePassSendOnlyTheLastState)
+{
+    CMosquittoBroker broker;
+    ASSERT_TRUE(broker.Start()) << broker.Log().toStdString();
+    CScratchFolder folder;
+    qputenv("XDG_STATE_HOME", folder.Path("state").toLocal8Bit());
+    Subscriber sub;
+    ASSERT_TRUE(sub.Start(broker.Port(), "sub", "km302/1234/state"));
+    LiveReading reading{true, 1234, 1000.5, false, false, false};
+    CLivePublisher publisher(Local(broker.Port()), "burst", [&] { return reading; }, {});
+    publisher.Start();
+    publisher.OnRefresh();   // names the instrument: connects with its will
+    const auto has = [](const char* value) {
+        return [value](const QList<QVariant>& a) { return a.at(1).toByteArray().contains(value); };
+    };
+    ASSERT_TRUE(WaitFor(sub.messages, has("\"value\":1000.5")));
+
+    for (const double dValue : {1001.1, 1001.2, 1001.3}) {
+        reading.dValue = dValue;
+        publisher.OnRefresh();
+    }
+    ASSERT_TRUE(WaitFor(sub.messages, has("\"value\":1001.3")));
+    reading.dValue = 1001.4;
+    publisher.OnRefresh();
+    ASSERT_TRUE(WaitFor(sub.messages, has("\"value\":1001.4")));
+    for (const QList<QVariant>& message : sub.messages) {
+        EXPECT_FALSE(has("\"value\":1001.1")(message));
+        EXPECT_FALSE(has("\"value\":1001.2")(message));
+    }
+    publisher.Stop();
+    qunsetenv("XDG_STATE_HOME");
 }
 
 } // namespace
