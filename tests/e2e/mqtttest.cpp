@@ -3,7 +3,8 @@
 // (its -v output in a file): the topics and every field, what is retained,
 // the last will after kill -9, discovery sent again when Home Assistant says
 // it is back, and no record lost through a broker outage during which km302
-// itself is killed and started again.
+// itself is killed and started again; over TLS with an authority of the
+// test's own (and refused with another); two instances on one broker.
 
 #include <QDir>
 #include <QFile>
@@ -21,6 +22,7 @@
 #include <unistd.h>
 
 #include <csignal>
+#include <memory>
 #include <set>
 #include <string>
 #include <utility>
@@ -30,6 +32,7 @@
 #include "publish/mqttclient.h"
 #include "publish/recordspool.h"
 #include "tests/e2e/liverig.h"
+#include "tests/kit/busclient.h"
 #include "tests/kit/mosquittobroker.h"
 
 namespace {
@@ -134,6 +137,14 @@ protected:
     }
 
     int ErrorLines(const QString& text) { return CLiveRig::LinesWith(rig.Program().ErrorOutput(), text); }
+
+    // The rig's settings with both logs, and `mqtt` as the section [MQTT].
+    bool WriteSettings(const QString& mqtt)
+    {
+        QFile settings(rig.SettingsPath());
+        return rig.WriteSettings(true) && settings.open(QIODevice::Append)
+               && settings.write("[MQTT]\r\n" + mqtt.toUtf8()) > 0;
+    }
 
     CLiveRig rig;
     CMosquittoBroker broker;
@@ -336,6 +347,110 @@ TEST_F(MqttTest, ABrokerThatRefusesIsUnknownOrSilentNeverHoldsUpTheLogs)
         ASSERT_EQ(0, rig.StopProgram());
     }
     ::close(silent);
+}
+
+// TLS through the whole program, the broker's certificate signed by an
+// authority of the test's own: with another authority in CA_FILE, one line
+// says so, nothing is published and the logs go on; with the right one,
+// everything goes over TLS, the records of the refused run first.
+TEST_F(MqttTest, TlsPublishesOnlyWithTheAuthorityOfTheBrokersCertificateAndTheLogsGoOnMeanwhile)
+{
+    ASSERT_TRUE(broker.MakeAuthority(QStringLiteral("broker"), QStringLiteral("DNS:localhost,IP:127.0.0.1")));
+    ASSERT_TRUE(broker.MakeAuthority(QStringLiteral("other"), QStringLiteral("DNS:localhost,IP:127.0.0.1")));
+    ASSERT_TRUE(broker.Start(broker.TlsLines(QStringLiteral("broker")))) << broker.Log().toStdString();
+    ASSERT_TRUE(sub.Start(rig.FilePath(QStringLiteral("sub.txt")), broker.Port(),
+                          {"--cafile", broker.AuthorityPath(QStringLiteral("broker")).toStdString(), "-t", "km302/#"}));
+    ASSERT_TRUE(rig.StartSim({"--value", "1013.2"}));
+    const auto settings = [&](const QString& authority) {
+        return WriteSettings(QStringLiteral("HOST=127.0.0.1\r\nPORT=%1\r\nTLS=1\r\nCA_FILE=%2\r\n")
+                                 .arg(broker.Port())
+                                 .arg(broker.AuthorityPath(authority)));
+    };
+    const QString untrusted = CMqttClient::CertificateText();
+
+    ASSERT_TRUE(settings(QStringLiteral("other")));
+    ASSERT_TRUE(StartProgram({}));
+    EXPECT_TRUE(CLiveRig::WaitUntil([&] { return LoggedRecords() >= 5 && ErrorLines(untrusted) >= 1; }, 15000))
+        << rig.Program().ErrorOutput().toStdString();
+    EXPECT_EQ(1, ErrorLines(untrusted)) << "one line, not one per try";
+    ASSERT_EQ(0, rig.StopProgram());
+    EXPECT_TRUE(sub.Messages().empty());
+    const size_t refusedRecords = size_t(LoggedRecords());
+
+    ASSERT_TRUE(settings(QStringLiteral("broker")));
+    ASSERT_TRUE(StartProgram({}));
+    // Caught up with the logs: the refused run's records were kept for it.
+    EXPECT_TRUE(CLiveRig::WaitUntil([&] {
+        const size_t records = sub.On(kRecord).size();
+        return records >= refusedRecords + 3 && records + 1 >= size_t(LoggedRecords()) && !sub.On(kState).empty();
+    }, 15000))
+        << rig.Program().ErrorOutput().toStdString() << broker.Log().toStdString();
+    EXPECT_EQ(1, ErrorLines(CMqttClient::ConnectedText(QStringLiteral("127.0.0.1"), broker.Port())));
+    EXPECT_EQ(0, ErrorLines(untrusted));
+    EXPECT_EQ(1013.2, Json(sub.On(kRecord).back()).value("pressure_hpa").toDouble());
+}
+
+// Two barometers on one machine and one broker: km302 --headless --config a
+// and --config b, one state folder. Each publishes under its own serial
+// number, holds its own name on the bus and its own spool, and connects as a
+// client of its own: the broker would drop one of two clients of one id
+// whenever the other connects, so neither may ever lose its connection.
+TEST_F(MqttTest, TwoInstancesPublishTheirOwnInstrumentsAsTwoClientsWithTwoSpools)
+{
+    ASSERT_TRUE(broker.Start()) << broker.Log().toStdString();
+    ASSERT_TRUE(sub.Start(rig.FilePath(QStringLiteral("sub.txt")), broker.Port(), {"-t", "km302/#"}));
+    struct Instance {
+        QString name;
+        int serial;
+        CSimProcess sim;
+        std::unique_ptr<CKm302Process> program;
+        QString Topic(const char* leaf) const { return QStringLiteral("km302/%1/%2").arg(serial).arg(leaf); }
+    };
+    Instance instances[] = {{QStringLiteral("a"), 1111, {}, {}}, {QStringLiteral("b"), 2222, {}, {}}};
+    for (Instance& i : instances) {
+        const QString link = rig.FilePath(QStringLiteral("port-") + i.name);
+        const QByteArray settings = "[GENERAL]\r\nPORT_NR=" + QByteArray::number(i.serial % 100) + "\r\n[PORTS]\r\nCOM"
+                                    + QByteArray::number(i.serial % 100) + "=" + QFile::encodeName(link) + "\r\n";
+        ASSERT_TRUE(QDir().mkpath(rig.FilePath(QStringLiteral("KM302"))));
+        QFile file(rig.FilePath(QStringLiteral("KM302/") + i.name + QStringLiteral(".ini")));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(settings) == settings.size());
+        file.close();
+        ASSERT_TRUE(i.sim.Start({"--link", link.toStdString(), "--serial", std::to_string(i.serial), "--interval",
+                                 CLiveRig::kFrameInterval}));
+        ASSERT_TRUE(i.sim.ReadLine(CLiveRig::Slack(CSimProcess::kWaitMs)));
+        i.program = std::make_unique<CKm302Process>(rig.FilePath(QString()), CLiveRig::kTimeScale);
+        i.program->SetRemovedVariables(kNoDisplay);
+        i.program->SetEnvironment({"XDG_STATE_HOME=" + rig.FilePath(QStringLiteral("state")).toStdString()});
+        i.program->SetArguments({"--headless", "--config", i.name.toStdString(), "--interval", "1", "--mqtt",
+                                 "127.0.0.1:" + std::to_string(broker.Port())});
+        ASSERT_TRUE(i.program->Start());
+    }
+
+    // A few seconds of records from both, long enough for a dropped client
+    // to have come back and dropped the other.
+    ASSERT_TRUE(CLiveRig::WaitUntil([&] {
+        return sub.On(instances[0].Topic("record")).size() >= 30 && sub.On(instances[1].Topic("record")).size() >= 30;
+    }, 20000)) << instances[0].program->ErrorOutput().toStdString() << instances[1].program->ErrorOutput().toStdString();
+    const QString connected = CMqttClient::ConnectedText(QStringLiteral("127.0.0.1"), broker.Port());
+    for (const Instance& i : instances) {
+        SCOPED_TRACE(i.name.toStdString());
+        for (const char* leaf : {"state", "record"}) {
+            ASSERT_FALSE(sub.On(i.Topic(leaf)).empty()) << leaf;
+            EXPECT_EQ(i.serial, Json(sub.On(i.Topic(leaf)).back()).value("serial").toInt()) << leaf;
+        }
+        EXPECT_EQ(std::vector<QByteArray> {"online"}, sub.On(i.Topic("availability")));
+        EXPECT_EQ(1, CLiveRig::LinesWith(i.program->ErrorOutput(), connected));
+        EXPECT_EQ(0, CLiveRig::LinesWith(i.program->ErrorOutput(), CMqttClient::LostText(QStringLiteral("127.0.0.1"), broker.Port())));
+        EXPECT_TRUE(QFileInfo::exists(rig.FilePath(QStringLiteral("state/km302/%1.spool").arg(i.name))));
+    }
+
+    CBusClient client;
+    const auto owner = [&](int serial) { return client.NameOwner(QStringLiteral("pl.km302.KM302.SN%1").arg(serial)); };
+    EXPECT_FALSE(owner(1111).isEmpty());
+    EXPECT_FALSE(owner(2222).isEmpty());
+    EXPECT_NE(owner(1111), owner(2222));
+    const QString plain = client.NameOwner(CBusClient::kService);
+    EXPECT_TRUE(plain == owner(1111) || plain == owner(2222)) << plain.toStdString();
 }
 
 } // namespace

@@ -12,6 +12,8 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -101,6 +103,41 @@ QString CMosquittoBroker::MakePasswordFile(const QString& user, const QString& p
         passwd.WaitExit(10000) != 0)
         return QString();
     return path;
+}
+
+bool CMosquittoBroker::MakeAuthority(const QString& name, const QString& altNames)
+{
+    const auto path = [&](const char* suffix) { return m_folder.Path(name + QLatin1String(suffix)).toStdString(); };
+    const auto openssl = [](const std::vector<std::string>& args) {
+        const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+        CChildProcess p;
+        const bool bStarted = p.Start("/usr/bin/openssl", args, {}, null, null);
+        ::close(null);
+        return bStarted && p.WaitExit(10000) == 0;
+    };
+    CScratchFolder::Write(m_folder.Path(name + QStringLiteral("-san")), "subjectAltName=" + altNames.toUtf8() + '\n');
+    const std::vector<std::string> ec {"-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes"};
+    std::vector<std::string> ca {"req", "-x509"}, request {"req"};
+    ca.insert(ca.end(), ec.begin(), ec.end());
+    request.insert(request.end(), ec.begin(), ec.end());
+    ca.insert(ca.end(), {"-keyout", path("-ca.key"), "-out", path("-ca.pem"), "-days", "2", "-subj",
+                         "/CN=KM302 " + name.toStdString()});
+    request.insert(request.end(), {"-keyout", path("-server.key"), "-out", path("-server.csr"), "-subj", "/CN=localhost"});
+    return openssl(ca) && openssl(request)
+           && openssl({"x509", "-req", "-in", path("-server.csr"), "-CA", path("-ca.pem"), "-CAkey", path("-ca.key"),
+                       "-CAcreateserial", "-out", path("-server.pem"), "-days", "2", "-extfile", path("-san")});
+}
+
+QString CMosquittoBroker::AuthorityPath(const QString& name) const
+{
+    return m_folder.Path(name + QStringLiteral("-ca.pem"));
+}
+
+QStringList CMosquittoBroker::TlsLines(const QString& name) const
+{
+    return {QStringLiteral("cafile ") + AuthorityPath(name),
+            QStringLiteral("certfile ") + m_folder.Path(name + QStringLiteral("-server.pem")),
+            QStringLiteral("keyfile ") + m_folder.Path(name + QStringLiteral("-server.key"))};
 }
 
 QString CMosquittoBroker::Log() const

@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
-#include <fcntl.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -190,47 +189,17 @@ TEST(MqttClientTest, RefusedPasswordUnknownHostAndSilentBrokerSayWhyOnce)
     ::close(fd);
 }
 
-} // namespace
-
-namespace {
-
-bool Run(const std::vector<std::string>& args)
-{
-    const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
-    CChildProcess p;
-    const bool bStarted = p.Start("/usr/bin/openssl", args, {}, null, null);
-    ::close(null);
-    return bStarted && p.WaitExit(kWaitMs) == 0;
-}
-
-// A certificate authority of the test's own and its certificate `name`
-// for "localhost", made with openssl.
-bool MakeCa(const CScratchFolder& f, const std::string& name)
-{
-    const auto path = [&](const char* s) { return f.Path(QString::fromStdString(name) + s).toStdString(); };
-    return Run({"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes", "-keyout",
-                path("-ca.key"), "-out", path("-ca.pem"), "-days", "2", "-subj", "/CN=KM302 " + name})
-        && Run({"req", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes", "-keyout",
-                path("-server.key"), "-out", path("-server.csr"), "-subj", "/CN=localhost"})
-        && Run({"x509", "-req", "-in", path("-server.csr"), "-CA", path("-ca.pem"), "-CAkey", path("-ca.key"),
-                "-CAcreateserial", "-out", path("-server.pem"), "-days", "2", "-extfile", f.Path("san").toStdString()});
-}
-
 TEST(MqttClientTest, TlsTrustsOnlyTheGivenAuthorityAndTheNameInTheCertificate)
 {
-    CScratchFolder certs;
-    CScratchFolder::Write(certs.Path("san"), "subjectAltName=DNS:localhost\n");
-    ASSERT_TRUE(MakeCa(certs, "good"));
-    ASSERT_TRUE(MakeCa(certs, "other"));
     CMosquittoBroker broker;
-    ASSERT_TRUE(broker.Start({"cafile " + certs.Path("good-ca.pem"), "certfile " + certs.Path("good-server.pem"),
-                              "keyfile " + certs.Path("good-server.key")}))
-        << broker.Log().toStdString();
+    ASSERT_TRUE(broker.MakeAuthority("good", "DNS:localhost"));
+    ASSERT_TRUE(broker.MakeAuthority("other", "DNS:localhost"));
+    ASSERT_TRUE(broker.Start(broker.TlsLines("good"))) << broker.Log().toStdString();
 
     MqttSettings s = Local(broker.Port());
     s.strHost = "localhost";
     s.bTls = 1;
-    s.strCaFile = certs.Path("good-ca.pem");
+    s.strCaFile = broker.AuthorityPath("good");
     CMqttClient client;
     QSignalSpy status(&client, &CMqttClient::StatusChanged);
     client.Start(s, "km302-tls", QString());
@@ -240,10 +209,10 @@ TEST(MqttClientTest, TlsTrustsOnlyTheGivenAuthorityAndTheNameInTheCertificate)
     EXPECT_TRUE(WaitFor(published, [&](const QList<QVariant>& a) { return a.at(0).toInt() == nMid; }));
 
     // Another authority, or the right one for a name not in the certificate.
-    s.strCaFile = certs.Path("other-ca.pem");
+    s.strCaFile = broker.AuthorityPath("other");
     client.Start(s, "km302-tls", QString());
     EXPECT_TRUE(WaitStatus(status, "Certyfikat serwera MQTT nie jest zaufany"));
-    s.strCaFile = certs.Path("good-ca.pem");
+    s.strCaFile = broker.AuthorityPath("good");
     s.strHost = "127.0.0.1";
     const qsizetype mark = status.size();
     client.Start(s, "km302-tls", QString());
