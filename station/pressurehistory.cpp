@@ -22,6 +22,9 @@ constexpr qint64 kHalfMs = CPressureHistory::kSpanMs / 2;
 // Bytes of the log's tail read first: 3 hours at one record a second, of
 // about 40 bytes each ("YYYYMMDDhhmmss$20,<sn>,27,<hPa>,1$" and 3 bytes).
 constexpr qint64 kFirstTailBytes = 3 * 3600 * 48;
+// The most ever read: a log whose records are all newer than the span (the
+// clock was set back) or all damaged is not read whole.
+constexpr qint64 kMostTailBytes = 64 * 1024 * 1024;
 
 // Changes smaller than this (after rounding to 0.1 hPa) are steady.
 enum class Course { kDown, kSteady, kUp };
@@ -168,7 +171,7 @@ int CPressureHistory::LoadFromVrd(const QString& path, qint64 nowMsec)
                 read.push_back({t, record.dPressureHpa});
             return true;
         }, damage);
-        if (reachedOldest || from == 0)
+        if (reachedOldest || from == 0 || window >= kMostTailBytes)
             break;
     }
     // The readings the program took itself before this stay after the log's.
