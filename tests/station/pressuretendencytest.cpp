@@ -60,6 +60,7 @@ TEST(PressureTendency, EachWmoCodeFromItsThreeHourCourse)
     EXPECT_EQ(0, TendencyOf(1.0, -1.0).nCode);   // up then down, same
     EXPECT_EQ(1, TendencyOf(2.0, 0.0).nCode);    // up then steady
     EXPECT_EQ(1, TendencyOf(2.0, 0.5).nCode);    // up, then more slowly
+    EXPECT_EQ(2, TendencyOf(2.0, 1.5).nCode);    // up, a little more slowly
     EXPECT_EQ(2, TendencyOf(1.0, 1.0).nCode);    // up steadily
     EXPECT_EQ(3, TendencyOf(0.0, 1.5).nCode);    // steady then up
     EXPECT_EQ(3, TendencyOf(-0.5, 1.5).nCode);   // down then up, higher
@@ -69,6 +70,7 @@ TEST(PressureTendency, EachWmoCodeFromItsThreeHourCourse)
     EXPECT_EQ(5, TendencyOf(-2.0, 1.0).nCode);   // down then up, lower
     EXPECT_EQ(6, TendencyOf(-2.0, 0.0).nCode);   // down then steady
     EXPECT_EQ(6, TendencyOf(-2.0, -0.5).nCode);  // down, then more slowly
+    EXPECT_EQ(7, TendencyOf(-2.0, -1.5).nCode);  // down, a little more slowly
     EXPECT_EQ(7, TendencyOf(-1.0, -1.0).nCode);  // down steadily
     EXPECT_EQ(8, TendencyOf(0.0, -1.5).nCode);   // steady then down
     EXPECT_EQ(8, TendencyOf(0.5, -1.5).nCode);   // up then down, lower
@@ -97,8 +99,9 @@ TEST(PressureTendency, SizeWordsChangeExactlyAtTheirTenths)
     };
     for (const auto& c : cases) {
         // Readings as the instrument gives them: the change is a difference
-        // of two pressures, never exactly the decimal it prints as.
-        const auto tendency = Series([&](double h) { return 1013.7 + c.change * h / 3.0; }).Tendency(kNow);
+        // of two pressures, never exactly the decimal it prints as (from
+        // 1022.9, 1.5 hPa higher is 1.5000000000001137 hPa more).
+        const auto tendency = Series([&](double h) { return 1022.9 + c.change * h / 3.0; }).Tendency(kNow);
         ASSERT_TRUE(tendency.has_value()) << c.change;
         EXPECT_EQ(QString::fromUtf8(c.text), tendency->ChangeText()) << c.change;
         EXPECT_EQ(QString::fromUtf8(c.words), tendency->Words()) << c.change;
@@ -118,6 +121,12 @@ TEST(PressureTendency, NoneWithoutThreeFullHoursOfReadings)
             gap.Add(t, 1000.0);
     }
     EXPECT_FALSE(gap.Tendency(kNow).has_value());
+    // The reading before the span 12 minutes before it.
+    CPressureHistory late;
+    late.Add(kNow - 3 * kHour - 12 * kMinute, 1000.0);
+    for (qint64 t = kNow - 3 * kHour + 10 * kMinute; t <= kNow - 5 * kMinute; t += kMinute)
+        late.Add(t, 1000.0);
+    EXPECT_FALSE(late.Tendency(kNow).has_value());
     // Nothing for the last 40 minutes.
     EXPECT_FALSE(Series(steady).Tendency(kNow + 40 * kMinute).has_value());
 }
