@@ -10,12 +10,12 @@
 //  REDUCTION         int       0        0 none, 1 QNH, 2 QFF
 //  TEMPERATURE       double    15       -80 … 60 °C, the air temperature QFF uses
 //  TENDENCY          int       0        1: the 3-hour tendency
-//  ALERT_FALL        double    0        hPa in 3 h (0 off)
-//  ALERT_RISE        double    0        hPa in 3 h (0 off)
-//  ALERT_LOW         double    0        hPa of the shown, corrected value (0 off)
-//  ALERT_HIGH        double    0        hPa of the shown, corrected value (0 off)
+//  ALERT_FALL        double    0        0 … 100 hPa in 3 h (0 off)
+//  ALERT_RISE        double    0        0 … 100 hPa in 3 h (0 off)
+//  ALERT_LOW         double    0        0 … 2000 hPa of the shown, corrected value (0 off)
+//  ALERT_HIGH        double    0        0 … 2000 hPa of the shown, corrected value (0 off)
 //  ALERT_HYSTERESIS  double    0.5      hPa, 0 … 50
-//  ALERT_SILENCE     int       0        minutes without a valid reading (0 off)
+//  ALERT_SILENCE     int       0        0 … 10080 minutes without a valid reading (0 off)
 //
 // Numbers are written with a decimal point whatever the locale. A value out of
 // its range is taken as its default (Sanitized), so a damaged file switches a
