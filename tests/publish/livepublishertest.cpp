@@ -1,0 +1,244 @@
+#include "publish/livepublisher.h"
+
+#include <QDir>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSignalSpy>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "tests/kit/childprocess.h"
+#include "tests/kit/mosquittobroker.h"
+#include "tests/kit/scratchfolder.h"
+
+namespace {
+
+constexpr int kWaitMs = 15000;
+const QString kConfigs = QStringLiteral("homeassistant/sensor/km302_1234/");
+
+MqttSettings Local(int nPort)
+{
+    MqttSettings s;
+    s.strHost = QStringLiteral("127.0.0.1");
+    s.nPort = nPort;
+    return s;
+}
+
+QJsonObject Json(const QByteArray& payload)
+{
+    return QJsonDocument::fromJson(payload).object();
+}
+
+// The publisher of one instrument (serial 1234, 1013.2 hPa) with its spool in
+// a scratch folder, as in a user's state folder.
+struct Rig {
+    CScratchFolder folder;
+    CMosquittoBroker broker;
+    LiveReading reading{true, 1234, 1013.2, false, false, false};
+    std::unique_ptr<CLivePublisher> publisher;
+
+    bool Start(const QStringList& brokerLines = {})
+    {
+        qputenv("XDG_STATE_HOME", folder.Path(QStringLiteral("state")).toLocal8Bit());
+        if (!broker.Start(brokerLines))
+            return false;
+        publisher = std::make_unique<CLivePublisher>(
+            Local(broker.Port()), QStringLiteral("KM302"), [this] { return reading; }, nullptr);
+        return true;
+    }
+    bool WaitConnected(bool bConnected)
+    {
+        return QTest::qWaitFor([&] { return publisher->IsConnected() == bConnected; }, kWaitMs);
+    }
+};
+
+// A client subscribed to everything, keeping what arrives in its order.
+struct Subscriber {
+    CMqttClient client;
+    QSignalSpy messages{&client, &CMqttClient::MessageReceived};
+
+    bool Start(int nPort)
+    {
+        QSignalSpy status(&client, &CMqttClient::StatusChanged);
+        QSignalSpy subscribed(&client, &CMqttClient::Subscribed);
+        client.Start(Local(nPort), QStringLiteral("sub"), QString());
+        return QTest::qWaitFor([&] { return client.IsConnected(); }, kWaitMs) && client.Subscribe("#", 1) >= 0 &&
+               subscribed.wait(kWaitMs);
+    }
+    std::vector<QByteArray> On(const QString& topic) const
+    {
+        std::vector<QByteArray> out;
+        for (const QList<QVariant>& m : messages) {
+            if (m.at(0).toString() == topic)
+                out.push_back(m.at(1).toByteArray());
+        }
+        return out;
+    }
+    bool WaitCount(const QString& topic, size_t n)
+    {
+        return QTest::qWaitFor([&] { return On(topic).size() >= n; }, kWaitMs);
+    }
+    // The discovery configs under km302_1234, by object id.
+    QStringList Configs() const
+    {
+        QStringList ids;
+        for (const QList<QVariant>& m : messages) {
+            const QString topic = m.at(0).toString();
+            if (topic.startsWith(kConfigs) && !ids.contains(topic.section('/', 3, 3)))
+                ids.append(topic.section('/', 3, 3));
+        }
+        ids.sort();
+        return ids;
+    }
+};
+
+// With the station's settings all off the broker gets today's messages; the
+// reduction and the tendency switched on while running bring their fields
+// and their sensors, switched off they take the sensors away again.
+TEST(LivePublisherTest, StationFieldsAndSensorsFollowItsSettingsAndAreAbsentWhenOff)
+{
+    Rig rig;
+    ASSERT_TRUE(rig.Start()) << rig.broker.Log().toStdString();
+    Subscriber sub;
+    ASSERT_TRUE(sub.Start(rig.broker.Port()));
+
+    CStation station;
+    rig.publisher->SetStation(&station);
+    rig.publisher->Start();
+    rig.publisher->OnRefresh();
+    ASSERT_TRUE(sub.WaitCount("km302/1234/state", 1));
+    rig.publisher->OnRefresh();
+    rig.publisher->RecordTick();
+    ASSERT_TRUE(sub.WaitCount("km302/1234/record", 1));
+    ASSERT_TRUE(sub.WaitCount("km302/1234/state", 2));
+    EXPECT_EQ(sub.Configs(), QStringList{"pressure"});
+    EXPECT_EQ(sub.On(kConfigs + "pressure/config").at(0), CMqttPayload::DiscoveryConfig("km302", 1234));
+    for (const QByteArray& payload : {sub.On("km302/1234/state").back(), sub.On("km302/1234/record").back()}) {
+        QJsonObject o = Json(payload);
+        o.remove("time");
+        EXPECT_EQ(QJsonDocument(o).toJson(QJsonDocument::Compact),
+                  R"({"pressure_hpa":1013.2,"serial":1234,"status":"ok","unit":"hPa","value":1013.2})");
+    }
+
+    // QNH and the tendency on: 898.76 hPa at 1000 m gives 1013.27 hPa.
+    StationSettings on;
+    on.dElevation = 1000;
+    on.nReduction = StationSettings::kQnh;
+    on.bTendency = 1;
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    station.SetSettings(on, now);
+    station.Update(now, 898.76);
+    rig.reading.dValue = 898.76;
+    rig.publisher->OnRefresh();
+    ASSERT_TRUE(sub.WaitCount("km302/1234/state", 3));
+    const QJsonObject state = Json(sub.On("km302/1234/state").back());
+    EXPECT_EQ(state["qnh_hpa"].toDouble(), 1013.3);
+    EXPECT_TRUE(state.contains("tendency_3h_hpa") && state["tendency_3h_hpa"].isNull());
+    EXPECT_TRUE(state.contains("tendency_code") && state["tendency_code"].isNull());
+    ASSERT_TRUE(sub.WaitCount(kConfigs + "tendency/config", 1));
+    EXPECT_EQ(sub.Configs(), QStringList({"pressure", "qnh", "tendency"}));
+    EXPECT_EQ(Json(sub.On(kConfigs + "qnh/config").at(0))["unique_id"].toString(), "km302_1234_qnh");
+    rig.publisher->RecordTick();
+    ASSERT_TRUE(sub.WaitCount("km302/1234/record", 2));
+    EXPECT_EQ(Json(sub.On("km302/1234/record").back())["qnh_hpa"].toDouble(), 1013.3);
+
+    // QFF instead, no tendency: the QNH and tendency sensors are removed.
+    on.nReduction = StationSettings::kQff;
+    on.bTendency = 0;
+    station.SetSettings(on, now);
+    station.Update(now, 898.76);
+    rig.publisher->OnRefresh();
+    ASSERT_TRUE(sub.WaitCount(kConfigs + "qnh/config", 2));
+    ASSERT_TRUE(sub.WaitCount(kConfigs + "tendency/config", 2));
+    EXPECT_EQ(sub.On(kConfigs + "qnh/config").back(), QByteArray());
+    EXPECT_EQ(sub.On(kConfigs + "tendency/config").back(), QByteArray());
+    EXPECT_EQ(sub.On(kConfigs + "qff/config").size(), 1u);
+    ASSERT_TRUE(sub.WaitCount("km302/1234/state", 4));
+    const QJsonObject qff = Json(sub.On("km302/1234/state").back());
+    EXPECT_TRUE(qff.contains("qff_hpa"));
+    EXPECT_FALSE(qff.contains("qnh_hpa") || qff.contains("tendency_code"));
+}
+
+// mosquitto_sub with a session the broker keeps across its restart, writing
+// "topic payload" lines into a file.
+struct PersistentSubscriber {
+    CChildProcess process;
+    QString path;
+
+    bool Start(const QString& file, int nPort)
+    {
+        path = file;
+        const int fd = ::open(path.toLocal8Bit().constData(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+        const bool bStarted = process.Start("/usr/bin/mosquitto_sub",
+                                            {"-h", "127.0.0.1", "-p", std::to_string(nPort), "-v", "-c", "-i",
+                                             "alerts", "-q", "1", "-t", "km302/+/record", "-t", "km302/+/alert"},
+                                            {}, fd, CChildProcess::kInherit);
+        ::close(fd);
+        return bStarted;
+    }
+    std::vector<std::pair<QString, QByteArray>> Messages() const
+    {
+        std::vector<std::pair<QString, QByteArray>> out;
+        for (const QByteArray& line : CScratchFolder::Read(path).split('\n')) {
+            const qsizetype space = line.indexOf(' ');
+            if (space > 0)
+                out.emplace_back(QString::fromUtf8(line.left(space)), line.mid(space + 1));
+        }
+        return out;
+    }
+    bool WaitCount(size_t n)
+    {
+        return QTest::qWaitFor([&] { return Messages().size() >= n; }, kWaitMs);
+    }
+};
+
+// An alert before the instrument is known waits for its serial number; one
+// during a broker outage waits in the spool with the records and arrives
+// after the outage in its place among them.
+TEST(LivePublisherTest, AlertsGoThroughTheSpoolAndArriveAfterABrokerOutageInOrder)
+{
+    Rig rig;
+    const QString store = rig.folder.Path(QStringLiteral("broker-db/"));
+    ASSERT_TRUE(QDir().mkpath(store));
+    ASSERT_TRUE(rig.Start({"persistence true", "persistence_location " + store})) << rig.broker.Log().toStdString();
+    PersistentSubscriber sub;
+    ASSERT_TRUE(sub.Start(rig.folder.Path(QStringLiteral("sub.txt")), rig.broker.Port()));
+
+    rig.publisher->Start();
+    rig.publisher->PublishAlert({QStringLiteral("silence"), true, QStringLiteral("Brak odczytu")});
+    rig.publisher->OnRefresh();
+    rig.publisher->RecordTick();
+    ASSERT_TRUE(sub.WaitCount(2));
+
+    rig.broker.Stop();
+    ASSERT_TRUE(rig.WaitConnected(false));
+    rig.publisher->RecordTick();
+    rig.publisher->PublishAlert({QStringLiteral("fall"), true, QStringLiteral("Ciśnienie spada szybko")});
+    rig.publisher->RecordTick();
+    ASSERT_TRUE(rig.broker.Restart()) << rig.broker.Log().toStdString();
+    ASSERT_TRUE(rig.WaitConnected(true));
+    ASSERT_TRUE(sub.WaitCount(5));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return rig.publisher->Spool().IsEmpty(); }, kWaitMs));
+
+    const auto messages = sub.Messages();
+    std::vector<QString> topics;
+    for (const auto& [topic, payload] : messages)
+        topics.push_back(topic);
+    EXPECT_EQ(topics, std::vector<QString>({"km302/1234/alert", "km302/1234/record", "km302/1234/record",
+                                            "km302/1234/alert", "km302/1234/record"}));
+    const QJsonObject fall = Json(messages.at(3).second);
+    EXPECT_EQ(fall["kind"].toString(), "fall");
+    EXPECT_TRUE(fall["active"].toBool());
+    EXPECT_EQ(fall["text"].toString(), QStringLiteral("Ciśnienie spada szybko"));
+    EXPECT_EQ(fall["serial"].toInt(), 1234);
+    EXPECT_EQ(Json(messages.at(0).second)["kind"].toString(), "silence");
+}
+
+} // namespace
