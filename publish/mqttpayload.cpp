@@ -22,13 +22,12 @@ QString Base(const QString& prefix, int nSerial)
     return prefix + QLatin1Char('/') + QString::number(nSerial);
 }
 
-// A tenth of a hectopascal, never "-0".
+// A tenth of a hectopascal, or null.
 QJsonValue Tenths(std::optional<double> d)
 {
     if (!d || !std::isfinite(*d))
         return QJsonValue::Null;
-    const double dRounded = RoundTo(*d, 10);
-    return dRounded == 0 ? 0.0 : dRounded;
+    return RoundTo(*d, 10);
 }
 
 // The fields every sensor of the instrument shares.
