@@ -69,9 +69,11 @@ CMainDialog::CMainDialog(MainDialogRunners runners, QWidget* parent)
                  .updateStatus = [this] { UpdateStatusLine(); },
                  .afterRefresh =
                      [this] {
+                         m_display->SetStationLine(m_core.Station().Line());
                          if (m_publisher)
                              m_publisher->OnRefresh();
                      },
+                 .onStationAlert = [this](const StationAlert& alert) { OnStationAlert(alert); },
              }),
       m_ui(std::make_unique<Ui::CMainDialog>())
 {
@@ -170,6 +172,25 @@ void CMainDialog::ApplySettings(const MeterSettings& s)
     m_recording->SetSettings(s.recording);
     m_language = s.language;
     m_mqtt = s.mqtt;
+    SetStationSettings(s.station);
+}
+
+void CMainDialog::SetStationSettings(const StationSettings& settings)
+{
+    m_core.SetStationSettings(settings);
+    m_display->SetStationLine(m_core.Station().Line());
+}
+
+void CMainDialog::OnStationAlert(const StationAlert& alert)
+{
+    if (alert.bActive)
+        m_activeAlerts[alert.strKind] = alert.strText;
+    else
+        m_activeAlerts.erase(alert.strKind);
+    Services().ShowNotification(alert.bActive ? QStringLiteral("Alarm ciśnienia")
+                                              : QStringLiteral("Koniec alarmu ciśnienia"),
+                                alert.strText);
+    UpdateStatusLine();
 }
 
 MeterSettings CMainDialog::Settings() const
@@ -188,6 +209,7 @@ MeterSettings CMainDialog::Settings() const
     s.recording = m_recording->Settings();
     s.language = m_language;
     s.mqtt = m_mqtt;
+    s.station = m_core.Station().Settings();
     return s;
 }
 
@@ -271,6 +293,10 @@ BOOL CMainDialog::OnInitDialog()
     // 12. The service reads what the display shows.
     m_core.Dde().m_pDisplay = &m_core.DisplayState();
 
+    // The station's 3 hours of readings, read back from the binary log.
+    if (m_recording->Settings().BinaryLogOn())
+        m_core.LoadStationHistory(m_recording->Settings().fileNameBin);
+
     // The live values, when a broker is named: a record stream from the
     // start-up opening of the logs on.
     StartPublisher();
@@ -319,6 +345,9 @@ void CMainDialog::UpdateStatusLine()
     if (m_recording)
         text += m_recording->RecordingStatusText();
     text += m_publisherStatus;
+    // The station's alerts while they last.
+    for (const auto& [kind, sentence] : m_activeAlerts)
+        text += sentence.endsWith(QLatin1Char('.')) ? sentence + QLatin1Char(' ') : sentence + QStringLiteral(". ");
 
     // 5. An unchanged text touches neither control.
     if (text != m_statusText) {
