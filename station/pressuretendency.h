@@ -16,13 +16,23 @@
 //   8    steady or increasing, then decreasing; or decreasing,
 //        then decreasing more rapidly                           lower
 //
-// Size of the change (rounded to 0.1 hPa): below 0.1 steady, 0.1–1.5
-// slowly, 1.6–3.5 (no word), 3.6–6.0 quickly, above 6.0 very rapidly.
+// How the code is taken (CPressureHistory): d1 is the change over the first
+// 1.5 hours, d2 over the last 1.5 hours, each rounded to 0.1 hPa; a half
+// with less than 0.1 hPa is steady.
+//   same (net 0.0): d1 up and d2 down 0; d1 down and d2 up 5; otherwise 4
+//   higher: d2 down 0; d1 up and d2 steady or d2 < d1/2 1; d1 steady or down
+//           and d2 up, or d2 > 2·d1 3; otherwise 2
+//   lower:  d2 up 5; d1 down and d2 steady or |d2| < |d1|/2 6; d1 steady or
+//           up and d2 down, or |d2| > 2·|d1| 8; otherwise 7
+//
+// Size of the change (rounded to 0.1 hPa, compared in whole tenths): 0.0
+// "stałe", 0.1–1.5 "rośnie/spada powoli", 1.6–3.5 "rośnie/spada", 3.6–6.0
+// "rośnie/spada szybko", above 6.0 "rośnie/spada bardzo szybko".
 
 #include <QString>
 
 struct PressureTendency {
-    double dChangeHpa = 0.0;   // now minus 3 hours ago, hPa
+    double dChangeHpa = 0.0;   // now minus 3 hours ago, hPa, rounded to 0.1
     int nCode = 4;             // 0 … 8
 
     // The change to one decimal with its sign, decimal point: "-2.3", "+0.4", "0.0".

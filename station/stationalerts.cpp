@@ -1,5 +1,7 @@
 #include "station/stationalerts.h"
 
+#include <cmath>
+
 namespace {
 
 const QString kFall = QStringLiteral("fall");
@@ -39,6 +41,13 @@ QString SwitchedOff(const QString& kind)
     return QStringLiteral("Koniec alarmu braku odczytu: alarm wyłączono w ustawieniach.");
 }
 
+// Values and thresholds compared in thousandths of a hPa, so that a value
+// exactly at a threshold plus the hysteresis is never a float's rounding away.
+qint64 Milli(double hpa)
+{
+    return qint64(std::llround(hpa * 1000.0));
+}
+
 } // namespace
 
 std::vector<StationAlert> CStationAlerts::SetSettings(const StationSettings& settings, qint64 nowMsec)
@@ -71,11 +80,11 @@ std::vector<StationAlert> CStationAlerts::Update(qint64 nowMsec, std::optional<d
 
     if (tendency && s.dAlertFall > 0) {
         const double change = tendency->dChangeHpa;
-        if (!m_bFall && change <= -s.dAlertFall) {
+        if (!m_bFall && Milli(change) <= -Milli(s.dAlertFall)) {
             m_bFall = true;
             told.push_back({kFall, true, QStringLiteral("Ciśnienie spadło o %1 w ciągu 3 godzin (próg alarmu: spadek o %2).")
                                              .arg(Hpa(-change), Hpa(s.dAlertFall))});
-        } else if (m_bFall && change > -s.dAlertFall + hysteresis) {
+        } else if (m_bFall && Milli(change) > -Milli(s.dAlertFall) + Milli(hysteresis)) {
             m_bFall = false;
             told.push_back({kFall, false, QStringLiteral("Koniec alarmu spadku ciśnienia: zmiana w ciągu 3 godzin %1 (próg: spadek o %2).")
                                               .arg(SignedHpa(change), Hpa(s.dAlertFall))});
@@ -83,11 +92,11 @@ std::vector<StationAlert> CStationAlerts::Update(qint64 nowMsec, std::optional<d
     }
     if (tendency && s.dAlertRise > 0) {
         const double change = tendency->dChangeHpa;
-        if (!m_bRise && change >= s.dAlertRise) {
+        if (!m_bRise && Milli(change) >= Milli(s.dAlertRise)) {
             m_bRise = true;
             told.push_back({kRise, true, QStringLiteral("Ciśnienie wzrosło o %1 w ciągu 3 godzin (próg alarmu: wzrost o %2).")
                                              .arg(Hpa(change), Hpa(s.dAlertRise))});
-        } else if (m_bRise && change < s.dAlertRise - hysteresis) {
+        } else if (m_bRise && Milli(change) < Milli(s.dAlertRise) - Milli(hysteresis)) {
             m_bRise = false;
             told.push_back({kRise, false, QStringLiteral("Koniec alarmu wzrostu ciśnienia: zmiana w ciągu 3 godzin %1 (próg: wzrost o %2).")
                                               .arg(SignedHpa(change), Hpa(s.dAlertRise))});
@@ -95,10 +104,10 @@ std::vector<StationAlert> CStationAlerts::Update(qint64 nowMsec, std::optional<d
     }
     if (pressureHpa && s.dAlertLow > 0) {
         const double p = *pressureHpa;
-        if (!m_bLow && p <= s.dAlertLow) {
+        if (!m_bLow && Milli(p) <= Milli(s.dAlertLow)) {
             m_bLow = true;
             told.push_back({kLow, true, QStringLiteral("Niskie ciśnienie: %1 (próg alarmu %2).").arg(Hpa(p), Hpa(s.dAlertLow))});
-        } else if (m_bLow && p >= s.dAlertLow + hysteresis) {
+        } else if (m_bLow && Milli(p) >= Milli(s.dAlertLow) + Milli(hysteresis)) {
             m_bLow = false;
             told.push_back({kLow, false, QStringLiteral("Koniec alarmu niskiego ciśnienia: %1 (próg alarmu %2).")
                                              .arg(Hpa(p), Hpa(s.dAlertLow))});
@@ -106,10 +115,10 @@ std::vector<StationAlert> CStationAlerts::Update(qint64 nowMsec, std::optional<d
     }
     if (pressureHpa && s.dAlertHigh > 0) {
         const double p = *pressureHpa;
-        if (!m_bHigh && p >= s.dAlertHigh) {
+        if (!m_bHigh && Milli(p) >= Milli(s.dAlertHigh)) {
             m_bHigh = true;
             told.push_back({kHigh, true, QStringLiteral("Wysokie ciśnienie: %1 (próg alarmu %2).").arg(Hpa(p), Hpa(s.dAlertHigh))});
-        } else if (m_bHigh && p <= s.dAlertHigh - hysteresis) {
+        } else if (m_bHigh && Milli(p) <= Milli(s.dAlertHigh) - Milli(hysteresis)) {
             m_bHigh = false;
             told.push_back({kHigh, false, QStringLiteral("Koniec alarmu wysokiego ciśnienia: %1 (próg alarmu %2).")
                                               .arg(Hpa(p), Hpa(s.dAlertHigh))});

@@ -91,6 +91,14 @@ TEST(StationAlerts, EachFiresOncePerCrossingWithHysteresis)
     EXPECT_EQ(QStringList({QStringLiteral("rise-"), QStringLiteral("high-")}), at(1029.5, 2.4));
     EXPECT_TRUE(alerts.IsActive(QStringLiteral("low")) == false);
 
+    // Exactly at the threshold plus the hysteresis ends it, whatever the
+    // binary fractions make of 985.7 + 0.1.
+    s.dAlertLow = 985.7;
+    s.dAlertHysteresis = 0.1;
+    alerts.SetSettings(s, t);
+    EXPECT_EQ(QStringList({QStringLiteral("low+")}), at(985.7));
+    EXPECT_EQ(QStringList({QStringLiteral("low-")}), at(985.8));
+
     // Switched off while active: told as ended, once.
     at(985.0);
     EXPECT_TRUE(alerts.IsActive(QStringLiteral("low")));
