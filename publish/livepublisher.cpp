@@ -92,8 +92,9 @@ void CLivePublisher::OnRefresh()
         m_nSerial = reading.nSerial;
         m_stationDiscovery.clear();
         m_state = Payload(reading);
-        SendPendingAlerts();
         Connect();
+        // Into the spool once the old connection is gone: sent once, on the new one.
+        SendPendingAlerts();
         return;
     }
     if (m_nSerial <= 0)

@@ -211,7 +211,10 @@ TEST(LivePublisherTest, AlertsGoThroughTheSpoolAndArriveAfterABrokerOutageInOrde
     PersistentSubscriber sub;
     ASSERT_TRUE(sub.Start(rig.folder.Path(QStringLiteral("sub.txt")), rig.broker.Port()));
 
+    // Connected before the instrument is known, as when the first frame
+    // comes late: the alert is sent once, with the connection that names it.
     rig.publisher->Start();
+    ASSERT_TRUE(rig.WaitConnected(true));
     rig.publisher->PublishAlert({QStringLiteral("silence"), true, QStringLiteral("Brak odczytu")});
     rig.publisher->OnRefresh();
     rig.publisher->RecordTick();
@@ -228,11 +231,11 @@ TEST(LivePublisherTest, AlertsGoThroughTheSpoolAndArriveAfterABrokerOutageInOrde
     ASSERT_TRUE(QTest::qWaitFor([&] { return rig.publisher->Spool().IsEmpty(); }, kWaitMs));
 
     const auto messages = sub.Messages();
-    std::vector<QString> topics;
+    std::vector<std::string> topics;
     for (const auto& [topic, payload] : messages)
-        topics.push_back(topic);
-    EXPECT_EQ(topics, std::vector<QString>({"km302/1234/alert", "km302/1234/record", "km302/1234/record",
-                                            "km302/1234/alert", "km302/1234/record"}));
+        topics.push_back(topic.toStdString());
+    EXPECT_EQ(topics, std::vector<std::string>({"km302/1234/alert", "km302/1234/record", "km302/1234/record",
+                                                "km302/1234/alert", "km302/1234/record"}));
     const QJsonObject fall = Json(messages.at(3).second);
     EXPECT_EQ(fall["kind"].toString(), "fall");
     EXPECT_TRUE(fall["active"].toBool());
