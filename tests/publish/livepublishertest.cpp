@@ -3,7 +3,6 @@
 #include <QDir>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSignalSpy>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -53,49 +52,55 @@ struct Rig {
             Local(broker.Port()), QStringLiteral("KM302"), [this] { return reading; }, nullptr);
         return true;
     }
-    bool WaitConnected(bool bConnected)
+    bool WaitConnected(bool bConnected) const
     {
         return QTest::qWaitFor([&] { return publisher->IsConnected() == bConnected; }, kWaitMs);
     }
 };
 
-// A client subscribed to everything, keeping what arrives in its order.
+// mosquitto_sub writing "topic payload" lines into a file, in the order the
+// messages arrive; with an id, its session is kept by a broker with
+// persistence across the broker's restart.
 struct Subscriber {
-    CMqttClient client;
-    QSignalSpy messages{&client, &CMqttClient::MessageReceived};
+    CChildProcess process;
+    QString path;
 
-    bool Start(int nPort)
+    // Subscribes as `id` to `topics`; true once the broker has the subscription.
+    bool Start(CMosquittoBroker& broker, const QString& file, const std::string& id, std::vector<std::string> options)
     {
-        QSignalSpy status(&client, &CMqttClient::StatusChanged);
-        QSignalSpy subscribed(&client, &CMqttClient::Subscribed);
-        client.Start(Local(nPort), QStringLiteral("sub"), QString());
-        return QTest::qWaitFor([&] { return client.IsConnected(); }, kWaitMs) && client.Subscribe("#", 1) >= 0 &&
-               subscribed.wait(kWaitMs);
+        path = file;
+        const int fd = ::open(path.toLocal8Bit().constData(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+        options.insert(options.begin(), {"-h", "127.0.0.1", "-p", std::to_string(broker.Port()), "-i", id, "-q", "1",
+                                         "-F", "%t %p"});
+        const bool bStarted = process.Start("/usr/bin/mosquitto_sub", options, {}, fd, CChildProcess::kInherit);
+        ::close(fd);
+        return bStarted && QTest::qWaitFor([&] {
+                   return broker.Log().contains(QStringLiteral("Received SUBSCRIBE from %1").arg(id.c_str()));
+               }, kWaitMs);
+    }
+    std::vector<std::pair<QString, QByteArray>> Messages() const
+    {
+        std::vector<std::pair<QString, QByteArray>> out;
+        for (const QByteArray& line : CScratchFolder::Read(path).split('\n')) {
+            const qsizetype space = line.indexOf(' ');
+            if (space > 0)
+                out.emplace_back(QString::fromUtf8(line.left(space)), line.mid(space + 1));
+        }
+        return out;
     }
     std::vector<QByteArray> On(const QString& topic) const
     {
         std::vector<QByteArray> out;
-        for (const QList<QVariant>& m : messages) {
-            if (m.at(0).toString() == topic)
-                out.push_back(m.at(1).toByteArray());
+        for (const auto& [t, payload] : Messages()) {
+            if (t == topic)
+                out.push_back(payload);
         }
         return out;
     }
-    bool WaitCount(const QString& topic, size_t n)
+    bool WaitCount(size_t n, const QString& topic = {})
     {
-        return QTest::qWaitFor([&] { return On(topic).size() >= n; }, kWaitMs);
-    }
-    // The discovery configs under km302_1234, by object id.
-    QStringList Configs() const
-    {
-        QStringList ids;
-        for (const QList<QVariant>& m : messages) {
-            const QString topic = m.at(0).toString();
-            if (topic.startsWith(kConfigs) && !ids.contains(topic.section('/', 3, 3)))
-                ids.append(topic.section('/', 3, 3));
-        }
-        ids.sort();
-        return ids;
+        return QTest::qWaitFor([&] { return (topic.isEmpty() ? Messages().size() : On(topic).size()) >= n; },
+                               kWaitMs);
     }
 };
 
@@ -107,20 +112,18 @@ TEST(LivePublisherTest, StationFieldsAndSensorsFollowItsSettingsAndAreAbsentWhen
     Rig rig;
     ASSERT_TRUE(rig.Start()) << rig.broker.Log().toStdString();
     Subscriber sub;
-    ASSERT_TRUE(sub.Start(rig.broker.Port()));
+    ASSERT_TRUE(sub.Start(rig.broker, rig.folder.Path(QStringLiteral("sub.txt")), "sub", {"-t", "#"}));
+    const QString state = QStringLiteral("km302/1234/state");
+    const QString record = QStringLiteral("km302/1234/record");
 
     CStation station;
     rig.publisher->SetStation(&station);
     rig.publisher->Start();
     rig.publisher->OnRefresh();
-    ASSERT_TRUE(sub.WaitCount("km302/1234/state", 1));
-    rig.publisher->OnRefresh();
     rig.publisher->RecordTick();
-    ASSERT_TRUE(sub.WaitCount("km302/1234/record", 1));
-    ASSERT_TRUE(sub.WaitCount("km302/1234/state", 2));
-    EXPECT_EQ(sub.Configs(), QStringList{"pressure"});
-    EXPECT_EQ(sub.On(kConfigs + "pressure/config").at(0), CMqttPayload::DiscoveryConfig("km302", 1234));
-    for (const QByteArray& payload : {sub.On("km302/1234/state").back(), sub.On("km302/1234/record").back()}) {
+    ASSERT_TRUE(sub.WaitCount(1, record));
+    ASSERT_TRUE(sub.WaitCount(1, state));
+    for (const QByteArray& payload : {sub.On(state).back(), sub.On(record).back()}) {
         QJsonObject o = Json(payload);
         o.remove("time");
         EXPECT_EQ(QJsonDocument(o).toJson(QJsonDocument::Compact),
@@ -135,69 +138,36 @@ TEST(LivePublisherTest, StationFieldsAndSensorsFollowItsSettingsAndAreAbsentWhen
     const qint64 now = QDateTime::currentMSecsSinceEpoch();
     station.SetSettings(on, now);
     station.Update(now, 898.76);
-    rig.reading.dValue = 898.76;
     rig.publisher->OnRefresh();
-    ASSERT_TRUE(sub.WaitCount("km302/1234/state", 3));
-    const QJsonObject state = Json(sub.On("km302/1234/state").back());
-    EXPECT_EQ(state["qnh_hpa"].toDouble(), 1013.3);
-    EXPECT_TRUE(state.contains("tendency_3h_hpa") && state["tendency_3h_hpa"].isNull());
-    EXPECT_TRUE(state.contains("tendency_code") && state["tendency_code"].isNull());
-    ASSERT_TRUE(sub.WaitCount(kConfigs + "tendency/config", 1));
-    EXPECT_EQ(sub.Configs(), QStringList({"pressure", "qnh", "tendency"}));
-    EXPECT_EQ(Json(sub.On(kConfigs + "qnh/config").at(0))["unique_id"].toString(), "km302_1234_qnh");
     rig.publisher->RecordTick();
-    ASSERT_TRUE(sub.WaitCount("km302/1234/record", 2));
-    EXPECT_EQ(Json(sub.On("km302/1234/record").back())["qnh_hpa"].toDouble(), 1013.3);
+    ASSERT_TRUE(sub.WaitCount(2, record));
+    for (const QByteArray& payload : {sub.On(state).back(), sub.On(record).back()}) {
+        const QJsonObject o = Json(payload);
+        EXPECT_EQ(o["qnh_hpa"].toDouble(), 1013.3);
+        EXPECT_TRUE(o.contains("tendency_3h_hpa") && o["tendency_3h_hpa"].isNull());
+        EXPECT_TRUE(o.contains("tendency_code") && o["tendency_code"].isNull());
+    }
+    EXPECT_EQ(Json(sub.On(kConfigs + "qnh/config").at(0))["unique_id"].toString(), "km302_1234_qnh");
+    EXPECT_EQ(Json(sub.On(kConfigs + "tendency/config").at(0))["unique_id"].toString(), "km302_1234_tendency");
 
-    // QFF instead, no tendency: the QNH and tendency sensors are removed.
+    // QFF instead, no tendency: the QNH and tendency sensors are removed;
+    // none of them was there while everything was off.
     on.nReduction = StationSettings::kQff;
     on.bTendency = 0;
     station.SetSettings(on, now);
     station.Update(now, 898.76);
     rig.publisher->OnRefresh();
-    ASSERT_TRUE(sub.WaitCount(kConfigs + "qnh/config", 2));
-    ASSERT_TRUE(sub.WaitCount(kConfigs + "tendency/config", 2));
-    EXPECT_EQ(sub.On(kConfigs + "qnh/config").back(), QByteArray());
-    EXPECT_EQ(sub.On(kConfigs + "tendency/config").back(), QByteArray());
+    rig.publisher->RecordTick();
+    ASSERT_TRUE(sub.WaitCount(3, record));
+    using Payloads = std::vector<QByteArray>;
+    EXPECT_EQ(sub.On(kConfigs + "qnh/config"), Payloads({CMqttPayload::ReducedConfig("km302", 1234, 1), ""}));
+    EXPECT_EQ(sub.On(kConfigs + "tendency/config"), Payloads({CMqttPayload::TendencyConfig("km302", 1234), ""}));
     EXPECT_EQ(sub.On(kConfigs + "qff/config").size(), 1u);
-    ASSERT_TRUE(sub.WaitCount("km302/1234/state", 4));
-    const QJsonObject qff = Json(sub.On("km302/1234/state").back());
+    EXPECT_EQ(sub.On(kConfigs + "pressure/config"), Payloads{CMqttPayload::DiscoveryConfig("km302", 1234)});
+    const QJsonObject qff = Json(sub.On(record).back());
     EXPECT_TRUE(qff.contains("qff_hpa"));
     EXPECT_FALSE(qff.contains("qnh_hpa") || qff.contains("tendency_code"));
 }
-
-// mosquitto_sub with a session the broker keeps across its restart, writing
-// "topic payload" lines into a file.
-struct PersistentSubscriber {
-    CChildProcess process;
-    QString path;
-
-    bool Start(const QString& file, int nPort)
-    {
-        path = file;
-        const int fd = ::open(path.toLocal8Bit().constData(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
-        const bool bStarted = process.Start("/usr/bin/mosquitto_sub",
-                                            {"-h", "127.0.0.1", "-p", std::to_string(nPort), "-v", "-c", "-i",
-                                             "alerts", "-q", "1", "-t", "km302/+/record", "-t", "km302/+/alert"},
-                                            {}, fd, CChildProcess::kInherit);
-        ::close(fd);
-        return bStarted;
-    }
-    std::vector<std::pair<QString, QByteArray>> Messages() const
-    {
-        std::vector<std::pair<QString, QByteArray>> out;
-        for (const QByteArray& line : CScratchFolder::Read(path).split('\n')) {
-            const qsizetype space = line.indexOf(' ');
-            if (space > 0)
-                out.emplace_back(QString::fromUtf8(line.left(space)), line.mid(space + 1));
-        }
-        return out;
-    }
-    bool WaitCount(size_t n)
-    {
-        return QTest::qWaitFor([&] { return Messages().size() >= n; }, kWaitMs);
-    }
-};
 
 // An alert before the instrument is known waits for its serial number; one
 // during a broker outage waits in the spool with the records and arrives
@@ -208,8 +178,9 @@ TEST(LivePublisherTest, AlertsGoThroughTheSpoolAndArriveAfterABrokerOutageInOrde
     const QString store = rig.folder.Path(QStringLiteral("broker-db/"));
     ASSERT_TRUE(QDir().mkpath(store));
     ASSERT_TRUE(rig.Start({"persistence true", "persistence_location " + store})) << rig.broker.Log().toStdString();
-    PersistentSubscriber sub;
-    ASSERT_TRUE(sub.Start(rig.folder.Path(QStringLiteral("sub.txt")), rig.broker.Port()));
+    Subscriber sub;
+    ASSERT_TRUE(sub.Start(rig.broker, rig.folder.Path(QStringLiteral("sub.txt")), "alerts",
+                          {"-c", "-t", "km302/+/record", "-t", "km302/+/alert"}));
 
     // Connected before the instrument is known, as when the first frame
     // comes late: the alert is sent once, with the connection that names it.
