@@ -47,6 +47,8 @@ CHeadlessApp::CHeadlessApp(CommandLine line)
                  .onStationAlert =
                      [this](const StationAlert& alert) {
                          m_report(alert.strText, alert.bActive ? ReportPriority::Warning : ReportPriority::Info);
+                         if (m_publisher)
+                             m_publisher->PublishAlert(alert);
                      },
              }),
       m_recorder(m_timers, m_core, [this](const QString& text, ReportPriority priority) { m_report(text, priority); })
@@ -134,6 +136,7 @@ bool CHeadlessApp::LoadSettings(const QString& settingsPath)
                                    d.m_bValueError != 0, d.m_bCalibrationError != 0};
             },
             [this](const QString& text, ReportPriority priority) { m_report(text, priority); });
+        m_publisher->SetStation(&m_core.Station());
         m_recorder.AttachStream(m_publisher.get());
     }
 

@@ -91,16 +91,24 @@ void CLivePublisher::OnRefresh()
             m_client.Publish(CMqttPayload::AvailabilityTopic(m_settings.strTopic, m_nSerial),
                              CMqttPayload::kOffline, 1, true);
         m_nSerial = reading.nSerial;
+        m_stationDiscovery.clear();
         KeepState(reading);
         Connect();
+        // Into the spool once the old connection is gone: sent once, on the new one.
+        SendPendingAlerts();
         return;
     }
     if (m_nSerial <= 0)
         return;
     KeepState(reading);
+    if (!m_client.IsConnected())
+        return;
+    // The station's sensors follow its settings, changed while running.
+    if (m_settings.bDiscovery && m_stationDiscovery != WantedDiscovery())
+        PublishDiscovery(false);
     // Refreshes handled in one pass of the event loop (a burst of frames
     // waiting on the line) send only the last of them.
-    if (m_client.IsConnected() && !m_bStatePending) {
+    if (!m_bStatePending) {
         m_bStatePending = true;
         QMetaObject::invokeMethod(this, [this] { PublishState(); }, Qt::QueuedConnection);
     }
@@ -135,8 +143,31 @@ void CLivePublisher::RecordTick()
 {
     if (!m_bRunning || m_nSerial <= 0)
         return;
-    const QString topic = CMqttPayload::RecordTopic(m_settings.strTopic, m_nSerial);
-    const QByteArray payload = Payload(m_source(), QDateTime::currentDateTimeUtc());
+    Enqueue(CMqttPayload::RecordTopic(m_settings.strTopic, m_nSerial), Payload(m_source(), QDateTime::currentDateTimeUtc()));
+}
+
+void CLivePublisher::PublishAlert(const StationAlert& alert)
+{
+    if (!m_bRunning)
+        return;
+    m_pendingAlerts.push_back({QDateTime::currentDateTimeUtc(), alert});
+    if (m_pendingAlerts.size() > kMaxPendingAlerts)
+        m_pendingAlerts.pop_front();
+    SendPendingAlerts();
+}
+
+void CLivePublisher::SendPendingAlerts()
+{
+    if (m_nSerial <= 0)
+        return;
+    for (const PendingAlert& p : m_pendingAlerts)
+        Enqueue(CMqttPayload::AlertTopic(m_settings.strTopic, m_nSerial),
+                CMqttPayload::Alert(p.time, p.alert.strKind, p.alert.bActive, p.alert.strText, m_nSerial));
+    m_pendingAlerts.clear();
+}
+
+void CLivePublisher::Enqueue(const QString& topic, const QByteArray& payload)
+{
     if (!m_bSpoolOpen) {
         // Without a spool the record goes only while connected.
         m_client.Publish(topic, payload, 1, false);
@@ -174,7 +205,7 @@ void CLivePublisher::OnConnected()
     if (m_nSerial > 0) {
         if (m_settings.bDiscovery) {
             m_client.Subscribe(DiscoveryStatusTopic(), 1);
-            PublishDiscovery();
+            PublishDiscovery(true);
         }
         m_client.Publish(CMqttPayload::StateTopic(m_settings.strTopic, m_nSerial), State(), 0, true);
         PublishAvailability();
@@ -192,16 +223,50 @@ void CLivePublisher::PublishAvailability()
         m_nAvailabilitySent = nWanted;
 }
 
-void CLivePublisher::PublishDiscovery()
+void CLivePublisher::PublishDiscovery(bool bPressure)
 {
-    m_client.Publish(CMqttPayload::DiscoveryTopic(m_settings.strDiscoveryPrefix, m_nSerial),
-                     CMqttPayload::DiscoveryConfig(m_settings.strTopic, m_nSerial), 1, true);
+    const QString& dp = m_settings.strDiscoveryPrefix;
+    if (bPressure)
+        m_client.Publish(CMqttPayload::DiscoveryTopic(dp, m_nSerial),
+                         CMqttPayload::DiscoveryConfig(m_settings.strTopic, m_nSerial), 1, true);
+    const QStringList wanted = WantedDiscovery();
+    for (const QString& id : wanted) {
+        const QByteArray config = id == QLatin1String("tendency")
+                                      ? CMqttPayload::TendencyConfig(m_settings.strTopic, m_nSerial)
+                                      : CMqttPayload::ReducedConfig(m_settings.strTopic, m_nSerial,
+                                                                    m_station->Settings().nReduction);
+        if (m_client.Publish(CMqttPayload::DiscoveryTopic(dp, m_nSerial, id), config, 1, true) >= 0 &&
+            !m_stationDiscovery.contains(id))
+            m_stationDiscovery.append(id);
+    }
+    // Switched off: Home Assistant removes a sensor whose config is empty.
+    for (qsizetype i = m_stationDiscovery.size() - 1; i >= 0; --i) {
+        if (!wanted.contains(m_stationDiscovery.at(i)) &&
+            m_client.Publish(CMqttPayload::DiscoveryTopic(dp, m_nSerial, m_stationDiscovery.at(i)), QByteArray(), 1,
+                             true) >= 0)
+            m_stationDiscovery.removeAt(i);
+    }
+    m_stationDiscovery.sort();
+}
+
+QStringList CLivePublisher::WantedDiscovery() const
+{
+    QStringList ids;
+    if (!m_station)
+        return ids;
+    const StationSettings& s = m_station->Settings();
+    if (s.nReduction != StationSettings::kNoReduction)
+        ids.append(CMqttPayload::ReducedObjectId(s.nReduction));
+    if (s.bTendency)
+        ids.append(QStringLiteral("tendency"));
+    ids.sort();
+    return ids;
 }
 
 void CLivePublisher::OnMessage(const QString& topic, const QByteArray& payload)
 {
     if (m_settings.bDiscovery && m_nSerial > 0 && topic == DiscoveryStatusTopic() && payload == CMqttPayload::kOnline)
-        PublishDiscovery();
+        PublishDiscovery(true);
 }
 
 void CLivePublisher::Pump()
@@ -242,8 +307,19 @@ void CLivePublisher::Report(const QString& text, ReportPriority priority)
 
 QByteArray CLivePublisher::Payload(const LiveReading& reading, const QDateTime& time) const
 {
+    MqttStationValues station;
+    if (m_station) {
+        const StationSettings& s = m_station->Settings();
+        station.nReduction = s.nReduction;
+        station.reducedHpa = m_station->Reduced();
+        station.bTendency = s.bTendency != 0;
+        if (const std::optional<PressureTendency> t = m_station->Tendency()) {
+            station.tendencyHpa = t->dChangeHpa;
+            station.tendencyCode = t->nCode;
+        }
+    }
     return CMqttPayload::Reading(time, StatusOf(reading), reading.dValue,
-                                 reading.bPascals, m_nSerial);
+                                 reading.bPascals, m_nSerial, station);
 }
 
 QString CLivePublisher::DiscoveryStatusTopic() const

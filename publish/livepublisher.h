@@ -27,11 +27,25 @@
 //                          order. A lost connection sends again what was not
 //                          acknowledged (a receiver may see a record twice,
 //                          with the same time).
+//   <p>/<sn>/alert         QoS 1, not retained, at PublishAlert: the station's
+//                          alert as JSON (CMqttPayload::Alert), through the
+//                          spool like the records and in their order; an
+//                          alert before the first serial number waits (in
+//                          memory, a few at most) until one names the topic
 //   <dp>/sensor/km302_<sn>/pressure/config   Home Assistant's discovery
 //                          (DISCOVERY=1), retained, at each connection and
 //                          again whenever <dp>/status says "online". That is
 //                          the one topic subscribed to; nothing that comes
 //                          from the broker changes anything else.
+//   <dp>/sensor/km302_<sn>/qnh|qff|tendency/config   the same for the
+//                          station's reduced pressure and tendency, while its
+//                          settings switch them on; one switched off while
+//                          running is removed (an empty retained message) if
+//                          this run published it.
+//
+// The station (SetStation, owned by the measurement) is read when a message
+// is made: its settings say which fields the state and the record carry, its
+// Reduced() and Tendency() their values (a record those at its tick).
 //
 // The last will must name the instrument, whose serial number comes with the
 // first valid frame: the connection starts at Start without a will (so that a
@@ -50,6 +64,7 @@
 #include <QDateTime>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 #include <deque>
 #include <functional>
@@ -61,6 +76,7 @@
 #include "publish/mqttsettings.h"
 #include "publish/recordspool.h"
 #include "recording/recordstream.h"
+#include "station/station.h"
 
 // What the measurement holds now.
 struct LiveReading {
@@ -94,6 +110,10 @@ public:
 
     void OnRefresh();
     void RecordTick() override;
+    // The station whose values the messages carry; null: none (as with
+    // everything off). It outlives the publisher.
+    void SetStation(const CStation* station) { m_station = station; }
+    void PublishAlert(const StationAlert& alert);
 
     static QString SpoolFailedText(const QString& path);
     static QString SpoolFullText(int nMb);
@@ -114,7 +134,10 @@ private:
     void OnMessage(const QString& topic, const QByteArray& payload);
     void PublishState();
     void PublishAvailability();
-    void PublishDiscovery();
+    void PublishDiscovery(bool bPressure);
+    QStringList WantedDiscovery() const;
+    void Enqueue(const QString& topic, const QByteArray& payload);
+    void SendPendingAlerts();
     void Pump();
     void Report(const QString& text, ReportPriority priority);
     QByteArray Payload(const LiveReading& reading, const QDateTime& time) const;
@@ -142,4 +165,12 @@ private:
     std::deque<InFlight> m_inFlight;    // the spool's oldest records, in its order
     QString m_lastReport;
     bool m_bSpoolWriteFailed = false;
+    const CStation* m_station = nullptr;
+    QStringList m_stationDiscovery;     // the station's configs this run gave the broker
+    struct PendingAlert {
+        QDateTime time;
+        StationAlert alert;
+    };
+    std::deque<PendingAlert> m_pendingAlerts;   // before the first serial number
+    static constexpr size_t kMaxPendingAlerts = 16;
 };

@@ -73,7 +73,12 @@ CMainDialog::CMainDialog(MainDialogRunners runners, QWidget* parent)
                          if (m_publisher)
                              m_publisher->OnRefresh();
                      },
-                 .onStationAlert = [this](const StationAlert& alert) { OnStationAlert(alert); },
+                 .onStationAlert =
+                     [this](const StationAlert& alert) {
+                         OnStationAlert(alert);
+                         if (m_publisher)
+                             m_publisher->PublishAlert(alert);
+                     },
              }),
       m_ui(std::make_unique<Ui::CMainDialog>())
 {
@@ -642,6 +647,7 @@ void CMainDialog::StartPublisher()
             m_publisherStatus = text + QStringLiteral(". ");
             UpdateStatusLine();
         });
+    m_publisher->SetStation(&m_core.Station());
     m_recording->AttachStream(m_publisher.get());
     m_publisher->Start();
 }
