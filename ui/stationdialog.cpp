@@ -200,10 +200,15 @@ std::optional<StationSettings> CStationDialog::FromFields(QString* error, QLineE
 void CStationDialog::UpdatePreview()
 {
     m_temperature->setEnabled(m_reduction->currentIndex() == StationSettings::kQff);
-    m_preview->setText(PreviewText());
+    m_preview->setText(ComputePreview());
 }
 
 QString CStationDialog::PreviewText() const
+{
+    return m_preview->text();
+}
+
+QString CStationDialog::ComputePreview() const
 {
     QString error;
     const std::optional<StationSettings> settings = FromFields(&error);

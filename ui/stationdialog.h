@@ -40,6 +40,7 @@ public:
     void OnOK() override;
     void OnHelp();
 
+    // The preview line as it stands.
     QString PreviewText() const;
     static QString HelpText();
 
@@ -69,6 +70,7 @@ private:
     // The fields as settings; on a bad field, its message and the field.
     std::optional<StationSettings> FromFields(QString* error = nullptr, QLineEdit** field = nullptr) const;
     void UpdatePreview();
+    QString ComputePreview() const;
 
     QLabel* m_preview = nullptr;
 };
