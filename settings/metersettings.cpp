@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <limits>
 
 namespace {
 
@@ -15,12 +16,31 @@ const QString kGeneral = QStringLiteral("GENERAL");
 const QString kLog = QStringLiteral("LOG");
 const QString kPorts = QStringLiteral("PORTS");
 const QString kMqtt = QStringLiteral("MQTT");
+const QString kStation = QStringLiteral("STATION");
 constexpr int kMaxPort = 256;
 constexpr int kTolerance = 10;
 
 QString PortKey(int n)
 {
     return QStringLiteral("COM%1").arg(n);
+}
+
+// A number for machines: a decimal point whatever the locale (QString's own
+// conversions never follow it). One that does not read is not a number, which
+// Sanitized replaces by the default.
+double GetNumber(const CSettingsFile& store, const QString& key, double defaultValue)
+{
+    const QString text = store.GetString(kStation, key, QString()).trimmed();
+    if (text.isEmpty())
+        return defaultValue;
+    bool ok = false;
+    const double value = text.toDouble(&ok);
+    return ok ? value : std::numeric_limits<double>::quiet_NaN();
+}
+
+void SetNumber(CSettingsFile& store, const QString& key, double value)
+{
+    store.SetString(kStation, key, QString::number(value, 'g', 12));
 }
 
 } // namespace
@@ -75,6 +95,20 @@ void ReadSettings(const CSettingsFile& store, MeterSettings& s)
         m.bDiscovery = store.GetInt(kMqtt, QStringLiteral("DISCOVERY"), defaults.bDiscovery);
         m.strDiscoveryPrefix = store.GetString(kMqtt, QStringLiteral("DISCOVERY_PREFIX"), defaults.strDiscoveryPrefix);
         m.nSpoolMb = store.GetInt(kMqtt, QStringLiteral("SPOOL_MB"), defaults.nSpoolMb);
+        const StationSettings station;
+        StationSettings& st = s.station;
+        st.dElevation = GetNumber(store, QStringLiteral("ELEVATION"), station.dElevation);
+        st.dCorrection = GetNumber(store, QStringLiteral("CORRECTION"), station.dCorrection);
+        st.nReduction = store.GetInt(kStation, QStringLiteral("REDUCTION"), station.nReduction);
+        st.dTemperature = GetNumber(store, QStringLiteral("TEMPERATURE"), station.dTemperature);
+        st.bTendency = store.GetInt(kStation, QStringLiteral("TENDENCY"), station.bTendency);
+        st.dAlertFall = GetNumber(store, QStringLiteral("ALERT_FALL"), station.dAlertFall);
+        st.dAlertRise = GetNumber(store, QStringLiteral("ALERT_RISE"), station.dAlertRise);
+        st.dAlertLow = GetNumber(store, QStringLiteral("ALERT_LOW"), station.dAlertLow);
+        st.dAlertHigh = GetNumber(store, QStringLiteral("ALERT_HIGH"), station.dAlertHigh);
+        st.dAlertHysteresis = GetNumber(store, QStringLiteral("ALERT_HYSTERESIS"), station.dAlertHysteresis);
+        st.nAlertSilence = store.GetInt(kStation, QStringLiteral("ALERT_SILENCE"), station.nAlertSilence);
+        st = st.Sanitized();
     } catch (...) {
         // The rest keep their defaults; start-up goes on.
     }
@@ -126,6 +160,21 @@ void WriteSettings(CSettingsFile& store, const MeterSettings& s)
         }
         if (!m.strPassword.isEmpty())
             store.SetOwnerOnly(true);
+        // Nor users who never switch the weather station on.
+        const StationSettings& st = s.station;
+        if (st != StationSettings() || store.HasSection(kStation)) {
+            SetNumber(store, QStringLiteral("ELEVATION"), st.dElevation);
+            SetNumber(store, QStringLiteral("CORRECTION"), st.dCorrection);
+            store.SetInt(kStation, QStringLiteral("REDUCTION"), st.nReduction);
+            SetNumber(store, QStringLiteral("TEMPERATURE"), st.dTemperature);
+            store.SetInt(kStation, QStringLiteral("TENDENCY"), st.bTendency);
+            SetNumber(store, QStringLiteral("ALERT_FALL"), st.dAlertFall);
+            SetNumber(store, QStringLiteral("ALERT_RISE"), st.dAlertRise);
+            SetNumber(store, QStringLiteral("ALERT_LOW"), st.dAlertLow);
+            SetNumber(store, QStringLiteral("ALERT_HIGH"), st.dAlertHigh);
+            SetNumber(store, QStringLiteral("ALERT_HYSTERESIS"), st.dAlertHysteresis);
+            store.SetInt(kStation, QStringLiteral("ALERT_SILENCE"), st.nAlertSilence);
+        }
     } catch (...) {
         // Ends the block without a message.
     }

@@ -30,6 +30,12 @@
 //               DISCOVERY_PREFIX, SPOOL_MB  (MqttSettings), after the port map;
 //               written only when set or already in the file. A file holding
 //               a password is written readable by its owner only.
+//     STATION   ELEVATION, CORRECTION, REDUCTION, TEMPERATURE, TENDENCY,
+//               ALERT_FALL, ALERT_RISE, ALERT_LOW, ALERT_HIGH, ALERT_HYSTERESIS,
+//               ALERT_SILENCE (StationSettings), after MQTT; written only when
+//               not default or already in the file. Numbers with a decimal
+//               point whatever the locale; a value that does not read or is
+//               out of its range is taken as its default (Sanitized).
 //
 // A store loaded from a file keeps the file's order and appends missing keys at
 // the end of their section; a first run writes the sections PRESSURE, GENERAL,
@@ -44,6 +50,7 @@
 #include "platform/wintypes.h"
 #include "publish/mqttsettings.h"
 #include "recording/recordingsettings.h"
+#include "station/stationsettings.h"
 
 class CSettingsFile;
 
@@ -59,11 +66,13 @@ struct MeterSettings {
     QString language;                    // written only
     std::map<int, QString> ports;        // COMn = path
     MqttSettings mqtt;                   // section MQTT
+    StationSettings station;             // section STATION
 
     static LOGFONT DefaultFont();
 };
 
-// Reads keys 1 to 21 in table order, then the port map's entries. A read that
+// Reads keys 1 to 21 in table order, then the port map's entries, MQTT and
+// STATION. A read that
 // throws ends the block; the fields read so far keep their values, the rest
 // their defaults.
 void ReadSettings(const CSettingsFile& store, MeterSettings& settings);

@@ -52,6 +52,7 @@ private:
     StationSettings m_settings;
     CPressureHistory m_history;
     CStationAlerts m_alerts;
+    std::optional<double> m_pressure;   // the last reading, corrected hPa
     std::optional<double> m_reduced;
     std::optional<PressureTendency> m_tendency;
 };

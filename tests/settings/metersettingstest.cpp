@@ -1,7 +1,11 @@
 #include <QDir>
+#include <QLocale>
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <clocale>
+#include <functional>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -238,6 +242,59 @@ TEST(MeterSettings, MqttSectionRoundTripsAndAPasswordMakesTheFileOwnerOnly)
     MeterSettings off;
     ReadSettings(store, off);
     EXPECT_FALSE(off.mqtt.Enabled());
+}
+
+// The weather station's section: a file that never had it gets none; one
+// that has it keeps it, numbers with a decimal point under a Polish locale
+// (decimal comma), and values out of range or unreadable are defaults.
+TEST(MeterSettings, StationSectionOnlyWhenUsedWithDecimalPointsAndSaneValues)
+{
+    const std::string oldLocale = std::setlocale(LC_ALL, nullptr);
+    ASSERT_NE(std::setlocale(LC_ALL, "pl_PL.UTF-8"), nullptr) << "scripts/install-deps generates pl_PL.UTF-8";
+    QLocale::setDefault(QLocale(QLocale::Polish, QLocale::Poland));
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("KM302.ini"));
+    WriteFile(path, "[GENERAL]\r\nPORT_NR=3\r\n");
+    const auto roundTrip = [&](const std::function<void(MeterSettings&)>& change) {
+        CSettingsFile store(4);
+        store.Load(path);
+        MeterSettings s;
+        ReadSettings(store, s);
+        change(s);
+        WriteSettings(store, s);
+        store.Save(false);
+        return s;
+    };
+    roundTrip([](MeterSettings&) {});
+    EXPECT_FALSE(ReadAll(path).contains("STATION"));
+
+    const MeterSettings set = roundTrip([](MeterSettings& s) {
+        s.station.dElevation = 540.5;
+        s.station.dCorrection = -0.35;
+        s.station.nReduction = StationSettings::kQff;
+        s.station.dTemperature = -7.5;
+        s.station.bTendency = 1;
+        s.station.dAlertFall = 3.0;
+        s.station.dAlertLow = 985.5;
+        s.station.dAlertHysteresis = 0.25;
+        s.station.nAlertSilence = 15;
+    });
+    const QByteArray text = ReadAll(path);
+    EXPECT_TRUE(text.contains("[STATION]\r\nELEVATION=540.5\r\nCORRECTION=-0.35\r\nREDUCTION=2\r\n"
+                              "TEMPERATURE=-7.5\r\nTENDENCY=1\r\n")) << text.constData();
+    EXPECT_EQ(set.station, roundTrip([](MeterSettings&) {}).station);
+    // Switched back off, the section stays, with the defaults.
+    roundTrip([](MeterSettings& s) { s.station = StationSettings(); });
+    EXPECT_TRUE(ReadAll(path).contains("[STATION]\r\nELEVATION=0\r\n"));
+
+    WriteFile(path, "[STATION]\r\nELEVATION=12000\r\nCORRECTION=1,5\r\nREDUCTION=7\r\nTEMPERATURE=20.5\r\n"
+                    "ALERT_HYSTERESIS=-1\r\nALERT_SILENCE=-3\r\nALERT_HIGH=1030.25\r\n");
+    StationSettings expected;
+    expected.dTemperature = 20.5;
+    expected.dAlertHigh = 1030.25;
+    EXPECT_EQ(expected, roundTrip([](MeterSettings&) {}).station);
+    std::setlocale(LC_ALL, oldLocale.c_str());
+    QLocale::setDefault(QLocale::c());
 }
 
 } // namespace
