@@ -13,6 +13,7 @@
 #include <QWindow>
 
 #include <algorithm>
+#include <optional>
 #include <utility>
 
 #include "dde/ddebustransport.h"
@@ -37,6 +38,7 @@
 #include "ui/portdialog.h"
 #include "ui/promotiondialog.h"
 #include "ui/recordingcontroller.h"
+#include "ui/stationdialog.h"
 #include "ui/pressuredisplay.h"
 #include "ui_maindialog.h"
 
@@ -126,6 +128,7 @@ void CMainDialog::BuildMenu()
     add(settings, ID_PORT, QStringLiteral("&Port szeregowy"), &CMainDialog::OnPortCommand);
     add(settings, ID_RECORDING, QStringLiteral("&Rejestracja do pliku"), &CMainDialog::OnRecordingSettings);
     add(settings, ID_ADDITIONAL, QStringLiteral("Ustawienia &dodatkowe"), &CMainDialog::OnAdditionalSettings);
+    add(settings, ID_STATION, QStringLiteral("&Stacja pomiarowa…"), &CMainDialog::OnStationSettings);
     add(settings, ID_MQTT, QStringLiteral("Publikowanie &MQTT…"), &CMainDialog::OnMqttSettings);
 
     QMenu* help = m_menuBar->addMenu(QStringLiteral("Pomo&c"));
@@ -170,6 +173,7 @@ void CMainDialog::ApplySettings(const MeterSettings& s)
     m_recording->SetSettings(s.recording);
     m_language = s.language;
     m_mqtt = s.mqtt;
+    m_station = s.station;
 }
 
 MeterSettings CMainDialog::Settings() const
@@ -188,6 +192,7 @@ MeterSettings CMainDialog::Settings() const
     s.recording = m_recording->Settings();
     s.language = m_language;
     s.mqtt = m_mqtt;
+    s.station = m_station;
     return s;
 }
 
@@ -626,6 +631,18 @@ void CMainDialog::OnMqttSettings()
         StartPublisher();
         UpdateStatusLine();
     }
+}
+
+void CMainDialog::OnStationSettings()
+{
+    // The preview starts from the reading as the instrument sent it, in hPa.
+    std::optional<double> reading;
+    if (m_core.CommOk() == 1) {
+        const CFrameDecoder& d = m_core.Decoder();
+        reading = d.m_bUnitPa ? d.m_dValue / 100.0 : d.m_dValue;
+    }
+    // Saved at exit with the rest.
+    RunStationCommand(m_station, reading, this);
 }
 
 void CMainDialog::OnAdditionalSettings()

@@ -22,7 +22,7 @@
 namespace {
 
 constexpr double kExampleHpa = 1000.0;
-constexpr int kMaxSilenceMinutes = 1440;
+constexpr int kMaxSilenceMinutes = 7 * 24 * 60;   // a week
 
 // One numeric field: where it goes, what it is called in a message, its range.
 struct NumberField {
@@ -38,10 +38,10 @@ const NumberField kFields[] = {
     {&CStationDialog::m_elevation, &StationSettings::dElevation, "Wysokość barometru", -500, 9000, "m"},
     {&CStationDialog::m_correction, &StationSettings::dCorrection, "Poprawka", -50, 50, "hPa"},
     {&CStationDialog::m_temperature, &StationSettings::dTemperature, "Temperatura powietrza", -80, 60, "°C"},
-    {&CStationDialog::m_alertFall, &StationSettings::dAlertFall, "Alarm spadku", 0, 50, "hPa"},
-    {&CStationDialog::m_alertRise, &StationSettings::dAlertRise, "Alarm wzrostu", 0, 50, "hPa"},
-    {&CStationDialog::m_alertLow, &StationSettings::dAlertLow, "Alarm niskiego ciśnienia", 0, 1200, "hPa"},
-    {&CStationDialog::m_alertHigh, &StationSettings::dAlertHigh, "Alarm wysokiego ciśnienia", 0, 1200, "hPa"},
+    {&CStationDialog::m_alertFall, &StationSettings::dAlertFall, "Alarm spadku", 0, 100, "hPa"},
+    {&CStationDialog::m_alertRise, &StationSettings::dAlertRise, "Alarm wzrostu", 0, 100, "hPa"},
+    {&CStationDialog::m_alertLow, &StationSettings::dAlertLow, "Alarm niskiego ciśnienia", 0, 2000, "hPa"},
+    {&CStationDialog::m_alertHigh, &StationSettings::dAlertHigh, "Alarm wysokiego ciśnienia", 0, 2000, "hPa"},
     {&CStationDialog::m_alertHysteresis, &StationSettings::dAlertHysteresis, "Histereza", 0, 50, "hPa"},
 };
 

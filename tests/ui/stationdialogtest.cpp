@@ -143,7 +143,7 @@ TEST(StationDialogTest, OutOfRangeInputIsRefusedWithAClearMessage)
     for (const auto& [field, text, message] :
          {std::tuple{&CStationDialog::m_elevation, "9000.5", "Wysokość barometru: podaj liczbę od -500 do 9000 m"},
           std::tuple{&CStationDialog::m_correction, "1,2,3", "Poprawka: podaj liczbę od -50 do 50 hPa"},
-          std::tuple{&CStationDialog::m_alertFall, "-1", "Alarm spadku: podaj liczbę od 0 do 50 hPa"}}) {
+          std::tuple{&CStationDialog::m_alertFall, "-1", "Alarm spadku: podaj liczbę od 0 do 100 hPa"}}) {
         services.ClearRecord();
         EXPECT_NE(IDOK, RunStationCommand(settings, std::nullopt, nullptr, [&](CStationDialog& d) {
                       d.OnInitDialog();
