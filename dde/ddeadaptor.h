@@ -15,6 +15,11 @@
 //   signal Advise(s topic, s item, s text)
 //                                     at every refresh, once for each item
 //                                     that has at least one link
+//   signal Alert(s kind, b active, s text)
+//                                     a weather-station alert started
+//                                     (active) or ended: kind "fall",
+//                                     "rise", "low", "high" or "silence",
+//                                     text one Polish sentence
 //   properties Topic, Wynik, Pomiar, Status (read-only strings), with
 //                                     PropertiesChanged when a text changes
 // Topic and item names compare without regard to case.
@@ -60,6 +65,11 @@ class CDdeAdaptor : public QDBusAbstractAdaptor {
                 "      <arg name=\"item\" type=\"s\"/>\n"
                 "      <arg name=\"text\" type=\"s\"/>\n"
                 "    </signal>\n"
+                "    <signal name=\"Alert\">\n"
+                "      <arg name=\"kind\" type=\"s\"/>\n"
+                "      <arg name=\"active\" type=\"b\"/>\n"
+                "      <arg name=\"text\" type=\"s\"/>\n"
+                "    </signal>\n"
                 "    <property name=\"Topic\" type=\"s\" access=\"read\"/>\n"
                 "    <property name=\"Wynik\" type=\"s\" access=\"read\"/>\n"
                 "    <property name=\"Pomiar\" type=\"s\" access=\"read\"/>\n"
@@ -89,6 +99,7 @@ public slots:
 
 signals:
     void Advise(const QString& topic, const QString& item, const QString& text);
+    void Alert(const QString& kind, bool active, const QString& text);
 
 private:
     CDdeBusTransport& m_transport;

@@ -335,6 +335,12 @@ void CDdeBusTransport::PublishChanges()
         m_connection.send(signal);
 }
 
+void CDdeBusTransport::Alert(const QString& kind, bool active, const QString& text)
+{
+    if (!m_strService.isEmpty())
+        emit m_pAdaptor->Alert(kind, active, text);
+}
+
 void CDdeBusTransport::FlushAdvises()
 {
     const auto pending = std::exchange(m_pendingAdvises, {});

@@ -22,6 +22,8 @@
 //   PublishChanges   sends one PropertiesChanged with every text noted since
 //                    the last one (a frame changes "Wynik" and "Pomiar"
 //                    together: one message on the bus, not two).
+//   Alert            broadcasts the signal Alert(kind, active, text) while
+//                    registered.
 //   Uninitialize     ends the links and closes the connection.
 //
 // Conversations: every method call of a client is one transaction handed to
@@ -66,6 +68,7 @@ public:
     bool OwnsName(const HSZ& service) override;
     bool PostAdvise(const HSZ& topic, const HSZ& item) override;
     void PublishChanges() override;
+    void Alert(const QString& kind, bool active, const QString& text) override;
     bool Uninitialize() override;
 
     // The calls of CDdeAdaptor, one per method and property of the interface.

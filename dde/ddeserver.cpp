@@ -58,7 +58,21 @@ void CDdeServer::AdviseAll()
         return;
     for (const HSZ& item : m_hszItems)
         m_transport->PostAdvise(m_hszTopic, item);
+    for (const QString& item : ExtraItemNames())
+        m_transport->PostAdvise(m_hszTopic, item);
     m_transport->PublishChanges();
+}
+
+void CDdeServer::Alert(const QString& kind, bool active, const QString& text)
+{
+    if (m_hszTopic.isEmpty())
+        return;
+    m_transport->Alert(kind, active, text);
+}
+
+QStringList CDdeServer::ExtraItemNames() const
+{
+    return m_pExtraItems ? m_pExtraItems->DdeExtraItemNames() : QStringList();
 }
 
 bool CDdeServer::TopicMatches(const HSZ& hsz) const
@@ -69,23 +83,37 @@ bool CDdeServer::TopicMatches(const HSZ& hsz) const
 
 int CDdeServer::ItemIndex(const HSZ& hsz) const
 {
-    int i = 0;
-    while (i < 3 && (m_hszItems[i].isEmpty() || DdeCmpStringHandles(hsz, m_hszItems[i]) != 0))
-        ++i;
-    return i;
+    for (int i = 0; i < 3; ++i) {
+        if (!m_hszItems[i].isEmpty() && DdeCmpStringHandles(hsz, m_hszItems[i]) == 0)
+            return i;
+    }
+    // The extra items too are served only while registered.
+    if (m_hszItems[0].isEmpty() || hsz.isEmpty())
+        return -1;
+    const QStringList extra = ExtraItemNames();
+    for (int j = 0; j < extra.size(); ++j) {
+        if (DdeCmpStringHandles(hsz, extra[j]) == 0)
+            return 3 + j;
+    }
+    return -1;
 }
 
 bool CDdeServer::IsServed(unsigned format, const HSZ& topic, const HSZ& item) const
 {
-    return format == CF_TEXT && TopicMatches(topic) && ItemIndex(item) < 3;
+    return format == CF_TEXT && TopicMatches(topic) && ItemIndex(item) >= 0;
 }
 
 DdeReply CDdeServer::ItemData(const HSZ& item) const
 {
     if (!m_pDisplay)
         return {};
-    return {.result = true, .text = DdeItemText(ItemIndex(item), m_pDisplay->GetDdeItemSource()),
-            .pairs = {}};
+    const int index = ItemIndex(item);
+    if (index < 0)
+        return {};
+    if (index >= 3)
+        return {.result = true, .text = m_pExtraItems->DdeExtraItemText(ExtraItemNames()[index - 3]),
+                .pairs = {}};
+    return {.result = true, .text = DdeItemText(index, m_pDisplay->GetDdeItemSource()), .pairs = {}};
 }
 
 DdeReply CDdeServer::DdeCallback(unsigned type, unsigned format, const HSZ& hsz1, const HSZ& hsz2)
@@ -104,7 +132,10 @@ DdeReply CDdeServer::DdeCallback(unsigned type, unsigned format, const HSZ& hsz1
         if (!IsServed(format, hsz1, hsz2))
             return {};
         // The new link gets the current value at once.
-        m_transport->PostAdvise(m_hszTopic, m_hszItems[ItemIndex(hsz2)]);
+        if (const int index = ItemIndex(hsz2); index < 3)
+            m_transport->PostAdvise(m_hszTopic, m_hszItems[index]);
+        else
+            m_transport->PostAdvise(m_hszTopic, ExtraItemNames()[index - 3]);
         return {.result = true, .text = {}, .pairs = {}};
     case XTYP_ADVSTOP:
         return {.result = IsServed(format, hsz1, hsz2), .text = {}, .pairs = {}};

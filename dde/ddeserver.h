@@ -8,7 +8,8 @@
 // number by "%s#%li"), and the items "Wynik", "Pomiar", "Status" (strings
 // 119-121). Names compare without regard to case; CF_TEXT is the only format
 // served. The texts come from what the pressure field shows (IDdeDisplay,
-// ddeitemtext.h).
+// ddeitemtext.h). Further items of the same topic (IDdeExtraItems) are served
+// while the program lists them.
 //
 // Bus names: the service "pl.km302.KM302", which clients connect to, and the
 // instrument's own "pl.km302.KM302.SN<serial number>" (same object, same
@@ -32,6 +33,7 @@
 #include <memory>
 
 #include "dde/ddedisplay.h"
+#include "dde/ddeextraitems.h"
 #include "dde/ddetransport.h"
 #include "platform/wintypes.h"
 
@@ -58,15 +60,23 @@ public:
     // the current text, changed or not; then the texts that changed are
     // announced together.
     void AdviseAll();
+    // While registered: tells the service's clients that an alert started
+    // (active) or ended (the transport's Alert signal).
+    void Alert(const QString& kind, bool active, const QString& text);
 
     // Set by the program to the state its pressure field shows; read by every
     // item text. While it is null, requests get no data.
     const IDdeDisplay* m_pDisplay = nullptr;
+    // Set by the program that has more items to serve; null: none.
+    const IDdeExtraItems* m_pExtraItems = nullptr;
 
 private:
     DdeReply DdeCallback(unsigned type, unsigned format, const HSZ& hsz1, const HSZ& hsz2) override;
     bool TopicMatches(const HSZ& hsz) const;
+    // 0..2 the three items, from 3 on the extra items listed now; -1 for a
+    // name that is not served.
     int ItemIndex(const HSZ& hsz) const;
+    QStringList ExtraItemNames() const;
     bool IsServed(unsigned format, const HSZ& topic, const HSZ& item) const;
     DdeReply ItemData(const HSZ& item) const;
 

@@ -46,6 +46,12 @@ public:
     // Tells watchers, at once, of every item text that the advises since the
     // last call changed (a transport without such notices does nothing).
     virtual void PublishChanges() {}
+    // Tells every client of the registered service that an alert started or
+    // ended (a transport without signals does nothing).
+    virtual void Alert(const QString& kind, bool active, const QString& text)
+    {
+        (void)kind, (void)active, (void)text;
+    }
     // Ends every conversation and link and disconnects; true on success.
     virtual bool Uninitialize() = 0;
 };

@@ -42,6 +42,12 @@ CHeadlessApp::CHeadlessApp(CommandLine line)
                          if (m_core.CommOk() == 1)
                              m_recorder.OpenLogs();
                      },
+                 // A station alert: a warning line when it starts, an
+                 // information line when it ends.
+                 .onStationAlert =
+                     [this](const StationAlert& alert) {
+                         m_report(alert.strText, alert.bActive ? ReportPriority::Warning : ReportPriority::Info);
+                     },
              }),
       m_recorder(m_timers, m_core, [this](const QString& text, ReportPriority priority) { m_report(text, priority); })
 {
@@ -107,6 +113,12 @@ bool CHeadlessApp::LoadSettings(const QString& settingsPath)
     recording.sepFormat = m_line.sepFormat.value_or(recording.sepFormat);
     recording.interval = m_line.interval.value_or(recording.interval);
     m_recorder.SetSettings(recording);
+
+    // The weather station, with its 3 hours of readings read back from the
+    // binary log.
+    m_core.SetStationSettings(settings.station);
+    if (recording.BinaryLogOn())
+        m_core.LoadStationHistory(recording.fileNameBin);
 
     MqttSettings mqtt = settings.mqtt;
     if (m_line.mqttHost) {

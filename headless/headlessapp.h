@@ -9,7 +9,9 @@
 //   1. stop signals: SIGTERM and SIGINT end the event loop (status 0),
 //      SIGHUP reopens both logs by their paths;
 //   2. the settings file and its port map are read, the command line
-//      overrides what it names, and the service manager is told READY=1;
+//      overrides what it names (the weather station's history is read back
+//      from the binary log when that log is on), and the service manager is
+//      told READY=1;
 //   3. the measurement starts in the no-communication state, whose text is
 //      the first line on the standard error;
 //   4. the port is opened; a port that is missing or busy is said once, with
@@ -23,7 +25,8 @@
 //      publisher says "offline" and disconnects.
 // Every change of the communication text is one line on the standard error
 // and the service manager's STATUS. Where the windowed program shows a box,
-// the same text is one line (CConsoleServices).
+// the same text is one line (CConsoleServices). A weather-station alert is a
+// warning line when it starts and an information line when it ends.
 //
 // One per process, made and run on the main thread after QCoreApplication.
 

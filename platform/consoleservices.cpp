@@ -58,6 +58,11 @@ bool CConsoleServices::ShowHelp(int)
     return false;
 }
 
+bool CConsoleServices::ShowNotification(const QString&, const QString&)
+{
+    return false;
+}
+
 SYSTEMTIME CConsoleServices::GetLocalTime()
 {
     return LocalTimeNow();

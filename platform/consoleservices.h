@@ -22,6 +22,8 @@ public:
     int ShellOpen(const QString& target) override;
     int LaunchProgram(const QString& program, const QStringList& arguments) override;
     bool ShowHelp(int topic) override;
+    // No desktop: false (the headless program writes its own line).
+    bool ShowNotification(const QString& summary, const QString& body) override;
     SYSTEMTIME GetLocalTime() override;
 };
 

@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QColorDialog>
+#include <QDBusConnection>
+#include <QDBusMessage>
 #include <QDateTime>
 #include <QDesktopServices>
 #include <QDir>
@@ -262,6 +264,22 @@ bool CQtServices::ShowHelp(int topic)
     if (!HtmlViewerAvailable(QProcessEnvironment::systemEnvironment()))
         return false;
     return QDesktopServices::openUrl(HelpPageUrl(page, topic));
+}
+
+bool CQtServices::ShowNotification(const QString& summary, const QString& body)
+{
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected())
+        return false;
+    QDBusMessage notify = QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("/org/freedesktop/Notifications"),
+        QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("Notify"));
+    notify << QStringLiteral("KM302") << 0u << QString() << summary << body << QStringList()
+           << QVariantMap() << -1;
+    // The desktop may take its time, or have no notification service at all:
+    // the window never waits for it.
+    notify.setAutoStartService(true);
+    return bus.send(notify);
 }
 
 SYSTEMTIME CQtServices::GetLocalTime()

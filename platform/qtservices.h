@@ -23,6 +23,9 @@
 //   handler, only when something on the desktop shows HTML
 //   (HtmlViewerAvailable); false without one, without the page, or when the
 //   handler fails.
+// - ShowNotification: Notify("KM302", 0, "", summary, body, [], {}, -1) of
+//   org.freedesktop.Notifications on the session bus, sent without waiting
+//   for the reply; false without a session bus.
 //
 // Every modal window runs through CDialog::RunModal, owned by the active
 // window so that it stays above an always-on-top main window.
@@ -40,5 +43,6 @@ public:
     int ShellOpen(const QString& target) override;
     int LaunchProgram(const QString& program, const QStringList& arguments) override;
     bool ShowHelp(int topic) override;
+    bool ShowNotification(const QString& summary, const QString& body) override;
     SYSTEMTIME GetLocalTime() override;
 };

@@ -1,6 +1,7 @@
 #pragma once
 // The platform services the program's logic calls: message boxes, choosers,
-// shell open, program launch, help, beep and the local clock. The program runs
+// shell open, program launch, help, beep, desktop notifications and the local
+// clock. The program runs
 // with CQtServices; tests install a scripted implementation so that nothing ever
 // blocks on a modal window; without a display the program runs with
 // CConsoleServices. Services() is used on the user-interface thread only.
@@ -61,6 +62,11 @@ public:
     // there is no page, nothing on the desktop shows HTML, or the viewer could
     // not be started (the program then shows the page in its own window).
     virtual bool ShowHelp(int topic) = 0;
+
+    // A desktop notification from "KM302" (the freedesktop notification
+    // service on the session bus); sent without waiting for the desktop.
+    // False when it could not be sent (no desktop: the caller says it its way).
+    virtual bool ShowNotification(const QString& summary, const QString& body) = 0;
 
     virtual SYSTEMTIME GetLocalTime() = 0;
 };

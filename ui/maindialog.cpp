@@ -71,9 +71,11 @@ CMainDialog::CMainDialog(MainDialogRunners runners, QWidget* parent)
                  .updateStatus = [this] { UpdateStatusLine(); },
                  .afterRefresh =
                      [this] {
+                         m_display->SetStationLine(m_core.Station().Line());
                          if (m_publisher)
                              m_publisher->OnRefresh();
                      },
+                 .onStationAlert = [this](const StationAlert& alert) { OnStationAlert(alert); },
              }),
       m_ui(std::make_unique<Ui::CMainDialog>())
 {
@@ -173,7 +175,25 @@ void CMainDialog::ApplySettings(const MeterSettings& s)
     m_recording->SetSettings(s.recording);
     m_language = s.language;
     m_mqtt = s.mqtt;
-    m_station = s.station;
+    SetStationSettings(s.station);
+}
+
+void CMainDialog::SetStationSettings(const StationSettings& settings)
+{
+    m_core.SetStationSettings(settings);
+    m_display->SetStationLine(m_core.Station().Line());
+}
+
+void CMainDialog::OnStationAlert(const StationAlert& alert)
+{
+    if (alert.bActive)
+        m_activeAlerts[alert.strKind] = alert.strText;
+    else
+        m_activeAlerts.erase(alert.strKind);
+    Services().ShowNotification(alert.bActive ? QStringLiteral("Alarm ciśnienia")
+                                              : QStringLiteral("Koniec alarmu ciśnienia"),
+                                alert.strText);
+    UpdateStatusLine();
 }
 
 MeterSettings CMainDialog::Settings() const
@@ -192,7 +212,7 @@ MeterSettings CMainDialog::Settings() const
     s.recording = m_recording->Settings();
     s.language = m_language;
     s.mqtt = m_mqtt;
-    s.station = m_station;
+    s.station = m_core.Station().Settings();
     return s;
 }
 
@@ -276,6 +296,10 @@ BOOL CMainDialog::OnInitDialog()
     // 12. The service reads what the display shows.
     m_core.Dde().m_pDisplay = &m_core.DisplayState();
 
+    // The station's 3 hours of readings, read back from the binary log.
+    if (m_recording->Settings().BinaryLogOn())
+        m_core.LoadStationHistory(m_recording->Settings().fileNameBin);
+
     // The live values, when a broker is named: a record stream from the
     // start-up opening of the logs on.
     StartPublisher();
@@ -324,6 +348,9 @@ void CMainDialog::UpdateStatusLine()
     if (m_recording)
         text += m_recording->RecordingStatusText();
     text += m_publisherStatus;
+    // The station's alerts while they last.
+    for (const auto& [kind, sentence] : m_activeAlerts)
+        text += sentence.endsWith(QLatin1Char('.')) ? sentence + QLatin1Char(' ') : sentence + QStringLiteral(". ");
 
     // 5. An unchanged text touches neither control.
     if (text != m_statusText) {
@@ -641,8 +668,11 @@ void CMainDialog::OnStationSettings()
         const CFrameDecoder& d = m_core.Decoder();
         reading = d.m_bUnitPa ? d.m_dValue / 100.0 : d.m_dValue;
     }
-    // Saved at exit with the rest.
-    RunStationCommand(m_station, reading, this);
+    // In force at once (the line under the value, the D-Bus items, the
+    // alerts); saved at exit with the rest.
+    StationSettings station = m_core.Station().Settings();
+    if (RunStationCommand(station, reading, this) == IDOK && station != m_core.Station().Settings())
+        SetStationSettings(station);
 }
 
 void CMainDialog::OnAdditionalSettings()

@@ -110,11 +110,16 @@ public:
     // The settings the window runs with, given before DoModal and taken after
     // it: its own fields (port, rectangle, always on top, start-up
     // promotion), the display's colours and value font description, the
-    // recording settings and the language code that command 32796 sets. The
+    // recording settings, the weather station's settings and the language
+    // code that command 32796 sets. The
     // port map is the process's, not the window's: neither is it given here
     // nor taken.
     void ApplySettings(const MeterSettings& settings);
     MeterSettings Settings() const;
+    // The weather station's settings from now on: the line under the value
+    // follows at once; alerts they switch off end (said as any alert ends).
+    void SetStationSettings(const StationSettings& settings);
+    const CStation& Station() const { return m_core.Station(); }
 
     // WM_SERIAL_BYTE: one received byte.
     void OnSerialByte(unsigned wParam) override;
@@ -188,6 +193,9 @@ private:
     void ReportServiceFailure();
     // (Re)starts publishing with m_mqtt; stops it when no broker is named.
     void StartPublisher();
+    // A station alert that started or ended: a desktop notification, and the
+    // status line names it while it lasts.
+    void OnStationAlert(const StationAlert& alert);
 
     std::function<int(CPortDialog&)> m_runPortDialog;
     std::function<void()> m_runStartupPromotion;
@@ -220,10 +228,10 @@ private:
     CPressureDisplay* m_display = nullptr;
     std::unique_ptr<CRecordingController> m_recording;
     MqttSettings m_mqtt;
-    StationSettings m_station;
     QString m_strInstance = QStringLiteral("KM302");
     std::unique_ptr<CLivePublisher> m_publisher;
     QString m_publisherStatus;           // the publisher's last text, with ". "
+    std::map<QString, QString> m_activeAlerts;   // kind → its sentence, while it lasts
     std::map<UINT, QAction*> m_actions;
     bool m_bServiceFailureBox = false;   // message 108 queued or open
     QPointer<CHelpWindow> m_helpWindow;  // the own help window while open

@@ -101,6 +101,14 @@ void CPressureDisplay::OnStateChanged(CDisplayState::Change change)
     }
 }
 
+void CPressureDisplay::SetStationLine(const QString& line)
+{
+    if (line == m_strStationLine)
+        return;
+    m_strStationLine = line;
+    Redraw();
+}
+
 void CPressureDisplay::SetDisplayFont(const LOGFONT& lf)
 {
     m_lfValueFont = lf;
@@ -159,10 +167,22 @@ void CPressureDisplay::paintEvent(QPaintEvent*)
         painter.setPen(backgroundColour);
         painter.drawText(ToQRect(band), Qt::AlignCenter | Qt::TextSingleLine, m_strLabel);
         // 6. The hidden blink phase shows background and label band only.
+        const RECT valueArea = ValueAreaRect(client, band);
         if (m_bBlinkHidden)
             m_strValueText.clear();
         else
-            PaintValue(painter, ValueAreaRect(client, band));
+            PaintValue(painter, valueArea);
+        // 6.1 The station's line at the foot of the value area, in every
+        //     blink phase: the label font in the text colour.
+        m_strDrawnStationLine = m_strStationLine;
+        if (!m_strStationLine.isEmpty()) {
+            painter.setFont(m_labelFont);
+            painter.setPen(textColour);
+            const int lineHeight = painter.fontMetrics().height();
+            const QRect line(valueArea.left, valueArea.bottom - lineHeight - lineHeight / 4,
+                             valueArea.right - valueArea.left, lineHeight);
+            painter.drawText(line, Qt::AlignCenter | Qt::TextSingleLine, m_strStationLine);
+        }
     }
     // 10. One copy to the screen.
     QPainter(this).drawPixmap(0, 0, buffer);

@@ -3,7 +3,10 @@
 // It paints everything itself: a label band across the top ("Ciśnienie") and,
 // below it, the value formatted for its unit, or "???" while there is no value.
 // It can blink the value (timer 1052, 500 ms) to draw attention to a faulty
-// reading.
+// reading. Under the value, at the foot of the field, one line of the weather
+// station (e.g. "QNH 1016.4 hPa  ↘ −2.3 hPa / 3 h, spada") in the label font
+// and the text colour; it never blinks, and nothing is drawn while it is
+// empty.
 //
 // What is shown (value, units, no-value, blinking) is a CDisplayState: the
 // display's own until UseState points it at the state that the measurement
@@ -52,6 +55,8 @@ public:
     // On: starts timer 1052 unless it runs. Off: stops it and shows the value
     // at once if it was hidden.
     void SetBlinking(bool on);
+    // The station's line under the value; repaints when it changes.
+    void SetStationLine(const QString& line);
     // Takes the whole description, makes the value font from it, repaints.
     void SetDisplayFont(const LOGFONT& lf);
     // The owner's initial creation of the value font from m_lfValueFont, once
@@ -84,6 +89,8 @@ public:
     // unit outside 1..9).
     const QString& ValueText() const { return m_strValueText; }
     bool IsBlinkPhaseHidden() const { return m_bBlinkHidden; }
+    // The station's line as the last paint drew it (empty: none drawn).
+    const QString& StationLineText() const { return m_strDrawnStationLine; }
     bool HasValueFont() const { return m_valueFont != nullptr; }
     const QFont* ValueFont() const { return m_valueFont.get(); }
 
@@ -104,6 +111,8 @@ private:
     void PaintValue(QPainter& painter, const RECT& valueArea);
 
     QString m_strValueText;              // the text last drawn in the value area
+    QString m_strStationLine;            // the station's line to draw
+    QString m_strDrawnStationLine;       // the station's line last drawn
     CDisplayState m_ownState;
     CDisplayState* m_pState = &m_ownState;
     std::uint32_t m_nBlinkTimer = 0;

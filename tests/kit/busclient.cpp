@@ -37,6 +37,8 @@ CBusClient::CBusClient(const QString& address, Signals listen)
     // Any sender: the service comes and goes with the instrument.
     m_connection.connect(QString(), QString(), kInterface, QStringLiteral("Advise"), this,
                          SLOT(OnAdvise(QString, QString, QString)));
+    m_connection.connect(QString(), QString(), kInterface, QStringLiteral("Alert"), this,
+                         SLOT(OnAlert(QString, bool, QString)));
     m_connection.connect(QString(), kPath, QStringLiteral("org.freedesktop.DBus.Properties"),
                          QStringLiteral("PropertiesChanged"), this,
                          SLOT(OnPropertiesChanged(QString, QVariantMap, QStringList)));
@@ -149,6 +151,11 @@ void CBusClient::Disconnect()
 void CBusClient::OnAdvise(const QString& topic, const QString& item, const QString& text)
 {
     m_advises.push_back({topic, item, text});
+}
+
+void CBusClient::OnAlert(const QString& kind, bool active, const QString& text)
+{
+    m_alerts.push_back({kind, active, text});
 }
 
 void CBusClient::OnPropertiesChanged(const QString& interface, const QVariantMap& changed,

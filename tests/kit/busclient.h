@@ -1,8 +1,8 @@
 #pragma once
 // CBusClient: a client of km302's D-Bus service pl.km302.KM302 on a
 // connection of its own, as a spreadsheet or another program would be: it
-// calls the interface pl.km302.KM302.Dde, can own names, records the Advise
-// and PropertiesChanged signals it receives, and can leave the bus.
+// calls the interface pl.km302.KM302.Dde, can own names, records the Advise,
+// Alert and PropertiesChanged signals it receives, and can leave the bus.
 //
 // Two ways to wait for an answer. Call, Send and GetProperty run the event
 // loop while they wait, for a server on the same thread (the DDE tests).
@@ -33,6 +33,11 @@ public:
     struct Advise {
         QString topic;
         QString item;
+        QString text;
+    };
+    struct Alert {
+        QString kind;
+        bool active = false;
         QString text;
     };
     // Ignored: the client does not listen for the service's signals (a
@@ -80,10 +85,12 @@ public:
     void Disconnect();
 
     std::vector<Advise> m_advises;
+    std::vector<Alert> m_alerts;
     std::vector<QVariantMap> m_changedProperties;
 
 private slots:
     void OnAdvise(const QString& topic, const QString& item, const QString& text);
+    void OnAlert(const QString& kind, bool active, const QString& text);
     void OnPropertiesChanged(const QString& interface, const QVariantMap& changed,
                              const QStringList& invalidated);
 

@@ -147,6 +147,7 @@ void CScriptedServices::ClearRecord()
     m_shellTargets.clear();
     m_launches.clear();
     m_helpTopics.clear();
+    m_notifications.clear();
     m_calls.clear();
 }
 
@@ -209,6 +210,20 @@ bool CScriptedServices::ShowHelp(int topic)
     m_calls.append(QStringLiteral("ShowHelp"));
     m_helpTopics.push_back(topic);
     return TakeFront(m_helpResults).value_or(true);
+}
+
+void CScriptedServices::SetNotificationHook(std::function<void(const QString&, const QString&)> hook)
+{
+    m_notificationHook = std::move(hook);
+}
+
+bool CScriptedServices::ShowNotification(const QString& summary, const QString& body)
+{
+    m_calls.append(QStringLiteral("ShowNotification"));
+    m_notifications.push_back({summary, body});
+    if (m_notificationHook)
+        m_notificationHook(summary, body);
+    return true;
 }
 
 SYSTEMTIME CScriptedServices::GetLocalTime()

@@ -10,7 +10,8 @@
 //   MessageBox      IDNO for MB_YESNO, otherwise IDOK
 //   ChooseOpenFile, ChooseColor, ChooseFont   cancelled (false)
 //   ShellOpen 42, LaunchProgram 33, ShowHelp true (success)
-// GetLocalTime gives the time set last; 2000-01-01 00:00:00 (a Saturday)
+// ShowNotification is recorded and succeeds, after the notification hook
+// (a test that sends it on to a real service) has run. GetLocalTime gives the time set last; 2000-01-01 00:00:00 (a Saturday)
 // before any is set.
 //
 // Main (test) thread only.
@@ -30,6 +31,11 @@ struct ScriptedMessageBox {
     UINT type = 0;
     int answer = 0;
     bool scripted = false;   // the answer came from the queue, not the default
+};
+
+struct ScriptedNotification {
+    QString summary;
+    QString body;
 };
 
 struct ScriptedLaunch {
@@ -63,6 +69,8 @@ public:
     // Runs inside every MessageBox call before it answers, as a real box's
     // event loop would run timers and received bytes meanwhile.
     void SetMessageBoxHook(std::function<void(const QString& text, UINT type)> hook);
+    // Runs inside every ShowNotification call.
+    void SetNotificationHook(std::function<void(const QString& summary, const QString& body)> hook);
 
     // The record.
     const std::vector<ScriptedMessageBox>& MessageBoxes() const { return m_messageBoxes; }
@@ -74,6 +82,7 @@ public:
     const QStringList& ShellTargets() const { return m_shellTargets; }
     const std::vector<ScriptedLaunch>& Launches() const { return m_launches; }
     const std::vector<int>& HelpTopics() const { return m_helpTopics; }
+    const std::vector<ScriptedNotification>& Notifications() const { return m_notifications; }
     // Every call by its method name ("MessageBox", "ChooseColor", ...), in order.
     const QStringList& Calls() const { return m_calls; }
     // Queued answers that no call has taken yet.
@@ -88,6 +97,7 @@ public:
     int ShellOpen(const QString& target) override;
     int LaunchProgram(const QString& program, const QStringList& arguments) override;
     bool ShowHelp(int topic) override;
+    bool ShowNotification(const QString& summary, const QString& body) override;
     SYSTEMTIME GetLocalTime() override;
 
 private:
@@ -102,6 +112,7 @@ private:
     std::deque<bool> m_helpResults;
     SYSTEMTIME m_time;
     std::function<void(const QString&, UINT)> m_messageBoxHook;
+    std::function<void(const QString&, const QString&)> m_notificationHook;
 
     std::vector<ScriptedMessageBox> m_messageBoxes;
     std::vector<UINT> m_beeps;
@@ -111,5 +122,6 @@ private:
     QStringList m_shellTargets;
     std::vector<ScriptedLaunch> m_launches;
     std::vector<int> m_helpTopics;
+    std::vector<ScriptedNotification> m_notifications;
     QStringList m_calls;
 };

@@ -520,6 +520,10 @@ TEST_F(MainDialogTest, TheStationCommandPreviewsTheReadingAndTakesTheSettingsWit
     EXPECT_TRUE(preview.contains(QStringLiteral("898.76 hPa → QNH 1013.3 hPa"))) << preview.toStdString();
     EXPECT_EQ(1000, window.Settings().station.dElevation);
     EXPECT_EQ(StationSettings::kQnh, window.Settings().station.nReduction);
+    // In force at once: the next reading is reduced.
+    Feed(CFrameEncoder::Encode(pascals));
+    ASSERT_TRUE(window.Station().Reduced());
+    EXPECT_NEAR(1013.27, *window.Station().Reduced(), 0.01);
 }
 
 // "Uruchom Plotix" with a PATH of its own: a folder that holds an executable
