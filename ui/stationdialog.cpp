@@ -66,7 +66,10 @@ CStationDialog::CStationDialog(QWidget* parent) : CDialog(parent)
         auto* row = new QHBoxLayout;
         row->addWidget(edit);
         row->addWidget(new QLabel(unit, this));
-        form->addRow(label, row);
+        // A row of a layout gets no buddy by itself: the mnemonic needs one.
+        auto* name = new QLabel(label, this);
+        name->setBuddy(edit);
+        form->addRow(name, row);
         return edit;
     };
 
@@ -98,6 +101,8 @@ CStationDialog::CStationDialog(QWidget* parent) : CDialog(parent)
     m_preview = new QLabel(this);
     m_preview->setWordWrap(true);
     m_preview->setMinimumWidth(420);
+    // Room for two lines, so that the box keeps its size while one types.
+    m_preview->setMinimumHeight(2 * m_preview->fontMetrics().lineSpacing());
     m_helpButton = new QPushButton(QStringLiteral("Pomo&c"), this);
     auto* buttons = new QDialogButtonBox(this);
     buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
