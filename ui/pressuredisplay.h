@@ -89,7 +89,8 @@ public:
     // unit outside 1..9).
     const QString& ValueText() const { return m_strValueText; }
     bool IsBlinkPhaseHidden() const { return m_bBlinkHidden; }
-    // The station's line as the last paint drew it (empty: none drawn).
+    // The station's line as set, and as the last paint drew it (empty: none).
+    const QString& StationLine() const { return m_strStationLine; }
     const QString& StationLineText() const { return m_strDrawnStationLine; }
     bool HasValueFont() const { return m_valueFont != nullptr; }
     const QFont* ValueFont() const { return m_valueFont.get(); }

@@ -1,3 +1,4 @@
+#include <QDBusMessage>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "settings/commandline.h"
+#include "tests/kit/busclient.h"
 #include "headless/headlessapp.h"
 #include "device/portmap.h"
 #include "platform/timerids.h"
@@ -128,6 +130,15 @@ protected:
             app->Core().OnSerialByte(b);
     }
     std::vector<QString> TakeLines() { return std::exchange(lines, {}); }
+    // An item of the program's service, asked on the test's own bus; the
+    // D-Bus error's name when it is not served.
+    static QString Item(CBusClient& client, int serial, const char* item)
+    {
+        const QDBusMessage reply = client.Call(QStringLiteral("Request"),
+                                               {CBusClient::Topic(serial), QString::fromUtf8(item)});
+        return reply.type() == QDBusMessage::ReplyMessage ? reply.arguments().value(0).toString()
+                                                          : reply.errorName();
+    }
 
     QTemporaryDir dir;
     CScriptedServices services;
@@ -252,6 +263,76 @@ TEST_F(HeadlessAppTest, ALogAnotherProgramHoldsIsSaidBusyAndTakenOverWhenItLetsG
     app->OnTimer(kRecordingTimerId);
     EXPECT_EQ(std::vector<QString>{QStringLiteral("Otwarto plik %1, zwolniony przez inny program.").arg(Path("q.txt"))},
               TakeLines());
+}
+
+// The weather station. With [STATION] absent the service has its three items
+// alone. Switched on (1000 m, +0.44 hPa, QNH, tendency, a fall alert at
+// 2 hPa): the corrected value in "Wynik" and in the log, the reduced value and
+// the tendency as items, the fall alert said once when it starts and once when
+// it ends, as a journal line and as the service's Alert signal; after a
+// restart the tendency is there at once, read back from the binary log.
+TEST_F(HeadlessAppTest, TheWeatherStationCorrectsReducesAndAlertsOncePerCrossing)
+{
+    ASSERT_TRUE(QDir().mkpath(Path("logs")));
+    CBusClient client;
+    ASSERT_TRUE(client.IsConnected());
+    const QString notServed = QStringLiteral("pl.km302.KM302.Error.NotServed");
+
+    ASSERT_TRUE(Make(Settings(), {"--port", Path("port")}));
+    app->Start();
+    Frame(1234, 898.3);
+    EXPECT_EQ(QStringLiteral("898.3"), Item(client, 1234, "Wynik"));
+    for (const char* item : {"QNH", "QFF", "Tendencja", "Charakterystyka"})
+        EXPECT_EQ(notServed, Item(client, 1234, item)) << item;
+    EXPECT_TRUE(app->Core().Station().Line().isEmpty());
+
+    const QByteArray station = "[STATION]\r\nELEVATION=1000\r\nCORRECTION=0.44\r\nREDUCTION=1\r\nTENDENCY=1\r\n"
+                               "ALERT_FALL=2\r\n";
+    ASSERT_TRUE(Make(Settings() + station, {"--port", Path("port")}));
+    app->Start();
+    app->OnTimer(kOpenLogsTimerId);
+    TakeLines();
+    // Every 10 minutes for 3 hours, 0.2 hPa lower each time: 901.9 … 898.3.
+    for (int i = 0; i <= 18; ++i) {
+        services.SetLocalTime(2026, 12, 8, 10 + i / 6, i % 6 * 10, 0);
+        Frame(1234, 901.9 - 0.2 * i);
+        Frame(1234, 901.9 - 0.2 * i);
+        app->OnTimer(kRecordingTimerId);
+        if (i == 0) {
+            EXPECT_EQ(QString(), Item(client, 1234, "Tendencja")) << "no 3 hours yet";
+            EXPECT_EQ(QString(), Item(client, 1234, "Charakterystyka"));
+            TakeLines();
+        }
+    }
+    EXPECT_EQ(QStringLiteral("898.7"), Item(client, 1234, "Wynik"));   // 898.3 + 0.44
+    EXPECT_EQ(QStringLiteral("1013.2"), Item(client, 1234, "qnh"));    // 898.74 hPa at 1000 m
+    EXPECT_EQ(notServed, Item(client, 1234, "QFF"));
+    EXPECT_EQ(QStringLiteral("-3.6"), Item(client, 1234, "Tendencja"));
+    EXPECT_EQ(QStringLiteral("7"), Item(client, 1234, "Charakterystyka"));
+    EXPECT_TRUE(Contents("logs/p.txt").endsWith("2026.12.08 13:00:00\t898.7\r\n")) << Contents("logs/p.txt").toStdString();
+
+    // Back up at once: the change over 3 hours is -0.7, the alert ends.
+    for (int i = 19; i <= 20; ++i) {
+        services.SetLocalTime(2026, 12, 8, 10 + i / 6, i % 6 * 10, 0);
+        Frame(1234, 901.0);
+        app->OnTimer(kRecordingTimerId);
+    }
+    client.Sync();
+    ASSERT_EQ(2u, client.m_alerts.size());
+    EXPECT_EQ(QStringLiteral("fall"), client.m_alerts[0].kind);
+    EXPECT_TRUE(client.m_alerts[0].active);
+    EXPECT_EQ(QStringLiteral("fall"), client.m_alerts[1].kind);
+    EXPECT_FALSE(client.m_alerts[1].active);
+    EXPECT_EQ((std::vector<QString>{client.m_alerts[0].text, client.m_alerts[1].text}), TakeLines());
+
+    // A restart: the last 3 hours come back from the binary log.
+    app.reset();
+    ASSERT_TRUE(Make(Settings() + station, {"--port", Path("port")}));
+    app->Start();
+    services.SetLocalTime(2026, 12, 8, 13, 25, 0);
+    Frame(1234, 901.0);
+    EXPECT_NE(QString(), Item(client, 1234, "Tendencja"));
+    EXPECT_NE(QString(), Item(client, 1234, "Charakterystyka"));
 }
 
 } // namespace

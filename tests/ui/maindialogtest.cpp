@@ -27,10 +27,12 @@
 
 #include "device/portmap.h"
 #include "device/serialchannel.h"
+#include "platform/qtservices.h"
 #include "platform/timerids.h"
 #include "publish/mqttclient.h"
 #include "settings/metersettings.h"
 #include "tests/kit/mosquittobroker.h"
+#include "tests/kit/notificationservice.h"
 #include "tests/kit/ptypair.h"
 #include "tests/support/scriptedservices.h"
 #include "tests/ui/dialogdriver.h"
@@ -697,6 +699,46 @@ TEST_F(MainDialogTest, TheServiceExistsOnlyWhileTheInstrumentCommunicates)
     window.OnTimer(kNoCommTimerId);
     EXPECT_FALSE(NameOnBus());
     EXPECT_TRUE(services.MessageBoxes().empty());
+}
+
+// A station alert in the window: a desktop notification through the
+// notification service on the session bus when it starts and when it ends,
+// never once a frame, and its sentence on the status line while it lasts.
+// The line under the value follows the readings; none without the station.
+TEST_F(MainDialogTest, AStationAlertIsNotifiedOncePerCrossingAndShownWhileItLasts)
+{
+    CNotificationService desktop;
+    ASSERT_TRUE(desktop.IsServing());
+    services.SetNotificationHook([](const QString& summary, const QString& body) {
+        EXPECT_TRUE(CQtServices().ShowNotification(summary, body));
+    });
+    window.show();
+    FeedFrame(1234, 1013.2);
+    EXPECT_TRUE(window.Display().StationLine().isEmpty());
+
+    ChangeSettings(window, [](MeterSettings& s) {
+        s.station.nReduction = StationSettings::kQnh;
+        s.station.dAlertLow = 1000.0;
+    });
+    FeedFrame(1234, 1013.2);
+    EXPECT_EQ(QStringLiteral("QNH 1013.2 hPa"), window.Display().StationLine());
+    for (double value : {999.5, 999.4, 1000.2})
+        FeedFrame(1234, value);
+    desktop.SyncWith(QDBusConnection::sessionBus());
+    ASSERT_EQ(1u, desktop.m_notifications.size());
+    const QString started = desktop.m_notifications[0].body;
+    EXPECT_EQ(QStringLiteral("KM302"), desktop.m_notifications[0].app);
+    EXPECT_EQ(QStringLiteral("Alarm ciśnienia"), desktop.m_notifications[0].summary);
+    EXPECT_TRUE(window.StatusEdit().text().endsWith(started + QLatin1Char(' '))) << window.StatusEdit().text().toStdString();
+
+    FeedFrame(1234, 1000.6);
+    FeedFrame(1234, 1000.7);
+    desktop.SyncWith(QDBusConnection::sessionBus());
+    ASSERT_EQ(2u, desktop.m_notifications.size());
+    EXPECT_EQ(QStringLiteral("Koniec alarmu ciśnienia"), desktop.m_notifications[1].summary);
+    EXPECT_NE(started, desktop.m_notifications[1].body);
+    EXPECT_EQ(QStringLiteral("KM-302 nr 1234. Pomiar prawidłowy. "), window.StatusEdit().text());
+    EXPECT_EQ(QStringLiteral("QNH 1000.7 hPa"), window.Display().StationLine());
 }
 
 TEST_F(MainDialogTest, SerialNumberZeroRegistersNothing)

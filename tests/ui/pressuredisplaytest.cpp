@@ -309,4 +309,35 @@ TEST_F(PressureDisplayTest, OwnersColoursAreUsedAtTheNextPaint)
     EXPECT_TRUE(ValueVisible(shot));
 }
 
+// The weather station's line: at the foot of the field in the text colour,
+// the value above it as it was, shown in both blink phases; an empty line
+// draws nothing.
+TEST_F(PressureDisplayTest, TheStationLineIsDrawnUnderTheValueAndNeverBlinks)
+{
+    ShowHectopascals(1013.27);
+    const QImage before = Shot();
+    const QRect foot(0, before.height() * 3 / 4, before.width(), before.height() / 4);
+    const QRect above(0, 0, before.width(), foot.top());
+    ASSERT_EQ(0, Count(before, foot, Text()));
+
+    const QString line = QStringLiteral("QNH 1016.4 hPa  ↘ −2.3 hPa / 3 h, spada");
+    display.SetStationLine(line);
+    const QImage shown = Shot();
+    EXPECT_EQ(line, display.StationLineText());
+    EXPECT_GT(Count(shown, foot, Text()), 0);
+    EXPECT_EQ(before.copy(above), shown.copy(above));
+
+    display.SetBlinking(true);
+    display.OnTimer(kBlinkTimerId);
+    ASSERT_TRUE(display.IsBlinkPhaseHidden());
+    const QImage hidden = Shot();
+    EXPECT_EQ(shown.copy(foot), hidden.copy(foot));
+    EXPECT_EQ(0, Count(hidden, QRect(0, Band(hidden).bottom() + 1, hidden.width(), foot.top() - Band(hidden).bottom() - 1), Text()));
+
+    display.SetBlinking(false);
+    display.SetStationLine(QString());
+    EXPECT_EQ(before, Shot());
+    EXPECT_TRUE(display.StationLineText().isEmpty());
+}
+
 }  // namespace
