@@ -16,16 +16,14 @@
 
 namespace {
 
-// The dialog's own outcome: what OK or Cancel made of it.
-int Outcome(CStationDialog& d)
-{
-    return d.result();
-}
-
 // The command gives the settings to the fields and takes them back only with
-// OK; the temperature is only open for QFF.
-TEST(StationDialogTest, TheCommandShowsTheSettingsAndTakesThemOnlyWithOk)
+// OK; the temperature is only open for QFF. Under the Polish locale a decimal
+// comma is taken as well as a point, and the settings hold the plain number.
+TEST(StationDialogTest, TheCommandTakesTheSettingsOnlyWithOkWithADecimalPointOrComma)
 {
+    const std::string oldLocale = std::setlocale(LC_ALL, nullptr);
+    ASSERT_NE(std::setlocale(LC_ALL, "pl_PL.UTF-8"), nullptr) << "scripts/install-deps generates pl_PL.UTF-8";
+    QLocale::setDefault(QLocale(QLocale::Polish, QLocale::Poland));
     CScriptedServices services;
     StationSettings settings;
     settings.dElevation = 540;
@@ -37,19 +35,19 @@ TEST(StationDialogTest, TheCommandShowsTheSettingsAndTakesThemOnlyWithOk)
         EXPECT_EQ(QStringLiteral("990"), d.m_alertLow->text());
         EXPECT_EQ(StationSettings::kQnh, d.m_reduction->currentIndex());
         EXPECT_FALSE(d.m_temperature->isEnabled());
-        d.m_elevation->setText(QStringLiteral("1200"));
-        d.m_correction->setText(QStringLiteral("-0.304"));
+        d.m_elevation->setText(QStringLiteral("1200,5"));
+        d.m_correction->setText(QStringLiteral(" -0,304 "));
         d.m_reduction->setCurrentIndex(StationSettings::kQff);
         EXPECT_TRUE(d.m_temperature->isEnabled());
         d.m_temperature->setText(QStringLiteral("-5"));
         d.m_tendency->setChecked(true);
-        d.m_alertFall->setText(QStringLiteral("3"));
+        d.m_alertFall->setText(QStringLiteral("3.5"));
         d.m_alertSilence->setValue(15);
     };
     EXPECT_EQ(IDCANCEL, RunStationCommand(settings, std::nullopt, nullptr, [&](CStationDialog& d) {
                   edit(d);
                   d.OnCancel();
-                  return Outcome(d);
+                  return d.result();
               }));
     EXPECT_EQ(540, settings.dElevation);
     EXPECT_EQ(StationSettings::kQnh, settings.nReduction);
@@ -57,15 +55,17 @@ TEST(StationDialogTest, TheCommandShowsTheSettingsAndTakesThemOnlyWithOk)
     EXPECT_EQ(IDOK, RunStationCommand(settings, std::nullopt, nullptr, [&](CStationDialog& d) {
                   edit(d);
                   d.OnOK();
-                  return Outcome(d);
+                  return d.result();
               }));
+    std::setlocale(LC_ALL, oldLocale.c_str());
+    QLocale::setDefault(QLocale::c());
     StationSettings expected;
-    expected.dElevation = 1200;
+    expected.dElevation = 1200.5;
     expected.dCorrection = -0.30;
     expected.nReduction = StationSettings::kQff;
     expected.dTemperature = -5;
     expected.bTendency = 1;
-    expected.dAlertFall = 3;
+    expected.dAlertFall = 3.5;
     expected.dAlertLow = 990;
     expected.nAlertSilence = 15;
     EXPECT_EQ(expected, settings);
@@ -109,31 +109,6 @@ TEST(StationDialogTest, ThePreviewFollowsTypingAndHelpGivesTheFormulas)
     EXPECT_TRUE(help.contains(QStringLiteral("QFF = p · exp(g·h / (R·(t + 273.15 + 0.0065·h/2)))")));
 }
 
-// Under the Polish locale a decimal comma is taken as well as a point, and the
-// settings hold the plain number.
-TEST(StationDialogTest, ADecimalCommaIsTakenUnderThePolishLocale)
-{
-    const std::string oldLocale = std::setlocale(LC_ALL, nullptr);
-    ASSERT_NE(std::setlocale(LC_ALL, "pl_PL.UTF-8"), nullptr) << "scripts/install-deps generates pl_PL.UTF-8";
-    QLocale::setDefault(QLocale(QLocale::Polish, QLocale::Poland));
-    CScriptedServices services;
-    StationSettings settings;
-    RunStationCommand(settings, 1000.0, nullptr, [](CStationDialog& d) {
-        d.OnInitDialog();
-        d.m_elevation->setText(QStringLiteral("245,5"));
-        d.m_correction->setText(QStringLiteral(" -0,25 "));
-        d.m_alertHysteresis->setText(QStringLiteral("0.8"));
-        d.OnOK();
-        return Outcome(d);
-    });
-    std::setlocale(LC_ALL, oldLocale.c_str());
-    QLocale::setDefault(QLocale::c());
-    EXPECT_EQ(245.5, settings.dElevation);
-    EXPECT_EQ(-0.25, settings.dCorrection);
-    EXPECT_EQ(0.8, settings.dAlertHysteresis);
-    EXPECT_TRUE(services.MessageBoxes().empty());
-}
-
 // A value out of its range, or not a number, is refused with a message that
 // names the field and its range; the dialog stays open and nothing is taken.
 TEST(StationDialogTest, OutOfRangeInputIsRefusedWithAClearMessage)
@@ -150,7 +125,7 @@ TEST(StationDialogTest, OutOfRangeInputIsRefusedWithAClearMessage)
                       d.m_reduction->setCurrentIndex(StationSettings::kQnh);
                       (d.*field)->setText(QString::fromUtf8(text));
                       d.OnOK();
-                      return Outcome(d);
+                      return d.result();
                   }));
         ASSERT_EQ(1u, services.MessageBoxes().size()) << text;
         EXPECT_TRUE(services.MessageBoxes()[0].text.startsWith(QString::fromUtf8(message)))
