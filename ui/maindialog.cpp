@@ -13,6 +13,7 @@
 #include <QWindow>
 
 #include <algorithm>
+#include <optional>
 #include <utility>
 
 #include "dde/ddebustransport.h"
@@ -37,6 +38,7 @@
 #include "ui/portdialog.h"
 #include "ui/promotiondialog.h"
 #include "ui/recordingcontroller.h"
+#include "ui/stationdialog.h"
 #include "ui/pressuredisplay.h"
 #include "ui_maindialog.h"
 
@@ -133,6 +135,7 @@ void CMainDialog::BuildMenu()
     add(settings, ID_PORT, QStringLiteral("&Port szeregowy"), &CMainDialog::OnPortCommand);
     add(settings, ID_RECORDING, QStringLiteral("&Rejestracja do pliku"), &CMainDialog::OnRecordingSettings);
     add(settings, ID_ADDITIONAL, QStringLiteral("Ustawienia &dodatkowe"), &CMainDialog::OnAdditionalSettings);
+    add(settings, ID_STATION, QStringLiteral("&Stacja pomiarowa…"), &CMainDialog::OnStationSettings);
     add(settings, ID_MQTT, QStringLiteral("Publikowanie &MQTT…"), &CMainDialog::OnMqttSettings);
 
     QMenu* help = m_menuBar->addMenu(QStringLiteral("Pomo&c"));
@@ -661,6 +664,21 @@ void CMainDialog::OnMqttSettings()
         StartPublisher();
         UpdateStatusLine();
     }
+}
+
+void CMainDialog::OnStationSettings()
+{
+    // The preview starts from the reading as the instrument sent it, in hPa.
+    std::optional<double> reading;
+    if (m_core.CommOk() == 1) {
+        const CFrameDecoder& d = m_core.Decoder();
+        reading = d.m_bUnitPa ? d.m_dValue / 100.0 : d.m_dValue;
+    }
+    // In force at once (the line under the value, the D-Bus items, the
+    // alerts); saved at exit with the rest.
+    StationSettings station = m_core.Station().Settings();
+    if (RunStationCommand(station, reading, this) == IDOK && station != m_core.Station().Settings())
+        SetStationSettings(station);
 }
 
 void CMainDialog::OnAdditionalSettings()

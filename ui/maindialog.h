@@ -48,6 +48,7 @@
 #include "platform/windowtimers.h"
 #include "platform/wintypes.h"
 #include "publish/mqttsettings.h"
+#include "station/stationsettings.h"
 
 class CHelpWindow;
 class CLivePublisher;
@@ -78,6 +79,7 @@ constexpr UINT ID_LANGUAGE = 32796;
 constexpr UINT ID_ADDITIONAL = 32797;
 constexpr UINT ID_KDS = 32798;
 constexpr UINT ID_MQTT = 32799;
+constexpr UINT ID_STATION = 32800;
 
 // WM_SIZE types.
 constexpr int SIZE_RESTORED = 0;
@@ -146,6 +148,9 @@ public:
     void OnPromotion();         // 32798 "Program KDS"
     void OnAdditionalSettings();// 32797 "Ustawienia dodatkowe"
     void OnMqttSettings();      // 32799 "Publikowanie MQTT…"
+    // 32800 "Stacja pomiarowa…": the [STATION] settings, previewed with the
+    // current reading; OK puts them in force at once.
+    void OnStationSettings();
     // The name of this program's settings (--config NAME, else "KM302"),
     // which also names the publisher's spool and client; before DoModal.
     void SetInstanceName(const QString& name) { m_strInstance = name; }

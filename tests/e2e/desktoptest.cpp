@@ -293,7 +293,8 @@ TEST_F(DesktopTest, EveryMenuCommandOpensItsWindowWhichClosesAndTheProgramCarrie
     OpenAndClose("Port szeregowy", {2, 0}, QStringLiteral("^Porty$"));
     OpenAndClose("Rejestracja do pliku", {2, 1}, QStringLiteral("^Rejestracja do pliku$"));
     OpenAndClose("Ustawienia dodatkowe", {2, 2}, QStringLiteral("^Ustawienia dodatkowe$"));
-    OpenAndClose("Publikowanie MQTT…", {2, 3}, QStringLiteral("^Publikowanie MQTT$"));
+    OpenAndClose("Stacja pomiarowa…", {2, 3}, QStringLiteral("^Stacja pomiarowa$"));
+    OpenAndClose("Publikowanie MQTT…", {2, 4}, QStringLiteral("^Publikowanie MQTT$"));
     OpenAndClose("Program KDS", {3, 1}, QStringLiteral("promocja KDS$"));
     OpenAndClose("O programie", kAbout, QStringLiteral("^O programie$"));
 

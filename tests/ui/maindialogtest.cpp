@@ -1,4 +1,5 @@
 #include <QAction>
+#include <QComboBox>
 #include <QApplication>
 #include <QMenu>
 #include <QMenuBar>
@@ -41,6 +42,7 @@
 #include "ui/portdialog.h"
 #include "ui/pressuredisplay.h"
 #include "ui/recordingcontroller.h"
+#include "ui/stationdialog.h"
 
 namespace {
 
@@ -461,7 +463,7 @@ TEST_F(MainDialogTest, MenusAndCommandsAreReachedFromTheKeyboard)
     }
     EXPECT_EQ((QStringList{"Program", "Uruchom Plotix", "Zamknij", "Widok", "Kolory", "Czcionki", "Zawsze na wierzchu",
                            "Ustawienia", "Port szeregowy", "Rejestracja do pliku", "Ustawienia dodatkowe",
-                           "Publikowanie MQTT…", "Pomoc", "Pomoc", "Program KDS", "O programie"}),
+                           "Stacja pomiarowa…", "Publikowanie MQTT…", "Pomoc", "Pomoc", "Program KDS", "O programie"}),
               words);
 
     QStringList openedByAlt;
@@ -488,6 +490,42 @@ TEST_F(MainDialogTest, MenusAndCommandsAreReachedFromTheKeyboard)
     EXPECT_EQ(QStringLiteral("&Program"), openedByF10);
     EXPECT_EQ(std::vector<int>{100}, services.HelpTopics());
     EXPECT_EQ(IDOK, result);   // Ctrl+Q: "Zamknij"
+}
+
+// "Stacja pomiarowa…" previews the current reading (an instrument that sends
+// Pa given in hPa) and, with OK, puts the settings into the window's; Cancel
+// leaves them.
+TEST_F(MainDialogTest, TheStationCommandPreviewsTheReadingAndTakesTheSettingsWithOk)
+{
+    window.show();
+    FrameContent pascals;
+    pascals.serialNumber = 1234;
+    pascals.number = 89876;
+    pascals.pascals = true;
+    pascals.wholeUnits = true;
+    Feed(CFrameEncoder::Encode(pascals));
+    QString preview;
+    const auto answer = [&](bool ok) {
+        QTimer::singleShot(0, &window, [&, ok] {
+            auto* dialog = window.findChild<CStationDialog*>();
+            ASSERT_NE(nullptr, dialog);
+            dialog->m_reduction->setCurrentIndex(StationSettings::kQnh);
+            dialog->m_elevation->setText(QStringLiteral("1000"));
+            preview = dialog->PreviewText();
+            ok ? dialog->OnOK() : dialog->OnCancel();
+        });
+        window.CommandAction(ID_STATION)->trigger();
+    };
+    answer(false);
+    EXPECT_EQ(StationSettings(), window.Settings().station);
+    answer(true);
+    EXPECT_TRUE(preview.contains(QStringLiteral("898.76 hPa → QNH 1013.3 hPa"))) << preview.toStdString();
+    EXPECT_EQ(1000, window.Settings().station.dElevation);
+    EXPECT_EQ(StationSettings::kQnh, window.Settings().station.nReduction);
+    // In force at once: the next reading is reduced.
+    Feed(CFrameEncoder::Encode(pascals));
+    ASSERT_TRUE(window.Station().Reduced());
+    EXPECT_NEAR(1013.27, *window.Station().Reduced(), 0.01);
 }
 
 // "Uruchom Plotix" with a PATH of its own: a folder that holds an executable
