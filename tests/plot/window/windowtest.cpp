@@ -288,6 +288,12 @@ TEST_F(PlotWindowTest, ReducedViewFromTheStationSettings)
     // The table is to 0.01 hPa and in geopotential metres: 0.02 hPa.
     EXPECT_NEAR(View()->Data().series[0]->m_values[1], 1013.25, 0.02);
     EXPECT_EQ(View()->Data().names, QStringList{QString::fromUtf8("st.vrd nr 4711 — QNH")});
+    // A record KM302 writes meanwhile is reduced too.
+    ASSERT_TRUE(m_window.IsFollowing());
+    CSampleLogs::WriteVrd(Path("st.vrd"), {{0, 898.8f}, {60, 898.76f}, {120, 900.0f}, {180, 898.76f}}, true);
+    m_window.PollFollowers();
+    ASSERT_EQ(View()->Data().series[0]->Size(), 4);
+    EXPECT_NEAR(View()->Data().series[0]->m_values[3], 1013.25, 0.02);
     reduced->trigger();
     EXPECT_FLOAT_EQ(View()->Data().series[0]->m_values[1], 898.76f);
 }
