@@ -6,6 +6,7 @@
 #include "plot/view/chartexport.h"
 #include "plot/core/exporttarget.h"
 #include "plot/core/logreader.h"
+#include "plot/core/plotstation.h"
 #include "plot/view/plotapplication.h"
 #include "plot/text/plotoptions.h"
 #include "plot/view/plotwindow.h"
@@ -21,7 +22,7 @@ void Print(FILE* stream, const QString& text)
 // `km302-plot --export`: exit status 0; 1 for a file that cannot be read or
 // written, or a range without records; 2 for an output that is one of the
 // logs read; the reason on standard error.
-int Export(const CPlotOptions& o)
+int Export(const CPlotOptions& o, const CPlotStation& station)
 {
     const QString refusal = CExportTarget::Refusal(o.m_strExport, o.m_files);
     if (!refusal.isEmpty()) {
@@ -38,6 +39,13 @@ int Export(const CPlotOptions& o)
         if (r.nDamaged > 0)
             Print(stderr, QStringLiteral("km302-plot: „%1”: pominięto uszkodzone rekordy (%2)\n")
                               .arg(path).arg(r.nDamaged));
+        if (o.m_reduction) {
+            for (CPlotSeries& s : r.series) {
+                CPlotSeries reduced;
+                station.Follow(s, reduced);
+                s = std::move(reduced);
+            }
+        }
         std::move(r.series.begin(), r.series.end(), std::back_inserter(all));
     }
     ChartData data;
@@ -85,6 +93,16 @@ int main(int argc, char** argv)
         Print(stderr, QStringLiteral("km302-plot: %1\n\n%2").arg(o.m_strError, CPlotOptions::Usage()));
         return 2;
     }
+    // The reduction to sea level: KM302's [STATION] settings, and the command
+    // line in their place.
+    const CPlotStation station = o.Station(CPlotStation::FromSettingsFile(CPlotStation::Km302SettingsPath()));
+    if (o.m_reduction && !station.m_bElevationKnown
+        && (o.m_action == CPlotOptions::Action::Show || o.m_action == CPlotOptions::Action::Export)) {
+        Print(stderr, QStringLiteral("km302-plot: Opcja --reduction wymaga wysokości barometru: podaj "
+                                     "--elevation albo ustaw ją w KM302 (ELEVATION w sekcji [STATION] "
+                                     "pliku %1)\n").arg(CPlotStation::Km302SettingsPath()));
+        return 2;
+    }
     switch (o.m_action) {
     case CPlotOptions::Action::Help: Print(stdout, CPlotOptions::Usage()); return 0;
     case CPlotOptions::Action::Version:
@@ -100,13 +118,15 @@ int main(int argc, char** argv)
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
             qputenv("QT_QPA_PLATFORM", "offscreen");
         QGuiApplication app(argc, argv);
-        return Export(o);
+        return Export(o, station);
     }
     case CPlotOptions::Action::Show: break;
     }
     QApplication app(argc, argv);
     CPlotApplication::Prepare();
     CPlotWindow window;
+    window.SetStation(station);
+    window.SetReduced(o.m_reduction.has_value());
     window.show();
     if (!o.m_files.isEmpty())
         window.OpenFiles(o.m_files, false);

@@ -5,6 +5,8 @@
 #include <QRegularExpression>
 #include <QTimeZone>
 
+#include <cmath>
+
 std::optional<qint64> CPlotOptions::ParseTime(const QString& text, bool endOfDay)
 {
     const QString t = text.trimmed();
@@ -53,7 +55,9 @@ CPlotOptions CPlotOptions::Parse(const QStringList& args)
             arg.truncate(eq);
         }
         static const QStringList kValued{QStringLiteral("--export"), QStringLiteral("--from"),
-                                         QStringLiteral("--to"), QStringLiteral("--size")};
+                                         QStringLiteral("--to"), QStringLiteral("--size"),
+                                         QStringLiteral("--elevation"), QStringLiteral("--reduction"),
+                                         QStringLiteral("--temperature")};
         if (!kValued.contains(arg)) {
             o.m_strError = QStringLiteral("Nieznana opcja: %1").arg(args[i]);
             break;
@@ -87,6 +91,29 @@ CPlotOptions CPlotOptions::Parse(const QStringList& args)
                                               "od 100 do 10000 pikseli, np. 1200x600").arg(value);
             else
                 o.m_size = QSize(w, h);
+        } else if (arg == QLatin1String("--elevation") || arg == QLatin1String("--temperature")) {
+            const bool elevation = arg == QLatin1String("--elevation");
+            const double min = elevation ? CPlotStation::kMinElevation : CPlotStation::kMinTemperature;
+            const double max = elevation ? CPlotStation::kMaxElevation : CPlotStation::kMaxTemperature;
+            bool ok = false;
+            // A decimal point in every locale.
+            const double v = value.trimmed().toDouble(&ok);
+            if (!ok || !std::isfinite(v) || v < min || v > max)
+                o.m_strError = (elevation ? QStringLiteral("Zła wysokość „%1”: podaj metry nad poziomem "
+                                                           "morza od %2 do %3, np. 540.5")
+                                          : QStringLiteral("Zła temperatura „%1”: podaj °C od %2 do %3, "
+                                                           "np. 12.5"))
+                                   .arg(value).arg(min).arg(max);
+            else
+                (elevation ? o.m_elevation : o.m_temperature) = v;
+        } else if (arg == QLatin1String("--reduction")) {
+            const QString kind = value.trimmed().toLower();
+            if (kind == QLatin1String("qnh"))
+                o.m_reduction = StationSettings::kQnh;
+            else if (kind == QLatin1String("qff"))
+                o.m_reduction = StationSettings::kQff;
+            else
+                o.m_strError = QStringLiteral("Zła redukcja „%1”: podaj qnh albo qff").arg(value);
         } else {
             const bool to = arg == QLatin1String("--to");
             const auto t = ParseTime(value, to);
@@ -115,12 +142,26 @@ CPlotOptions CPlotOptions::Parse(const QStringList& args)
     return o;
 }
 
+CPlotStation CPlotOptions::Station(CPlotStation fromFile) const
+{
+    if (m_elevation) {
+        fromFile.m_settings.dElevation = *m_elevation;
+        fromFile.m_bElevationKnown = true;
+    }
+    if (m_reduction)
+        fromFile.m_settings.nReduction = *m_reduction;
+    if (m_temperature)
+        fromFile.m_settings.dTemperature = *m_temperature;
+    return fromFile;
+}
+
 QString CPlotOptions::Usage()
 {
     return QStringLiteral(
-        "Użycie: km302-plot [PLIK...]\n"
+        "Użycie: km302-plot [REDUKCJA] [PLIK...]\n"
         "        km302-plot --export WYJŚCIE.png|.svg|.csv [--from CZAS] [--to CZAS]\n"
-        "                   [--size SZEROKOŚĆxWYSOKOŚĆ] PLIK...\n"
+        "                   [--size SZEROKOŚĆxWYSOKOŚĆ] [REDUKCJA] PLIK...\n"
+        "REDUKCJA: [--reduction qnh|qff] [--elevation M] [--temperature C]\n"
         "\n"
         "Pokazuje wykres ciśnienia z dzienników KM302 (.vrd oraz tekstowych/CSV).\n"
         "\n"
@@ -130,10 +171,17 @@ QString CPlotOptions::Usage()
         "  --from CZAS     początek zakresu, np. 2024-03-05T14:07:09 albo 2024-03-05\n"
         "  --to CZAS       koniec zakresu (sama data: do końca tego dnia)\n"
         "  --size WxH      rozmiar obrazu w pikselach (domyślnie 1200x600)\n"
+        "  --reduction qnh|qff\n"
+        "                  pokazuje (i eksportuje) ciśnienie zredukowane do poziomu morza:\n"
+        "                  QNH (atmosfera wzorcowa ICAO) albo QFF (z temperaturą powietrza)\n"
+        "  --elevation M   wysokość barometru w metrach n.p.m. (od -500 do 9000); bez niej\n"
+        "                  ELEVATION z sekcji [STATION] pliku KM302.ini\n"
+        "  --temperature C temperatura powietrza dla QFF w °C (domyślnie TEMPERATURE\n"
+        "                  z [STATION], a bez niej 15)\n"
         "  --help          pokazuje ten opis\n"
         "  --version       pokazuje wersję programu\n"
         "\n"
         "Kod wyjścia: 0 gdy się udało, 1 gdy pliku nie da się odczytać lub zapisać\n"
-        "albo w zakresie nie ma zapisów, 2 przy błędnych opcjach lub gdy plik wyjściowy\n"
-        "jest jednym z czytanych dzienników.\n");
+        "albo w zakresie nie ma zapisów, 2 przy błędnych opcjach (także --reduction bez\n"
+        "znanej wysokości) lub gdy plik wyjściowy jest jednym z czytanych dzienników.\n");
 }

@@ -4,6 +4,11 @@
 //   km302-plot [FILE...]
 //   km302-plot --export OUT.png|OUT.svg|OUT.csv [--from T] [--to T] [--size WxH] FILE...
 //   km302-plot --help | --version
+// and with either of the first two, the reduction to sea level:
+//   --elevation M  --reduction qnh|qff  --temperature C
+// --elevation and --temperature take the place of ELEVATION and TEMPERATURE
+// of KM302's [STATION] settings; --reduction chooses QNH or QFF and shows
+// (or exports) the reduced series from the start.
 //
 // T is local wall-clock time as the logs write it, ISO 8601 without a zone:
 // "2024-03-05T14:07:09", "2024-03-05 14:07", or a date "2024-03-05". A date
@@ -20,6 +25,8 @@
 
 #include <optional>
 
+#include "plot/core/plotstation.h"
+
 class CPlotOptions {
 public:
     enum class Action { Show, Export, Help, Version };
@@ -32,6 +39,9 @@ public:
     std::optional<qint64> m_to;
     QSize m_size{1200, 600};
     QStringList m_files;
+    std::optional<double> m_elevation;   // metres, −500 … 9000
+    std::optional<int> m_reduction;      // StationSettings::kQnh or kQff
+    std::optional<double> m_temperature; // °C, −80 … 60
     QString m_strError;             // a Polish message when the line is wrong
 
     // `args` without the program name. On a wrong line m_strError is set and
@@ -41,4 +51,6 @@ public:
     // A time as --from (endOfDay false) or --to (true) reads it.
     static std::optional<qint64> ParseTime(const QString& text, bool endOfDay);
     bool IsValid() const { return m_strError.isEmpty(); }
+    // `fromFile` with what the command line gives in its place.
+    CPlotStation Station(CPlotStation fromFile) const;
 };

@@ -2,6 +2,8 @@
 
 #include "plot/text/timeaxis.h"
 
+#include <cmath>
+
 QString StatsText(const std::vector<RangeStats>& stats)
 {
     RangeStats all;
@@ -33,4 +35,22 @@ QString StatsText(const std::vector<RangeStats>& stats)
         .arg(QString::number(double(all.fMin), 'g', 7), QString::number(double(all.fMax), 'g', 7),
              QString::number(sum / double(all.nCount), 'f', 2), CTimeAxis::FullTime(all.nFirstMs),
              CTimeAxis::FullTime(all.nLastMs), gaps);
+}
+
+QString ThreeHourChangeText(const ThreeHourChange& change)
+{
+    QString what;
+    switch (change.kind) {
+    case ThreeHourChange::Kind::Change: {
+        const double tenths = std::round(change.dHpa * 10.0);
+        // Rounded to nothing, the change has no sign.
+        const QString sign = tenths > 0 ? QStringLiteral("+") : tenths < 0 ? QStringLiteral("\u2212") : QString();
+        what = QStringLiteral("%1%2 hPa").arg(sign, QString::number(std::abs(tenths) / 10.0, 'f', 1));
+        break;
+    }
+    case ThreeHourChange::Kind::NotBack: what = QStringLiteral("brak (zapis nie sięga 3 h wstecz)"); break;
+    case ThreeHourChange::Kind::Gap: what = QStringLiteral("brak (przerwa ponad 30 min)"); break;
+    case ThreeHourChange::Kind::NoValue: what = QStringLiteral("—"); break;
+    }
+    return QStringLiteral("zmiana 3 h: %1").arg(what);
 }

@@ -12,5 +12,11 @@
 #include <vector>
 
 #include "plot/core/rangestats.h"
+#include "plot/core/threehourchange.h"
 
 QString StatsText(const std::vector<RangeStats>& stats);
+// The 3-hour change at the pointer, for the end of that line:
+//   "zmiana 3 h: −2.3 hPa", "zmiana 3 h: +0.4 hPa", "zmiana 3 h: 0.0 hPa",
+//   "zmiana 3 h: brak (zapis nie sięga 3 h wstecz)",
+//   "zmiana 3 h: brak (przerwa ponad 30 min)", "zmiana 3 h: —" (no value there).
+QString ThreeHourChangeText(const ThreeHourChange& change);

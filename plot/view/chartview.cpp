@@ -97,18 +97,18 @@ void CChartView::Pan(double fraction)
     SetRange(m_data.t0 + shift, m_data.t1 + shift);
 }
 
-QString CChartView::ReadoutAt(QPoint pos) const
+CChartView::Nearest CChartView::NearestAt(QPoint pos) const
 {
+    Nearest nearest;
     const QRect plot = Plot();
     if (!plot.contains(pos) || m_data.series.empty())
-        return {};
+        return nearest;
     const qint64 t = CChartRenderer::TimeAt(plot, m_data.t0, m_data.t1, pos.x());
     double min = 0, max = 0;
     const bool values = CChartRenderer::ValueRange(m_data, min, max);
     double best = kReadoutReach;
-    const CPlotSeries* bestSeries = nullptr;
-    qsizetype bestIndex = 0;
-    for (const CPlotSeries* s : m_data.series) {
+    for (size_t k = 0; k < m_data.series.size(); ++k) {
+        const CPlotSeries* s = m_data.series[k];
         const qsizetype i = s->LowerBound(t);
         for (qsizetype j : {i - 1, i}) {
             if (j < 0 || j >= s->Size())
@@ -119,21 +119,27 @@ QString CChartView::ReadoutAt(QPoint pos) const
             if (values && !std::isnan(v))
                 dy = plot.bottom() + 1 - (v - min) / (max - min) * plot.height() - pos.y();
             const double d = std::hypot(dx, dy);
-            if (std::abs(dx) <= kReadoutReach && (bestSeries == nullptr || d < best)) {
+            if (std::abs(dx) <= kReadoutReach && (nearest.series == nullptr || d < best)) {
                 best = d;
-                bestSeries = s;
-                bestIndex = j;
+                nearest = {s, int(k), j};
             }
         }
     }
-    if (!bestSeries)
+    return nearest;
+}
+
+QString CChartView::ReadoutAt(QPoint pos) const
+{
+    const Nearest n = NearestAt(pos);
+    if (!n.series)
         return {};
-    const float v = bestSeries->m_values[size_t(bestIndex)];
+    const float v = n.series->m_values[size_t(n.nIndex)];
     const QString value = std::isnan(v) ? QStringLiteral("brak wartości")
-                                        : QStringLiteral("%1 hPa").arg(QString::number(double(v), 'f', bestSeries->m_nDecimals));
+                                        : QStringLiteral("%1 hPa").arg(QString::number(double(v), 'f', n.series->m_nDecimals));
+    const QString name = n.nSeries < m_data.names.size() ? m_data.names[n.nSeries]
+                                                         : CChartRenderer::SeriesName(*n.series);
     return QStringLiteral("%1  %2  (%3)")
-        .arg(CTimeAxis::FullTime(bestSeries->m_times[size_t(bestIndex)]), value,
-             CChartRenderer::SeriesName(*bestSeries));
+        .arg(CTimeAxis::FullTime(n.series->m_times[size_t(n.nIndex)]), value, name);
 }
 
 void CChartView::paintEvent(QPaintEvent*)
@@ -178,6 +184,8 @@ void CChartView::mouseMoveEvent(QMouseEvent* event)
         m_dragNow = pos;
         update();
     }
+    m_pointer = pos;
+    m_bPointer = true;
     emit Readout(ReadoutAt(pos));
 }
 
@@ -218,6 +226,7 @@ void CChartView::keyPressEvent(QKeyEvent* event)
 
 void CChartView::leaveEvent(QEvent* event)
 {
+    m_bPointer = false;
     emit Readout(QString());
     QWidget::leaveEvent(event);
 }

@@ -43,7 +43,18 @@ public:
     void Pan(double fraction);
     // "2024-03-05 14:07:09  1013.2 hPa  (plik.vrd)" for the record nearest
     // `pos`, "brak wartości" for one without a value, empty when none near.
+    // The name in brackets is the series' legend name.
     QString ReadoutAt(QPoint pos) const;
+    // The record nearest `pos` (as the readout chooses it): its series, or
+    // null when none is near.
+    struct Nearest {
+        const CPlotSeries* series = nullptr;
+        int nSeries = -1;
+        qsizetype nIndex = -1;
+    };
+    Nearest NearestAt(QPoint pos) const;
+    // The record nearest the pointer while it is over the chart.
+    Nearest AtPointer() const { return m_bPointer ? NearestAt(m_pointer) : Nearest{}; }
 
     // The shortest span a zoom goes down to.
     static constexpr qint64 kMinSpanMs = 1000;
@@ -69,4 +80,6 @@ private:
     QPoint m_dragStart, m_dragNow;
     qint64 m_dragT0 = 0, m_dragT1 = 0;
     qint64 m_lastEnd = 0;   // the end of everything when last shown or refreshed
+    QPoint m_pointer;       // where the pointer last moved over the chart
+    bool m_bPointer = false;
 };

@@ -18,6 +18,7 @@
 #include "plot/view/chartview.h"
 #include "plot/core/exporttarget.h"
 #include "plot/core/rangestats.h"
+#include "plot/core/threehourchange.h"
 #include "plot/text/statstext.h"
 
 namespace {
@@ -55,11 +56,14 @@ CPlotWindow::CPlotWindow(QWidget* parent) : QMainWindow(parent)
 
     connect(m_view, &CChartView::RangeChanged, this, &CPlotWindow::UpdateStats);
     connect(m_view, &CChartView::Readout, m_readout, &QLabel::setText);
+    // The 3-hour change follows the pointer.
+    connect(m_view, &CChartView::Readout, this, &CPlotWindow::UpdateStats);
     connect(&m_watcher, &QFileSystemWatcher::fileChanged, this, &CPlotWindow::PollFollowers);
     connect(&m_followTimer, &QTimer::timeout, this, &CPlotWindow::PollFollowers);
     m_followTimer.setInterval(1000);
 
     BuildMenus();
+    SetStation(m_station);
     setAcceptDrops(true);
     setWindowTitle(QStringLiteral("km302-plot"));
     resize(1000, 600);
@@ -90,6 +94,11 @@ void CPlotWindow::BuildMenus()
     m_followAction = view->addAction(QStringLiteral("Śledź &zmiany pliku"));
     m_followAction->setCheckable(true);
     connect(m_followAction, &QAction::toggled, this, &CPlotWindow::SetFollow);
+    m_reducedAction = view->addAction(QString());
+    m_reducedAction->setCheckable(true);
+    connect(m_reducedAction, &QAction::toggled, this, [this] { UpdateSeries(false); });
+    // The tooltip of the reduced view says why it is off or what it uses.
+    view->setToolTipsVisible(true);
 
     QMenu* help = menuBar()->addMenu(QStringLiteral("Pomo&c"));
     help->addAction(QStringLiteral("&O programie"), this, [this] {
@@ -192,11 +201,22 @@ void CPlotWindow::UpdateSeries(bool showAll)
 {
     std::vector<const CPlotSeries*> series;
     QStringList names, files;
+    const bool reduced = IsReduced();
     for (const auto& log : m_logs) {
         files << QFileInfo(log->strPath).fileName();
-        for (const CPlotSeries& s : log->series) {
-            series.push_back(&s);
-            names << CChartRenderer::SeriesName(s);
+        if (!reduced) {
+            log->reduced.clear();
+            for (const CPlotSeries& s : log->series) {
+                series.push_back(&s);
+                names << CChartRenderer::SeriesName(s);
+            }
+            continue;
+        }
+        log->reduced.resize(log->series.size());
+        for (size_t i = 0; i < log->series.size(); ++i) {
+            m_station.Follow(log->series[i], log->reduced[i]);
+            series.push_back(&log->reduced[i]);
+            names << QStringLiteral("%1 — %2").arg(CChartRenderer::SeriesName(log->series[i]), m_station.Name());
         }
     }
     setWindowTitle(files.isEmpty() ? QStringLiteral("km302-plot")
@@ -211,7 +231,48 @@ void CPlotWindow::UpdateStats()
     for (const CPlotSeries* s : m_view->Data().series)
         // The view is open at its end, the statistics closed.
         stats.push_back(StatsInRange(*s, m_view->RangeStart(), m_view->RangeEnd() - 1));
-    m_stats->setText(stats.empty() ? QString() : StatsText(stats));
+    QString text = stats.empty() ? QString() : StatsText(stats);
+    const CChartView::Nearest at = m_view->AtPointer();
+    if (at.series)
+        text += QStringLiteral(" · %1").arg(ThreeHourChangeText(ThreeHourChangeAt(*at.series, at.nIndex)));
+    m_stats->setText(text);
+}
+
+void CPlotWindow::SetStation(const CPlotStation& station)
+{
+    m_station = station;
+    const StationSettings& st = station.m_settings;
+    m_reducedAction->setText(QStringLiteral("Ciśnienie &zredukowane do poziomu morza (%1)").arg(station.Name()));
+    m_reducedAction->setEnabled(station.m_bElevationKnown);
+    if (!station.m_bElevationKnown)
+        m_reducedAction->setToolTip(QStringLiteral(
+            "Nieznana wysokość barometru: ustaw ją w KM302 (sekcja [STATION], ELEVATION) "
+            "albo podaj opcją --elevation"));
+    else if (st.nReduction == StationSettings::kQff)
+        m_reducedAction->setToolTip(QStringLiteral("QFF dla wysokości %1 m n.p.m. i temperatury %2 °C")
+                                        .arg(st.dElevation).arg(st.dTemperature));
+    else
+        m_reducedAction->setToolTip(QStringLiteral("QNH (atmosfera wzorcowa ICAO) dla wysokości %1 m n.p.m.")
+                                        .arg(st.dElevation));
+    // A view reduced with other figures is made again (toggled does it when
+    // the view is switched off).
+    for (auto& log : m_logs)
+        log->reduced.clear();
+    if (!station.m_bElevationKnown && IsReduced())
+        m_reducedAction->setChecked(false);
+    else
+        UpdateSeries(false);
+}
+
+void CPlotWindow::SetReduced(bool on)
+{
+    if (m_reducedAction->isEnabled())
+        m_reducedAction->setChecked(on);
+}
+
+bool CPlotWindow::IsReduced() const
+{
+    return m_reducedAction->isChecked();
 }
 
 void CPlotWindow::UpdateProgress()

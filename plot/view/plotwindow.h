@@ -17,6 +17,14 @@
 // a record appears within a second. It is on by default when a file opened
 // was modified in the last minute — KM302 is most likely still writing it.
 //
+// "Widok → Ciśnienie zredukowane do poziomu morza (QNH)" (or QFF) shows each
+// series reduced with the station's elevation (SetStation) instead of the
+// station pressure: the two differ by about 0.12 hPa a metre, so on one axis
+// beside each other both would be flat lines. Without a known elevation the
+// command is disabled and its tooltip says why. The status bar's statistics
+// end with the 3-hour change at the record under the pointer, of the series
+// shown.
+//
 // User-interface thread only.
 
 #include <QFileSystemWatcher>
@@ -26,6 +34,7 @@
 #include <memory>
 #include <vector>
 
+#include "plot/core/plotstation.h"
 #include "plot/view/logloader.h"
 
 class CChartView;
@@ -50,6 +59,12 @@ public:
     bool ExportVisible(const QString& path);
     void SetFollow(bool on);
     bool IsFollowing() const;
+    // The elevation and reduction the reduced view uses; enables its command
+    // when the elevation is known (else switches the view off).
+    void SetStation(const CPlotStation& station);
+    void SetReduced(bool on);
+    bool IsReduced() const;
+    QAction* ReducedAction() const { return m_reducedAction; }
 
     CChartView* View() const { return m_view; }
     QString MessageText() const;
@@ -70,6 +85,7 @@ private:
         int nOrder = 0;          // files are shown in the order they were asked for
         QString strPath;
         std::vector<CPlotSeries> series;
+        std::vector<CPlotSeries> reduced;   // the series reduced, while shown so
         std::unique_ptr<CLogFollower> follower;
     };
 
@@ -89,6 +105,8 @@ private:
     QLabel* m_stats = nullptr;
     QProgressBar* m_progress = nullptr;
     QAction* m_followAction = nullptr;
+    QAction* m_reducedAction = nullptr;
+    CPlotStation m_station;
     QFileSystemWatcher m_watcher;
     QTimer m_followTimer;
     std::vector<std::unique_ptr<OpenLog>> m_logs;

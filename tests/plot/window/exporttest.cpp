@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QCryptographicHash>
+#include <QDir>
 #include <QImage>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -17,12 +18,16 @@ struct PlotRun {
     QString out, err;
 };
 
-PlotRun Plot(const QStringList& args)
+PlotRun Plot(const QStringList& args, const QString& configHome = {})
 {
     QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
         env.remove(QString::fromLatin1(name));
+    if (!configHome.isEmpty()) {
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), configHome);
+        env.insert(QStringLiteral("LC_ALL"), QStringLiteral("pl_PL.UTF-8"));
+    }
     p.setProcessEnvironment(env);
     p.start(QStringLiteral(KM302_PLOT_PATH), args);
     PlotRun r;
@@ -165,4 +170,30 @@ TEST_F(ExportCommandTest, EmptyRangesAreRefusedAndBoundsAreInclusive)
     QFile file(Path("one.csv"));
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(file.readAll(), QByteArray("czas,seria,cisnienie_hpa\n2024-03-05T14:00:07,4711,1017.0\n"));
+}
+
+// --reduction exports the QNH with the elevation of KM302's own settings file
+// (KM302.ini in KM302's configuration folder, a decimal point in a Polish
+// locale), and is refused when no elevation is known.
+TEST_F(ExportCommandTest, ReducedSeriesWithKm302sElevation)
+{
+    const QString config = Path("config");
+    CSampleLogs::WriteVrd(Path("st.vrd"), {{0, 898.76f}}, true);
+    const PlotRun refused = Plot({"--reduction", "qnh", "--export", Path("r.csv"), Path("st.vrd")}, config);
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_TRUE(refused.err.contains(QLatin1String("--elevation"))) << refused.err.toStdString();
+    EXPECT_FALSE(QFile::exists(Path("r.csv")));
+
+    ASSERT_TRUE(QDir().mkpath(config + QStringLiteral("/KM302")));
+    QFile ini(config + QStringLiteral("/KM302/KM302.ini"));
+    ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+    ini.write("[STATION]\r\nELEVATION=1000.0\r\n");
+    ini.close();
+    const PlotRun r = Plot({"--reduction", "qnh", "--export", Path("r.csv"), Path("st.vrd")}, config);
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    QFile csv(Path("r.csv"));
+    ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = csv.readAll().split('\n');
+    ASSERT_GE(lines.size(), 2);
+    EXPECT_NEAR(lines[1].split(',').value(2).toDouble(), 1013.25, 0.02) << lines[1].toStdString();
 }

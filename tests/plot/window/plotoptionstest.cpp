@@ -58,6 +58,10 @@ TEST(PlotOptions, WrongLinesAreRefused)
         {{"--export", "o.png", "--from", "2024-03-06", "--to", "2024-03-05T10:00:00", "a.vrd"},
          "wcześniejszy"},
         {{"--from", "2024-03-05", "a.vrd"}, "tylko z --export"},
+        {{"--elevation", "540,5", "a.vrd"}, "540,5"},
+        {{"--elevation", "9001", "a.vrd"}, "9001"},
+        {{"--temperature", "x", "a.vrd"}, "temperatura"},
+        {{"--reduction", "qfe", "a.vrd"}, "qfe"},
     };
     for (const auto& c : cases) {
         const auto o = Parse(c.args);
@@ -66,4 +70,23 @@ TEST(PlotOptions, WrongLinesAreRefused)
         EXPECT_TRUE(o.m_strError.contains(QString::fromUtf8(c.inMessage)))
             << o.m_strError.toStdString();
     }
+}
+
+// The reduction's figures from the command line take the place of those of
+// the settings file, in the window and with --export.
+TEST(PlotOptions, ReductionTakesThePlaceOfTheSettings)
+{
+    CPlotStation file;
+    file.m_settings.dTemperature = 20.0;
+    const auto o = Parse({"--elevation", "540.5", "--reduction=QFF", "a.vrd"});
+    ASSERT_TRUE(o.IsValid()) << o.m_strError.toStdString();
+    EXPECT_EQ(o.m_action, CPlotOptions::Action::Show);
+    const CPlotStation station = o.Station(file);
+    EXPECT_TRUE(station.m_bElevationKnown);
+    EXPECT_EQ(station.m_settings.dElevation, 540.5);
+    EXPECT_EQ(station.m_settings.nReduction, StationSettings::kQff);
+    EXPECT_EQ(station.m_settings.dTemperature, 20.0);
+    EXPECT_EQ(Parse({"--temperature", "-5.5", "--export", "o.csv", "a.vrd"}).Station(file).m_settings.dTemperature,
+              -5.5);
+    EXPECT_FALSE(Parse({"a.vrd"}).Station(file).m_bElevationKnown);
 }

@@ -47,3 +47,14 @@ void CSampleLogs::AppendText(const QString& path, int first, int records, bool h
         bytes += CTextLog::RecordLine(SystemTime(i), i != gapAt, ValueOf(i), '\t');
     Append(path, bytes);
 }
+
+void CSampleLogs::WriteVrd(const QString& path, const std::vector<std::pair<int, float>>& records,
+                           bool pascals)
+{
+    QByteArray bytes;
+    for (const auto& [second, value] : records)
+        bytes += CBinaryLog::StoredRecord(SystemTime(second), true, pascals ? value * 100.0 : value,
+                                          pascals, kSerial);
+    QFile::remove(path);
+    Append(path, bytes);
+}

@@ -17,6 +17,9 @@
 #include "plot/view/plotwindow.h"
 #include "samplelogs.h"
 
+#include <QAction>
+#include <clocale>
+
 namespace {
 
 class PlotWindowTest : public ::testing::Test {
@@ -250,4 +253,91 @@ TEST(LogLoader, ProgressResultAndCancel)
         CLogLoader loader;
         loader.Start(path, i == 2);
     }
+}
+
+// Without a known elevation the reduced view is disabled and says why; with
+// KM302's [STATION] settings (a decimal point, in a Polish locale too) it
+// shows the QNH of every record: 898.76 hPa (from an instrument in Pa) at
+// 1000 m is the ICAO standard atmosphere's 1013.25 hPa.
+TEST_F(PlotWindowTest, ReducedViewFromTheStationSettings)
+{
+    CSampleLogs::WriteVrd(Path("st.vrd"), {{0, 898.8f}, {60, 898.76f}, {120, 900.0f}}, true);
+    Open({Path("st.vrd")});
+    QAction* reduced = m_window.ReducedAction();
+    EXPECT_FALSE(reduced->isEnabled());
+    EXPECT_TRUE(reduced->toolTip().contains(QString::fromUtf8("Nieznana wysokość")));
+    m_window.SetReduced(true);
+    EXPECT_FLOAT_EQ(View()->Data().series[0]->m_values[1], 898.76f);
+
+    QFile ini(Path("KM302.ini"));
+    ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+    ini.write("[STATION]\r\nELEVATION=1000.0\r\nREDUCTION=1\r\n");
+    ini.close();
+    const char* old = std::setlocale(LC_ALL, nullptr);
+    const std::string restore = old ? old : "C";
+    std::setlocale(LC_ALL, "pl_PL.UTF-8");
+    QLocale::setDefault(QLocale(QLocale::Polish, QLocale::Poland));
+    m_window.SetStation(CPlotStation::FromSettingsFile(Path("KM302.ini")));
+    QLocale::setDefault(QLocale::c());
+    std::setlocale(LC_ALL, restore.c_str());
+    ASSERT_TRUE(reduced->isEnabled());
+    EXPECT_TRUE(reduced->text().contains(QLatin1String("(QNH)")));
+    reduced->trigger();
+    ASSERT_TRUE(m_window.IsReduced());
+    ASSERT_EQ(View()->Data().series.size(), 1u);
+    // The table is to 0.01 hPa and in geopotential metres: 0.02 hPa.
+    EXPECT_NEAR(View()->Data().series[0]->m_values[1], 1013.25, 0.02);
+    EXPECT_EQ(View()->Data().names, QStringList{QString::fromUtf8("st.vrd nr 4711 — QNH")});
+    // A record KM302 writes meanwhile is reduced too.
+    ASSERT_TRUE(m_window.IsFollowing());
+    CSampleLogs::WriteVrd(Path("st.vrd"), {{0, 898.8f}, {60, 898.76f}, {120, 900.0f}, {180, 898.76f}}, true);
+    m_window.PollFollowers();
+    ASSERT_EQ(View()->Data().series[0]->Size(), 4);
+    EXPECT_NEAR(View()->Data().series[0]->m_values[3], 1013.25, 0.02);
+    reduced->trigger();
+    EXPECT_FLOAT_EQ(View()->Data().series[0]->m_values[1], 898.76f);
+}
+
+// The status line ends with the change over the 3 hours up to the record
+// under the pointer, or says that there is none: the log does not reach 3
+// hours back, or pauses for longer than 30 minutes in them.
+TEST_F(PlotWindowTest, ThreeHourChangeAtThePointer)
+{
+    // Every 10 minutes for 5 hours, rising by 0.1 hPa a step, from 3:20 by
+    // 0.3; the second log falls by 0.1 a step for 6 hours and pauses for 40
+    // minutes after 1:50 and for 30 (not too long) after 3:10.
+    std::vector<std::pair<int, float>> rising, paused;
+    for (int k = 0; k <= 36; ++k) {
+        const float v = 1000.0f + 0.1f * float(std::min(k, 20)) + 0.3f * float(std::max(k - 20, 0));
+        if (k <= 30)
+            rising.push_back({k * 600, v});
+        if (k < 12 || (k > 14 && k != 20 && k != 21))
+            paused.push_back({k * 600, 1020.0f - 0.1f * float(k)});
+    }
+    CSampleLogs::WriteVrd(Path("rising.vrd"), rising);
+    CSampleLogs::WriteVrd(Path("paused.vrd"), paused);
+    const auto changeAt = [&](int k) {
+        const double x = CChartRenderer::XOf(Plot(), View()->RangeStart(), View()->RangeEnd(),
+                                             CSampleLogs::TimeOf(k * 600));
+        QTest::mouseMove(View(), QPoint(int(std::lround(x)), Plot().center().y()));
+        const QString line = m_window.StatsLine();
+        return line.mid(line.lastIndexOf(QString::fromUtf8(" · ")) + 3);
+    };
+    Open({Path("rising.vrd")});
+    // 1002.0 at 3:20 − 1000.2 at 0:20; 1004.7 at 4:50 − 1001.1 at 1:50; at
+    // 3:00 exactly the first record is 3 hours back, at 2:50 none is.
+    EXPECT_EQ(changeAt(20), QString::fromUtf8("zmiana 3 h: +1.8 hPa"));
+    EXPECT_EQ(changeAt(29), QString::fromUtf8("zmiana 3 h: +3.6 hPa"));
+    EXPECT_EQ(changeAt(18), QString::fromUtf8("zmiana 3 h: +1.8 hPa"));
+    EXPECT_EQ(changeAt(17), QString::fromUtf8("zmiana 3 h: brak (zapis nie sięga 3 h wstecz)"));
+    EXPECT_TRUE(m_window.StatsLine().startsWith(QLatin1String("Rekordy: 31 ")));
+
+    Open({Path("paused.vrd")});
+    // From 5:30 back to 2:30 the pause is 30 minutes; from 5:20 back to 1:50
+    // (the last record 3 hours back) it is 40.
+    EXPECT_EQ(changeAt(33), QString::fromUtf8("zmiana 3 h: \u22121.8 hPa"));
+    EXPECT_EQ(changeAt(32), QString::fromUtf8("zmiana 3 h: brak (przerwa ponad 30 min)"));
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(View(), &leave);
+    EXPECT_FALSE(m_window.StatsLine().contains(QLatin1String("zmiana")));
 }
