@@ -643,7 +643,7 @@ void CMainDialog::StartPublisher()
         m_mqtt, m_strInstance,
         [this] {
             const CFrameDecoder& d = m_core.Decoder();
-            return LiveReading{m_core.CommOk() == 1, int(d.m_nSerialNumber), d.m_dValue, d.m_bUnitPa != 0,
+            return LiveReading{m_core.CommOk() == 1, int(d.m_nSerialNumber), m_core.DisplayState().GetRawValue(), d.m_bUnitPa != 0,
                                d.m_bValueError != 0, d.m_bCalibrationError != 0};
         },
         [this](const QString& text, ReportPriority) {
