@@ -16,7 +16,6 @@
 
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -34,6 +33,7 @@
 #include "tests/e2e/liverig.h"
 #include "tests/kit/busclient.h"
 #include "tests/kit/mosquittobroker.h"
+#include "tests/kit/mqttsubscriber.h"
 
 namespace {
 
@@ -42,45 +42,6 @@ const QString kState = QStringLiteral("km302/1234/state");
 const QString kRecord = QStringLiteral("km302/1234/record");
 const QString kAvailability = QStringLiteral("km302/1234/availability");
 const QString kDiscovery = QStringLiteral("homeassistant/sensor/km302_1234/pressure/config");
-
-// mosquitto_sub writing "topic payload" lines into a file.
-class CSubscriber {
-public:
-    bool Start(const QString& path, int nPort, const std::vector<std::string>& options)
-    {
-        m_path = path;
-        const int fd = ::open(path.toLocal8Bit().constData(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
-        std::vector<std::string> args {"-h", "127.0.0.1", "-p", std::to_string(nPort), "-v"};
-        args.insert(args.end(), options.begin(), options.end());
-        const bool bStarted = m_process.Start("/usr/bin/mosquitto_sub", args, {}, fd, CChildProcess::kInherit);
-        ::close(fd);
-        return bStarted;
-    }
-    // Every message so far, in arrival order.
-    std::vector<std::pair<QString, QByteArray>> Messages() const
-    {
-        std::vector<std::pair<QString, QByteArray>> out;
-        for (const QByteArray& line : CLiveRig::ReadFile(m_path).split('\n')) {
-            const qsizetype space = line.indexOf(' ');
-            if (space > 0)
-                out.emplace_back(QString::fromUtf8(line.left(space)), line.mid(space + 1));
-        }
-        return out;
-    }
-    std::vector<QByteArray> On(const QString& topic) const
-    {
-        std::vector<QByteArray> out;
-        for (const auto& [t, payload] : Messages()) {
-            if (t == topic)
-                out.push_back(payload);
-        }
-        return out;
-    }
-
-private:
-    QString m_path;
-    CChildProcess m_process;
-};
 
 QJsonObject Json(const QByteArray& payload)
 {
@@ -148,7 +109,7 @@ protected:
 
     CLiveRig rig;
     CMosquittoBroker broker;
-    CSubscriber sub;
+    CMqttSubscriber sub;
 };
 
 TEST_F(MqttTest, PublishesEveryTopicRetainsStateAndDiscoveryAndLeavesItsWillWhenKilled)
@@ -187,7 +148,7 @@ TEST_F(MqttTest, PublishesEveryTopicRetainsStateAndDiscoveryAndLeavesItsWillWhen
 
     // A subscriber that comes later gets the state and the discovery at once:
     // retained (the record is not).
-    CSubscriber late;
+    CMqttSubscriber late;
     ASSERT_TRUE(late.Start(rig.FilePath(QStringLiteral("late.txt")), broker.Port(),
                            {"--retained-only", "-W", "3", "-t", "km302/#", "-t", "homeassistant/#"}));
     ASSERT_TRUE(CLiveRig::WaitUntil([&] { return late.On(kState).size() == 1 && late.On(kDiscovery).size() == 1; },

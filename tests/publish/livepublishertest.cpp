@@ -6,8 +6,6 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <unistd.h>
 
 #include <string>
 #include <utility>
@@ -15,6 +13,7 @@
 
 #include "tests/kit/childprocess.h"
 #include "tests/kit/mosquittobroker.h"
+#include "tests/kit/mqttsubscriber.h"
 #include "tests/kit/scratchfolder.h"
 
 namespace {
@@ -61,41 +60,14 @@ struct Rig {
 // mosquitto_sub writing "topic payload" lines into a file, in the order the
 // messages arrive; with an id, its session is kept by a broker with
 // persistence across the broker's restart.
-struct Subscriber {
-    CChildProcess process;
-    QString path;
-
+struct Subscriber : CMqttSubscriber {
     // Subscribes as `id` to `topics`; true once the broker has the subscription.
     bool Start(CMosquittoBroker& broker, const QString& file, const std::string& id, std::vector<std::string> options)
     {
-        path = file;
-        const int fd = ::open(path.toLocal8Bit().constData(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
-        options.insert(options.begin(), {"-h", "127.0.0.1", "-p", std::to_string(broker.Port()), "-i", id, "-q", "1",
-                                         "-F", "%t %p"});
-        const bool bStarted = process.Start("/usr/bin/mosquitto_sub", options, {}, fd, CChildProcess::kInherit);
-        ::close(fd);
-        return bStarted && QTest::qWaitFor([&] {
+        options.insert(options.begin(), {"-i", id, "-q", "1"});
+        return CMqttSubscriber::Start(file, broker.Port(), options) && QTest::qWaitFor([&] {
                    return broker.Log().contains(QStringLiteral("Received SUBSCRIBE from %1").arg(id.c_str()));
                }, kWaitMs);
-    }
-    std::vector<std::pair<QString, QByteArray>> Messages() const
-    {
-        std::vector<std::pair<QString, QByteArray>> out;
-        for (const QByteArray& line : CScratchFolder::Read(path).split('\n')) {
-            const qsizetype space = line.indexOf(' ');
-            if (space > 0)
-                out.emplace_back(QString::fromUtf8(line.left(space)), line.mid(space + 1));
-        }
-        return out;
-    }
-    std::vector<QByteArray> On(const QString& topic) const
-    {
-        std::vector<QByteArray> out;
-        for (const auto& [t, payload] : Messages()) {
-            if (t == topic)
-                out.push_back(payload);
-        }
-        return out;
     }
     bool WaitCount(size_t n, const QString& topic = {})
     {
