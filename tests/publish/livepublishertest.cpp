@@ -112,7 +112,9 @@ TEST(LivePublisherTest, StationFieldsAndSensorsFollowItsSettingsAndAreAbsentWhen
     station.Update(now, 898.76);
     rig.publisher->OnRefresh();
     rig.publisher->RecordTick();
+    // The state goes out on the event loop's next pass, the record at once.
     ASSERT_TRUE(sub.WaitCount(2, record));
+    ASSERT_TRUE(sub.WaitCount(2, state));
     for (const QByteArray& payload : {sub.On(state).back(), sub.On(record).back()}) {
         const QJsonObject o = Json(payload);
         EXPECT_EQ(o["qnh_hpa"].toDouble(), 1013.3);
