@@ -6,7 +6,7 @@
 //
 //   Notify(s app, u replaces, s icon, s summary, s body, as actions,
 //          a{sv} hints, i timeout) -> u id
-//   GetServerInformation() -> (s name, s vendor, s version, s spec)
+//   GetServerInformation() -> (s name, s vendor, s version, s protocol version)
 //
 // Calls reach it through the event loop of the thread that made it.
 
